@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+
+#include "cpu/text.h"
+
+// The emulated R4300i. Registers are whole 64-bit values; a reader that wants the 32-bit value of a
+// register takes the low half.
+struct CpuState {
+  uint64_t gpr[32];
+  uint64_t hi_reg;
+  uint64_t lo_reg;
+  uint32_t pc;
+  uint64_t cp0[32];
+  double fpr[32];
+  int32_t delay_slot_pending;
+  uint32_t delay_slot_pc;
+  uint32_t current_instruction;
+};
+
+inline constexpr int kCountRegister = 9;
+
+extern CpuState cpu;
+
+// Zeroes the general-purpose, coprocessor-0 and floating-point registers (and so the instruction
+// count); pc, HI, LO and the delay-slot hand-over keep their values.
+void clear_registers();
+
+// The two shared texts: what the processor is doing (the mnemonic of an instruction not carried
+// out, or "Reading" during a fetch), and the scratch text in which messages and window texts are
+// built. The scratch text holds the longest message, a read error with the opcode name appended,
+// and any listing line.
+extern Text<16> opcode_name;
+extern Text<512> message_text;
+
+// The low 32 bits of a register as the signed number that counts are shown as.
+inline int32_t low_signed(uint64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }

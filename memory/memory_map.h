@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The console's storage: RDRAM, the signal processor's memories and the hardware register blocks.
+// The register blocks are plain storage: a write stores the byte and nothing else happens.
+struct MemoryStorage {
+  uint8_t rdram[4 * 1024 * 1024];
+  uint8_t rdram_regs[40];
+  uint8_t sp_dmem[4096];
+  uint8_t sp_imem[4096];
+  uint8_t sp_regs[32];  // its first 8 bytes also serve the SP PC block
+  uint8_t dpc_regs[32];
+  uint8_t dps_regs[16];
+  uint8_t mi_regs[56];
+  uint8_t vi_regs[56];
+  uint8_t ai_regs[24];
+  uint8_t pi_regs[52];
+  uint8_t ri_regs[32];
+  uint8_t si_regs[28];
+};
+
+extern MemoryStorage memory;
+
+// One range of physical addresses, bounds inclusive, and the storage that serves it (none for the
+// cartridge, which is served from the open ROM image).
+struct MemoryRegion {
+  uint32_t first;
+  uint32_t last;
+  uint8_t* storage;
+};
+
+inline constexpr uint32_t kCartridgeFirst = 0x10000000;
+inline constexpr uint32_t kCartridgeLast = 0x1FBFFFFF;
+
+// KSEG0 and KSEG1 map onto the physical addresses below 0x20000000; every other address is taken
+// as physical unchanged.
+constexpr uint32_t translate_address(uint32_t address) {
+  if (address >= 0x80000000u && address <= 0x9FFFFFFFu) return address - 0x80000000u;
+  if (address >= 0xA0000000u && address <= 0xBFFFFFFFu) return address - 0xA0000000u;
+  return address;
+}
+
+// The storage region holding a physical address, searched in table order (RDRAM first); null for
+// the cartridge range and for unmapped addresses.
+const MemoryRegion* find_storage_region(uint32_t physical);
+
+// The only access to emulated memory, one byte at a time. A read of an unhandled address shows
+// "Memory Error: Read", clears `running` and yields 0; a write there shows "Memory Error: Write"
+// and changes nothing. Reads in the cartridge range take the next byte of the open ROM image.
+uint8_t mem_read_byte(uint64_t address);
+void mem_write_byte(uint32_t address, uint8_t value);

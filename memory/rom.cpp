@@ -1,0 +1,198 @@
+#include "memory/rom.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "cpu/cpu_state.h"
+#include "memory/memory_map.h"
+#include "platform/host.h"
+
+RomState rom;
+
+namespace {
+
+constexpr long kSpDmemImageBytes = 4096;
+
+// Opens a path only if it names a regular file, so that a FIFO or a device is refused before an
+// open could block on it. Null when the path cannot be read as a file.
+std::FILE* open_image_file(const char* path) {
+  struct stat info;
+  if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+  int fd = ::open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  // The path may have been replaced between the check and the open.
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (!file) ::close(fd);
+  return file;
+}
+
+uint32_t file_size(std::FILE* file) {
+  struct stat info;
+  if (::fstat(::fileno(file), &info) != 0 || info.st_size < 0) return 0;
+  return static_cast<uint32_t>(std::min<uint64_t>(info.st_size, 0xFFFFFFFFu));
+}
+
+// Reads `count` bytes at `offset`; whatever lies past the end of the file reads as zero.
+void read_at(std::FILE* file, long offset, uint8_t* destination, std::size_t count) {
+  std::size_t got = 0;
+  if (::fseek(file, offset, SEEK_SET) == 0) got = std::fread(destination, 1, count, file);
+  std::memset(destination + got, 0, count - got);
+}
+
+uint8_t read_byte_at(std::FILE* file, long offset) {
+  uint8_t byte;
+  read_at(file, offset, &byte, 1);
+  return byte;
+}
+
+// A header code shown as a number is the byte taken as signed and widened, so 0x80 is ffffff80.
+uint32_t widened_code(uint8_t code) { return static_cast<uint32_t>(static_cast<int8_t>(code)); }
+
+const char* country_name(uint8_t code) {
+  switch (code) {
+    case 'D': return "Germany";
+    case 'E': return "USA";
+    case 'J': return "Japan";
+    case 'P': return "Europe";
+    case 'U': return "Australia";
+    default: return nullptr;
+  }
+}
+
+void set_boot_registers(uint32_t pc) {
+  cpu.gpr[20] = 0x1;
+  cpu.gpr[22] = 0x3F;
+  cpu.gpr[29] = 0xA4001FFC;
+  cpu.cp0[1] = 0x1F;
+  cpu.cp0[kCountRegister] = 0x1;
+  cpu.cp0[12] = 0x70400004;
+  cpu.cp0[16] = 0x00066463;
+  cpu.pc = pc;
+  // The MI version register.
+  for (uint32_t address = 0x04300004; address <= 0x04300007; ++address) {
+    mem_write_byte(address, 1);
+  }
+}
+
+void read_header_texts(std::FILE* file) {
+  uint8_t name[20];
+  read_at(file, 32, name, sizeof name);
+  if (rom.byte_swapped) {
+    for (std::size_t i = 0; i < sizeof name; i += 2) std::swap(name[i], name[i + 1]);
+  }
+  std::memcpy(rom.rom_name.data, name, sizeof name);
+  rom.rom_name.data[sizeof name] = '\0';
+
+  uint8_t manufacturer = read_byte_at(file, rom.byte_swapped ? 58 : 59);
+  if (manufacturer == 'N') {
+    rom.rom_manufacturer.set("Nintendo");
+  } else {
+    rom.rom_manufacturer.format("Unknown: %x", widened_code(manufacturer));
+  }
+
+  uint8_t country = read_byte_at(file, rom.byte_swapped ? 63 : 62);
+  if (const char* name_text = country_name(country)) {
+    rom.country_text.format("Country: %s", name_text);
+  } else {
+    rom.country_text.format("Country: %x", widened_code(country));
+  }
+}
+
+// The boot code lands in SP DMEM in native order, whatever the image's order.
+void copy_boot_code(std::FILE* file) {
+  read_at(file, 0, memory.sp_dmem, kSpDmemImageBytes);
+  if (rom.byte_swapped) {
+    for (long i = 0; i < kSpDmemImageBytes; i += 2) std::swap(memory.sp_dmem[i], memory.sp_dmem[i + 1]);
+  }
+}
+
+void close_rom_file() {
+  if (rom.rom_file) std::fclose(rom.rom_file);
+  rom.rom_file = nullptr;
+}
+
+}  // namespace
+
+int load_rom(const char* path) {
+  if (path == nullptr || path[0] == '\0') return 0;
+
+  std::FILE* file = std::strlen(path) < rom.rom_path.capacity() ? open_image_file(path) : nullptr;
+  uint8_t order[2];
+  if (file) read_at(file, 0, order, sizeof order);
+  bool native = file && order[0] == 0x80 && order[1] == 0x37;
+  bool swapped = file && order[0] == 0x37 && order[1] == 0x80;
+  if (!native && !swapped) {
+    if (file) std::fclose(file);
+    host().message_box("ROM", "Not a valid ROM!");
+    return 0;
+  }
+
+  close_rom_file();
+  rom.rom_file = file;
+  rom.rom_path.set(path);
+  shared.title_text.format("Korvel - %s", path);
+  host().set_title(shared.title_text.c_str());
+
+  rom.byte_swapped = swapped ? 1 : 0;
+  rom.byte_order_text.set(swapped ? "Byteswapped." : "Not Byteswapped.");
+  rom.rom_loaded = 1;
+  host().enable_menu_item(kMenuStartCpu);
+  host().enable_menu_item(kMenuPauseCpu);
+  host().enable_menu_item(kMenuResetCpu);
+
+  rom.boot_pc = kBootPc;
+  rom.pc_text.format("Program Counter: %x", kBootPc);
+  shared.listing_offset = 0;
+  set_boot_registers(kBootPc);
+
+  rom.rom_size = file_size(file);
+  read_header_texts(file);
+  copy_boot_code(file);
+  // Cartridge reads continue from here.
+  std::fseek(file, kSpDmemImageBytes, SEEK_SET);
+  return 1;
+}
+
+void reset_cpu() {
+  clear_registers();
+  set_boot_registers(rom.boot_pc);
+}
+
+void close_rom() {
+  shared.title_text.set("Korvel");
+  host().set_title(shared.title_text.c_str());
+  clear_registers();
+  rom.rom_name.clear();
+  cpu.pc = 0;
+  rom.boot_pc = 0;
+  rom.rom_loaded = 0;
+  close_rom_file();
+}
+
+uint8_t cartridge_read_byte() {
+  if (!rom.rom_file) return 0;
+  int byte = std::getc(rom.rom_file);
+  return byte == EOF ? 0 : static_cast<uint8_t>(byte);
+}
+
+void reset_rom_state() {
+  close_rom_file();
+  rom.byte_swapped = 0;
+  rom.rom_size = 0;
+  rom.boot_pc = 0;
+  rom.rom_loaded = 0;
+  rom.byte_order_text.clear();
+  rom.pc_text.clear();
+  rom.rom_name.clear();
+  rom.rom_manufacturer.clear();
+  rom.country_text.clear();
+  rom.rom_path.clear();
+}
