@@ -34,4 +34,6 @@ extern Text<16> opcode_name;
 extern Text<512> message_text;
 
 // The low 32 bits of a register as the signed number that counts are shown as.
-inline int32_t low_signed(uint64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
+inline int32_t low_signed(uint64_t value) {
+  return static_cast<int32_t>(static_cast<uint32_t>(value));
+}

@@ -17,4 +17,6 @@ inline int32_t execute_instruction() {
 }
 
 // True for a result code that means "not carried out".
-inline bool not_carried_out(int32_t result) { return (result & 0xFF) == 0xFF; }
+inline bool not_carried_out(int32_t result) {
+  return (result & 0xFF) == 0xFF;
+}

@@ -15,22 +15,22 @@ enum class OpTable : uint8_t { primary, special };
 // shows its fallback text with the numeric codes.
 enum class DisasmForm : uint8_t {
   none,
-  constant,           // the name alone, as a constant text
-  composed_name,      // the name alone, composed (COP1)
-  jump_target,        // NAME target as %X
-  beq_offset,         // BEQ rs,rt,imm as %X
-  bne_target,         // BNE rs,rt,target / BNEZ rs,target, target from listing_address
-  rt_rs_imm_lower,    // NAME rt,rs,imm as %x
-  rt_rs_imm_upper,    // NAME rt,rs,imm as %X
-  lui,                // LUI rt,0x%X
-  mtc0,               // MTC0 cp0(rd),rt for rs 4, the "Op: rs:" fallback otherwise
-  offset_base_upper,  // NAME rt,imm as %X(rs)
-  offset_base_lower,  // NAME rt,imm as %x(rs)
+  constant,              // the name alone, as a constant text
+  composed_name,         // the name alone, composed (COP1)
+  jump_target,           // NAME target as %X
+  beq_offset,            // BEQ rs,rt,imm as %X
+  bne_target,            // BNE rs,rt,target / BNEZ rs,target, target from listing_address
+  rt_rs_imm_lower,       // NAME rt,rs,imm as %x
+  rt_rs_imm_upper,       // NAME rt,rs,imm as %X
+  lui,                   // LUI rt,0x%X
+  mtc0,                  // MTC0 cp0(rd),rt for rs 4, the "Op: rs:" fallback otherwise
+  offset_base_upper,     // NAME rt,imm as %X(rs)
+  offset_base_lower,     // NAME rt,imm as %x(rs)
   offset_numbered_base,  // NAME rt,imm as %x(rs as the number %x)
-  nop_or_sll,         // "NOP" when sa is 0, "SLL" otherwise
-  jr,                 // JR rs
-  break_code,         // BREAK and the (always zero) break code
-  rd_rs_rt,           // NAME rd,rs,rt
+  nop_or_sll,            // "NOP" when sa is 0, "SLL" otherwise
+  jr,                    // JR rs
+  break_code,            // BREAK and the (always zero) break code
+  rd_rs_rt,              // NAME rd,rs,rt
 };
 
 struct OpcodeRow {
@@ -161,8 +161,8 @@ static_assert(every_slot_claimed_at_most_once(),
 
 // A primary opcode with no row is unknown; a SPECIAL function with no row changes nothing and does
 // not advance, so the same word runs again.
-inline constexpr std::array<OpcodeEntry, 64> primary_table =
-    opcode_map_detail::expand(OpTable::primary, {exec_unknown_primary, "Unknown", DisasmForm::none});
+inline constexpr std::array<OpcodeEntry, 64> primary_table = opcode_map_detail::expand(
+    OpTable::primary, {exec_unknown_primary, "Unknown", DisasmForm::none});
 inline constexpr std::array<OpcodeEntry, 64> special_table =
     opcode_map_detail::expand(OpTable::special, {exec_no_advance, "", DisasmForm::none});
 

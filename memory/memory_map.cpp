@@ -12,13 +12,13 @@ namespace {
 // In the order an address is looked up. The SP PC block has no storage of its own: it is the first
 // eight bytes of the SP registers.
 const MemoryRegion regions[] = {
-    {0x00000000, 0x003FFFFF, memory.rdram},      {0x03F00000, 0x03F00027, memory.rdram_regs},
-    {0x04000000, 0x04000FFF, memory.sp_dmem},    {0x04001000, 0x04001FFF, memory.sp_imem},
-    {0x04040000, 0x0404001F, memory.sp_regs},    {0x04080000, 0x04080007, memory.sp_regs},
-    {0x04100000, 0x0410001F, memory.dpc_regs},   {0x04200000, 0x0420000F, memory.dps_regs},
-    {0x04300000, 0x04300037, memory.mi_regs},    {0x04400000, 0x04400037, memory.vi_regs},
-    {0x04500000, 0x04500017, memory.ai_regs},    {0x04600000, 0x04600033, memory.pi_regs},
-    {0x04700000, 0x0470001F, memory.ri_regs},    {0x04800000, 0x0480001B, memory.si_regs},
+    {0x00000000, 0x003FFFFF, memory.rdram},    {0x03F00000, 0x03F00027, memory.rdram_regs},
+    {0x04000000, 0x04000FFF, memory.sp_dmem},  {0x04001000, 0x04001FFF, memory.sp_imem},
+    {0x04040000, 0x0404001F, memory.sp_regs},  {0x04080000, 0x04080007, memory.sp_regs},
+    {0x04100000, 0x0410001F, memory.dpc_regs}, {0x04200000, 0x0420000F, memory.dps_regs},
+    {0x04300000, 0x04300037, memory.mi_regs},  {0x04400000, 0x04400037, memory.vi_regs},
+    {0x04500000, 0x04500017, memory.ai_regs},  {0x04600000, 0x04600033, memory.pi_regs},
+    {0x04700000, 0x0470001F, memory.ri_regs},  {0x04800000, 0x0480001B, memory.si_regs},
 };
 
 bool in_cartridge(uint32_t physical) {

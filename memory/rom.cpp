@@ -54,16 +54,24 @@ uint8_t read_byte_at(std::FILE* file, long offset) {
 }
 
 // A header code shown as a number is the byte taken as signed and widened, so 0x80 is ffffff80.
-uint32_t widened_code(uint8_t code) { return static_cast<uint32_t>(static_cast<int8_t>(code)); }
+uint32_t widened_code(uint8_t code) {
+  return static_cast<uint32_t>(static_cast<int8_t>(code));
+}
 
 const char* country_name(uint8_t code) {
   switch (code) {
-    case 'D': return "Germany";
-    case 'E': return "USA";
-    case 'J': return "Japan";
-    case 'P': return "Europe";
-    case 'U': return "Australia";
-    default: return nullptr;
+    case 'D':
+      return "Germany";
+    case 'E':
+      return "USA";
+    case 'J':
+      return "Japan";
+    case 'P':
+      return "Europe";
+    case 'U':
+      return "Australia";
+    default:
+      return nullptr;
   }
 }
 
@@ -110,7 +118,8 @@ void read_header_texts(std::FILE* file) {
 void copy_boot_code(std::FILE* file) {
   read_at(file, 0, memory.sp_dmem, kSpDmemImageBytes);
   if (rom.byte_swapped) {
-    for (long i = 0; i < kSpDmemImageBytes; i += 2) std::swap(memory.sp_dmem[i], memory.sp_dmem[i + 1]);
+    for (long i = 0; i < kSpDmemImageBytes; i += 2)
+      std::swap(memory.sp_dmem[i], memory.sp_dmem[i + 1]);
   }
 }
 

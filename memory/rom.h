@@ -28,8 +28,8 @@ inline constexpr int kMenuPauseCpu = 40009;
 inline constexpr int kMenuResetCpu = 40010;
 inline constexpr uint32_t kBootPc = 0x04000040;
 
-// Loads the image at `path` and sets the boot state. Returns 1 when loaded; 0 for an empty path or a
-// refused image, which leaves the ROM loaded before, its file and its state exactly as they were.
+// Loads the image at `path` and sets the boot state. Returns 1 when loaded; 0 for an empty path or
+// a refused image, which leaves the ROM loaded before, its file and its state exactly as they were.
 int load_rom(const char* path);
 
 // Back to the boot state of the loaded image (or pc 0 after Close ROM).

@@ -14,6 +14,10 @@ Host* current_host = &silent_host;
 
 }  // namespace
 
-Host& host() { return *current_host; }
+Host& host() {
+  return *current_host;
+}
 
-void set_host(Host* installed) { current_host = installed ? installed : &silent_host; }
+void set_host(Host* installed) {
+  current_host = installed ? installed : &silent_host;
+}

@@ -27,10 +27,11 @@ std::vector<uint32_t> assemble(const std::string& source) {
   }
   fs::path dir = made;
   std::ofstream(dir / "in.s") << ".set noreorder\n.set noat\n.text\n" << source << "\n";
-  std::string command = "mips-linux-gnu-as -EB -march=vr4300 -mabi=o64 -o '" + (dir / "in.o").string() +
-                        "' '" + (dir / "in.s").string() + "' 2> '" + (dir / "as.log").string() +
-                        "' && mips-linux-gnu-objcopy -O binary -j .text '" + (dir / "in.o").string() +
-                        "' '" + (dir / "out.bin").string() + "'";
+  std::string command = "mips-linux-gnu-as -EB -march=vr4300 -mabi=o64 -o '" +
+                        (dir / "in.o").string() + "' '" + (dir / "in.s").string() + "' 2> '" +
+                        (dir / "as.log").string() +
+                        "' && mips-linux-gnu-objcopy -O binary -j .text '" +
+                        (dir / "in.o").string() + "' '" + (dir / "out.bin").string() + "'";
   std::vector<uint32_t> words;
   if (std::system(command.c_str()) != 0) {
     ADD_FAILURE() << "the assembler refused:\n" << source << "\n" << read_file(dir / "as.log");
@@ -50,7 +51,8 @@ std::vector<uint32_t> assemble(const std::string& source) {
 std::vector<uint8_t> to_bytes(const std::vector<uint32_t>& words) {
   std::vector<uint8_t> bytes;
   for (uint32_t word : words) {
-    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<uint8_t>(word >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+      bytes.push_back(static_cast<uint8_t>(word >> shift));
   }
   return bytes;
 }

@@ -42,7 +42,8 @@ std::filesystem::path TempDir::write(const std::string& name,
                                      const std::vector<uint8_t>& bytes) const {
   std::filesystem::path file = path_ / name;
   std::ofstream out(file, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return file;
 }
 
