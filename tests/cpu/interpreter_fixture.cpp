@@ -1,0 +1,37 @@
+#include "tests/cpu/interpreter_fixture.h"
+
+#include <cstring>
+#include <string>
+
+#include "cpu/cpu_state.h"
+#include "tests/support/cpu_runner.h"
+
+void InterpreterTest::run_program(const std::string& source) {
+  std::size_t words = load_program(kCodeAddress, source);
+  ASSERT_GT(words, 0u);
+  for (std::size_t i = 0; i < words; ++i) ASSERT_EQ(step(), 0) << "word " << i;
+  ASSERT_EQ(cpu.pc, kCodeAddress + 4 * words);
+}
+
+testing::AssertionResult same_state(const CpuState& expected, const CpuState& actual) {
+  auto differs = [](const char* field, int index) {
+    return testing::AssertionFailure()
+           << field << (index >= 0 ? "[" + std::to_string(index) + "]" : "") << " differs";
+  };
+  for (int i = 0; i < 32; ++i) {
+    if (expected.gpr[i] != actual.gpr[i]) return differs("gpr", i);
+    if (expected.cp0[i] != actual.cp0[i]) return differs("cp0", i);
+    if (std::memcmp(&expected.fpr[i], &actual.fpr[i], sizeof(double)) != 0)
+      return differs("fpr", i);
+  }
+  if (expected.hi_reg != actual.hi_reg) return differs("hi_reg", -1);
+  if (expected.lo_reg != actual.lo_reg) return differs("lo_reg", -1);
+  if (expected.pc != actual.pc) return differs("pc", -1);
+  if (expected.delay_slot_pending != actual.delay_slot_pending)
+    return differs("delay_slot_pending", -1);
+  if (expected.delay_slot_pc != actual.delay_slot_pc) return differs("delay_slot_pc", -1);
+  if (expected.current_instruction != actual.current_instruction) {
+    return differs("current_instruction", -1);
+  }
+  return testing::AssertionSuccess();
+}

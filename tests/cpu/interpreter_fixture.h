@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "cpu/cpu_state.h"
+#include "tests/support/core_fixture.h"
+
+// The registers the test programs use, by their o64 names.
+inline constexpr int kT0 = 8;
+inline constexpr int kT1 = 9;
+inline constexpr int kT2 = 10;
+inline constexpr int kT3 = 11;
+inline constexpr int kRa = 31;
+
+// Test programs run from the boot address in SP DMEM; data lives in RDRAM.
+class InterpreterTest : public CoreTest {
+ protected:
+  static constexpr uint32_t kCodeAddress = 0x04000040;
+
+  // Assembles a straight-line program at kCodeAddress and steps each of its words once, expecting
+  // every one to be carried out.
+  void run_program(const std::string& source);
+};
+
+// Field by field, the floating-point registers by their bits; names the first field that differs.
+testing::AssertionResult same_state(const CpuState& expected, const CpuState& actual);
