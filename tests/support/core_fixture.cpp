@@ -4,16 +4,21 @@
 
 #include "cpu/cpu_state.h"
 #include "cpu/shared_state.h"
+#include "debugger/disassembler.h"
+#include "memory/execution.h"
 #include "memory/memory_map.h"
 #include "memory/rom.h"
 
 void reset_core_state() {
+  execution.reset();
   cpu = CpuState{};
   std::memset(&memory, 0, sizeof memory);
   reset_shared_state();
   reset_rom_state();
   opcode_name.clear();
   message_text.clear();
+  listing_address = 0;
+  disasm_text.clear();
 }
 
 void CoreTest::SetUp() {

@@ -1,0 +1,391 @@
+// Checks the disassembler's operands against GNU objdump's reading of the same words. The two write
+// differently by design (register spellings, number bases, branch targets as offsets or
+// addresses); both are read back into instruction fields, which must agree.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cpu/instr_fields.h"
+#include "debugger/disassembler.h"
+#include "tests/support/core_fixture.h"
+#include "tests/support/mips_assembler.h"
+#include "tests/support/rom_image.h"
+
+namespace {
+
+constexpr uint32_t kRs = 0x03E00000;
+constexpr uint32_t kRt = 0x001F0000;
+constexpr uint32_t kRd = 0x0000F800;
+constexpr uint32_t kSa = 0x000007C0;
+constexpr uint32_t kImm = 0x0000FFFF;
+constexpr uint32_t kTarget = 0x03FFFFFF;
+constexpr uint32_t kBreakCodeBits = 0x03FFFFC0;
+
+constexpr uint32_t primary(uint32_t op) {
+  return op << 26;
+}
+
+// One encoding to try with random fields. Operand patterns name what each operand shows:
+//   rs rt rd  a general register by name      #rs  the base register as a lower-case hex number
+//   c0        coprocessor-0 register rd       x X  imm in lower / upper-case hex
+//   0x 0X     imm as "0x" + lower / upper hex  d   imm as a signed decimal
+//   T         the 26-bit target in upper hex   J   objdump's absolute jump address
+//   B 0XB     a branch target address (objdump's / ours), which gives back imm
+// and anything else stands for itself.
+struct Row {
+  const char* ours;              // our mnemonic
+  uint32_t base;                 // the fixed bits
+  uint32_t random;               // the fields filled at random
+  const char* our_operands;      // "" when we show none
+  const char* their_operands;    // nullptr: objdump's operands are not compared
+  const char* theirs = nullptr;  // objdump's mnemonic, when not ours in lower case
+  uint32_t nonzero = 0;          // bits of which at least one must be set
+};
+
+const Row kRows[] = {
+    {"J", primary(0x02), kTarget, "T", "J"},
+    {"JAL", primary(0x03), kTarget, "T", "J"},
+    {"BEQ", primary(0x04), kRs | kRt | kImm, "rs,rt,X", "rs,rt,B"},
+    {"BNE", primary(0x05), kRs | kRt | kImm, "rs,rt,0XB", "rs,rt,B", nullptr, kRt},
+    {"BNEZ", primary(0x05), kRs | kImm, "rs,0XB", "rs,zero,B", "bne"},
+    {"ADDI", primary(0x08), kRs | kRt | kImm, "rt,rs,x", "rt,rs,d"},
+    {"ADDIU", primary(0x09), kRs | kRt | kImm, "rt,rs,x", "rt,rs,d"},
+    {"ANDI", primary(0x0C), kRs | kRt | kImm, "rt,rs,X", "rt,rs,0x"},
+    {"ORI", primary(0x0D), kRs | kRt | kImm, "rt,rs,X", "rt,rs,0x"},
+    {"LUI", primary(0x0F), kRt | kImm, "rt,0X", "rt,0x"},
+    {"MTC0", primary(0x10) | 4 << 21, kRt | kRd, "c0,rt", "rt,c0"},
+    {"LB", primary(0x20), kRs | kRt | kImm, "rt,x(rs)", "rt,d(rs)"},
+    {"LW", primary(0x23), kRs | kRt | kImm, "rt,X(rs)", "rt,d(rs)"},
+    {"LBU", primary(0x24), kRs | kRt | kImm, "rt,x(#rs)", "rt,d(rs)"},
+    {"SW", primary(0x2B), kRs | kRt | kImm, "rt,x(rs)", "rt,d(rs)"},
+    {"LD", primary(0x37), kRs | kRt | kImm, "rt,x(rs)", "rt,d(rs)"},
+    {"JR", 0x08, kRs, "rs", "rs"},
+    {"OR", 0x25, kRs | kRt | kRd, "rd,rs,rt", "rd,rs,rt"},
+    {"XOR", 0x26, kRs | kRt | kRd, "rd,rs,rt", "rd,rs,rt"},
+    {"NOR", 0x27, kRs | kRt | kRd, "rd,rs,rt", "rd,rs,rt"},
+    // Shown by mnemonic alone: only the mnemonics are compared.
+    {"NOP", 0x00, kRt | kRd, "", nullptr, "sll", kRt | kRd},
+    {"SLL", 0x00, kRt | kRd | kSa, "", nullptr, nullptr, kSa},
+    {"BREAK", 0x0D, kBreakCodeBits, "0", nullptr},
+    {"SYNC", 0x0F, 0, "", nullptr},
+    {"MFHI", 0x10, kRd, "", nullptr},
+    {"MTHI", 0x11, kRs, "", nullptr},
+    {"MFLO", 0x12, kRd, "", nullptr},
+    {"MTLO", 0x13, kRs, "", nullptr},
+    {"DSLLV", 0x14, kRs | kRt | kRd, "", nullptr},
+    {"DSRLV", 0x16, kRs | kRt | kRd, "", nullptr},
+    {"DSRAV", 0x17, kRs | kRt | kRd, "", nullptr},
+    {"MULT", 0x18, kRs | kRt, "", nullptr},
+    {"MULTU", 0x19, kRs | kRt, "", nullptr},
+    {"DIV", 0x1A, kRs | kRt, "", nullptr},
+    {"DIVU", 0x1B, kRs | kRt, "", nullptr},
+    {"DDIV", 0x1E, kRs | kRt, "", nullptr},
+    {"DDIVU", 0x1F, kRs | kRt, "", nullptr},
+    {"ADD", 0x20, kRs | kRt | kRd, "", nullptr},
+    {"ADDU", 0x21, kRs | kRt | kRd, "", nullptr},
+    {"AND", 0x24, kRs | kRt | kRd, "", nullptr},
+    {"DADD", 0x2C, kRs | kRt | kRd, "", nullptr},
+    {"DADDU", 0x2D, kRs | kRt | kRd, "", nullptr},
+    {"DSUB", 0x2E, kRs | kRt | kRd, "", nullptr},
+    {"DSUBU", 0x2F, kRs | kRt | kRd, "", nullptr},
+    {"DSLL", 0x38, kRt | kRd | kSa, "", nullptr},
+    {"DSRL", 0x3A, kRt | kRd | kSa, "", nullptr},
+    {"DSRA", 0x3B, kRt | kRd | kSa, "", nullptr},
+    {"DSLL32", 0x3C, kRt | kRd | kSa, "", nullptr},
+    {"DSRL32", 0x3E, kRt | kRd | kSa, "", nullptr},
+    {"DSRA32", 0x3F, kRt | kRd | kSa, "", nullptr},
+};
+
+constexpr int kWordsPerRow = 64;
+
+// Placed so that the words, and the branch targets around them, straddle the 32-bit boundary.
+constexpr uint64_t kStartAddress = 0xFFFFF000;
+
+// What a line of text says about the instruction's fields; unset fields stay empty.
+struct Operands {
+  std::string rs, rt, rd, c0;
+  std::optional<uint32_t> imm, target;
+  bool operator==(const Operands&) const = default;
+};
+
+std::string describe(const Operands& o) {
+  auto number = [](const std::optional<uint32_t>& v) {
+    return v ? std::to_string(*v) : std::string("-");
+  };
+  return "rs=" + o.rs + " rt=" + o.rt + " rd=" + o.rd + " c0=" + o.c0 + " imm=" + number(o.imm) +
+         " target=" + number(o.target);
+}
+
+std::string lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+  return s;
+}
+
+// Splits at ',', '(' and ')', keeping the separators apart so that the layouts can be compared.
+struct Pieces {
+  std::vector<std::string> tokens;
+  std::string separators;
+};
+
+Pieces split(const std::string& text) {
+  Pieces p;
+  std::string token;
+  for (char c : text) {
+    if (c == ',' || c == '(' || c == ')') {
+      if (!token.empty()) p.tokens.push_back(token);
+      token.clear();
+      p.separators += c;
+    } else {
+      token += c;
+    }
+  }
+  if (!token.empty()) p.tokens.push_back(token);
+  return p;
+}
+
+// Hex digits of one letter case, without leading zeros.
+std::optional<uint64_t> hex(const std::string& s, bool upper) {
+  const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  if (s.empty() || s.size() > 16 || (s.size() > 1 && s[0] == '0')) return std::nullopt;
+  if (s.find_first_not_of(digits) != std::string::npos) return std::nullopt;
+  return std::stoull(s, nullptr, 16);
+}
+
+std::optional<uint64_t> prefixed_hex(const std::string& s, bool upper) {
+  if (s.rfind("0x", 0) != 0) return std::nullopt;
+  return hex(s.substr(2), upper);
+}
+
+std::optional<uint32_t> signed_decimal(const std::string& s) {
+  std::size_t used = 0;
+  long value = 0;
+  try {
+    value = std::stol(s, &used);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  if (used != s.size() || value < -32768 || value > 32767) return std::nullopt;
+  return static_cast<uint16_t>(value);
+}
+
+// The offset field that takes a branch at `address` to `destination`.
+std::optional<uint32_t> branch_offset(std::optional<uint64_t> destination, uint64_t address) {
+  if (!destination) return std::nullopt;
+  auto distance = static_cast<int32_t>(static_cast<uint32_t>(*destination - (address + 4)));
+  if (distance % 4 != 0 || distance / 4 < -32768 || distance / 4 > 32767) return std::nullopt;
+  return static_cast<uint16_t>(distance / 4);
+}
+
+std::string objdump_gpr(const std::string& name) {
+  if (name == "zero") return "r0";
+  if (name == "fp") return "s8";
+  return name;
+}
+
+// objdump's r4000 spellings of the coprocessor-0 registers, in our spelling's lower case.
+std::string objdump_cp0(const std::string& name) {
+  static const std::map<std::string, std::string> irregular = {
+      {"c0_sr", "status"}, {"c0_prid", "previd"}, {"c0_ecc", "perr"}};
+  if (auto found = irregular.find(name); found != irregular.end()) return found->second;
+  if (name.rfind("c0_", 0) == 0) return name.substr(3);
+  if (name.rfind("$", 0) == 0) return "r" + name.substr(1);
+  return "?" + name;
+}
+
+// Puts a number into a field; false when it could not be read.
+bool store(std::optional<uint32_t>& field, std::optional<uint64_t> number) {
+  if (number) field = static_cast<uint32_t>(*number);
+  return number.has_value();
+}
+
+// Reads one operand `token` of the kind `kind` into `o`; false when it is not of that kind.
+bool read_operand(const std::string& token, const std::string& kind, bool from_objdump,
+                  uint64_t address, Operands& o) {
+  std::string gpr = from_objdump ? objdump_gpr(token) : token;
+  if (kind == "rs") return !(o.rs = gpr).empty();
+  if (kind == "rt") return !(o.rt = gpr).empty();
+  if (kind == "rd") return !(o.rd = gpr).empty();
+  if (kind == "c0") return !(o.c0 = from_objdump ? objdump_cp0(token) : lower(token)).empty();
+  if (kind == "#rs") {
+    std::optional<uint64_t> number = hex(token, false);
+    if (!number || *number > 31) return false;
+    o.rs = gpr_name(static_cast<unsigned>(*number));
+    return true;
+  }
+  if (kind == "x" || kind == "X") return store(o.imm, hex(token, kind == "X"));
+  if (kind == "0x" || kind == "0X") return store(o.imm, prefixed_hex(token, kind == "0X"));
+  if (kind == "d") return store(o.imm, signed_decimal(token));
+  if (kind == "T") return store(o.target, hex(token, true));
+  if (kind == "J") {
+    std::optional<uint64_t> destination = prefixed_hex(token, false);
+    return store(o.target,
+                 destination ? std::optional((*destination & 0x0FFFFFFF) >> 2) : std::nullopt);
+  }
+  if (kind == "B" || kind == "0XB") {
+    return store(o.imm, branch_offset(prefixed_hex(token, kind == "0XB"), address));
+  }
+  return token == kind;
+}
+
+// Reads `text` as laid out by `pattern`; nothing when it does not fit the pattern.
+std::optional<Operands> read_operands(const std::string& text, const std::string& pattern,
+                                      bool from_objdump, uint64_t address) {
+  Pieces got = split(text);
+  Pieces want = split(pattern);
+  if (got.separators != want.separators || got.tokens.size() != want.tokens.size()) {
+    return std::nullopt;
+  }
+  Operands o;
+  for (std::size_t i = 0; i < got.tokens.size(); ++i) {
+    if (!read_operand(got.tokens[i], want.tokens[i], from_objdump, address, o)) return std::nullopt;
+  }
+  return o;
+}
+
+// One line of objdump's listing: "    addr:\tword \tmnemonic\toperands".
+struct ObjdumpLine {
+  uint64_t address = 0;
+  uint32_t word = 0;
+  std::string mnemonic, operands;
+};
+
+std::optional<ObjdumpLine> parse_objdump_line(const std::string& line) {
+  unsigned long long address = 0;
+  unsigned word = 0;
+  char mnemonic[32] = {};
+  char operands[128] = {};
+  int fields =
+      std::sscanf(line.c_str(), " %llx: %x %31s %127s", &address, &word, mnemonic, operands);
+  if (fields < 3) return std::nullopt;
+  ObjdumpLine parsed{address, word, mnemonic, operands};
+  // A few pseudo-instruction spellings survive no-aliases; put the real instruction back.
+  if (parsed.mnemonic == "dli") {
+    parsed.mnemonic = "ori";
+    parsed.operands.insert(parsed.operands.find(','), ",zero");
+  } else if (parsed.mnemonic == "dnegu" || parsed.mnemonic == "dneg") {
+    parsed.mnemonic = parsed.mnemonic == "dneg" ? "dsub" : "dsubu";
+  }
+  return parsed;
+}
+
+std::vector<std::string> output_lines(const std::string& command) {
+  std::vector<std::string> lines;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return lines;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe)) lines.emplace_back(buffer);
+  ::pclose(pipe);
+  return lines;
+}
+
+// objdump's reading of `words`, placed from kStartAddress, keyed by address.
+std::map<uint64_t, ObjdumpLine> objdump_listing(const std::vector<uint32_t>& words) {
+  TempDir dir;
+  std::filesystem::path file = dir.write("words.bin", to_bytes(words));
+  char start[32];
+  std::snprintf(start, sizeof start, "0x%llx", static_cast<unsigned long long>(kStartAddress));
+  std::string command = std::string("'") + KORVEL_MIPS_OBJDUMP +
+                        "' -D -z -b binary -m mips:4300 -EB"
+                        " -M no-aliases,gpr-names=32,cp0-names=r4000 --adjust-vma=" +
+                        start + " '" + file.string() + "'";
+  std::map<uint64_t, ObjdumpLine> listing;
+  for (const std::string& line : output_lines(command)) {
+    if (std::optional<ObjdumpLine> parsed = parse_objdump_line(line)) {
+      listing[parsed->address] = *parsed;
+    }
+  }
+  return listing;
+}
+
+struct Sample {
+  const Row* row;
+  uint32_t word;
+};
+
+std::vector<Sample> random_samples() {
+  std::mt19937 random(0x4B6F7276);
+  std::vector<Sample> samples;
+  for (const Row& row : kRows) {
+    for (int i = 0; i < kWordsPerRow; ++i) {
+      uint32_t word;
+      do {
+        word = row.base | (static_cast<uint32_t>(random()) & row.random);
+      } while (row.nonzero && !(word & row.nonzero));
+      samples.push_back({&row, word});
+    }
+  }
+  // Mixed, so that every row meets addresses on both sides of the 32-bit boundary.
+  std::shuffle(samples.begin(), samples.end(), random);
+  return samples;
+}
+
+// What is wrong with our text against objdump's line; empty when they agree.
+std::string disagreement(const Row& row, uint64_t address, const std::string& ours,
+                         const ObjdumpLine& theirs) {
+  std::size_t blank = ours.find(' ');
+  std::string our_mnemonic = ours.substr(0, blank);
+  std::string our_operands = blank == std::string::npos ? "" : ours.substr(blank + 1);
+  std::string their_mnemonic = row.theirs ? row.theirs : lower(row.ours);
+  if (our_mnemonic != row.ours) return "our mnemonic is not " + std::string(row.ours);
+  if (theirs.mnemonic != their_mnemonic) return "objdump's mnemonic is not " + their_mnemonic;
+  std::optional<Operands> our_fields =
+      read_operands(our_operands, row.our_operands, false, address);
+  if (!our_fields) return "our operands do not read as " + std::string(row.our_operands);
+  if (!row.their_operands) return "";
+  std::optional<Operands> their_fields =
+      read_operands(theirs.operands, row.their_operands, true, address);
+  if (!their_fields) return "objdump's operands do not read as " + std::string(row.their_operands);
+  if (*our_fields != *their_fields) {
+    return "ours read " + describe(*our_fields) + ", objdump's " + describe(*their_fields);
+  }
+  return "";
+}
+
+class ObjdumpCrossCheck : public CoreTest {};
+
+TEST_F(ObjdumpCrossCheck, OperandsAndMnemonicsAgreeWithObjdump) {
+  std::vector<Sample> samples = random_samples();
+  std::vector<uint32_t> words;
+  for (const Sample& s : samples) words.push_back(s.word);
+  std::map<uint64_t, ObjdumpLine> listing = objdump_listing(words);
+  ASSERT_EQ(listing.size(), samples.size()) << "objdump did not list every word";
+
+  int compared = 0;
+  int with_operands = 0;
+  int disagreements = 0;
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    const Sample& sample = samples[i];
+    uint64_t address = kStartAddress + 4 * i;
+    auto line = listing.find(address);
+    ASSERT_NE(line, listing.end()) << std::hex << address;
+    ASSERT_EQ(line->second.word, sample.word) << std::hex << address;
+
+    listing_address = address;
+    listing_fields = decode_instruction(sample.word);
+    std::string ours = disassemble();
+    std::string problem = disagreement(*sample.row, address, ours, line->second);
+    ++compared;
+    with_operands += sample.row->their_operands != nullptr;
+    if (!problem.empty() && ++disagreements <= 20) {
+      ADD_FAILURE() << std::hex << "word " << sample.word << " at " << address << ": \"" << ours
+                    << "\" vs objdump \"" << line->second.mnemonic << " " << line->second.operands
+                    << "\": " << problem;
+    }
+  }
+  EXPECT_EQ(disagreements, 0);
+  std::cout << "compared " << compared << " words with objdump (" << with_operands
+            << " with operands, " << std::size(kRows) << " rows)\n";
+}
+
+}  // namespace
