@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "cpu/cpu_state.h"
+#include "memory/execution.h"
 #include "memory/memory_map.h"
 #include "platform/host.h"
 
@@ -176,6 +177,8 @@ void reset_cpu() {
 }
 
 void close_rom() {
+  // The run thread ends first: everything below changes state it would be using.
+  execution.end_run_thread();
   shared.title_text.set("Korvel");
   host().set_title(shared.title_text.c_str());
   clear_registers();

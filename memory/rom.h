@@ -35,8 +35,7 @@ int load_rom(const char* path);
 // Back to the boot state of the loaded image (or pc 0 after Close ROM).
 void reset_cpu();
 
-// Gives the image up: the registers are cleared and the file closed. The caller ends the run
-// thread first.
+// Gives the image up: the run thread is ended, the registers are cleared and the file closed.
 void close_rom();
 
 // The next byte of the open image at its current position, or 0 when none is open or it has ended.

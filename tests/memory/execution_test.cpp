@@ -1,0 +1,247 @@
+#include "memory/execution.h"
+
+#include <gtest/gtest.h>
+
+#include "cpu/shared_state.h"
+#include "memory/rom.h"
+#include "tests/support/core_fixture.h"
+#include "tests/support/program_rom.h"
+
+namespace {
+
+class Execution : public CoreTest {
+ protected:
+  void load(const std::string& source) { ASSERT_EQ(load_program_rom(dir, source), 1); }
+
+  // Start CPU's part that concerns the thread, then the wait for the run to end by itself.
+  int run() {
+    recorder.clear();
+    shared.running = 1;
+    execution.start();
+    return execution.wait_for_run_end();
+  }
+
+  TempDir dir;
+};
+
+TEST_F(Execution, RunEndsSilentlyAtTheStopAddressCountingTheInstructionThatLedThere) {
+  load(".rept 26\n nop\n .endr\n addiu $t0, $zero, 1");  // the addiu stands at 0x040000A8
+  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(cpu.pc, kStopAddress);
+  EXPECT_EQ(cpu.cp0[kCountRegister], 27u);
+  EXPECT_EQ(cpu.gpr[8], 0u);  // not executed by this run
+  EXPECT_EQ(shared.running, 0);
+  EXPECT_TRUE(recorder.messages().empty());
+  EXPECT_TRUE(recorder.titles().empty());  // the count is not shown
+}
+
+TEST_F(Execution, RunStopsAtTheBreakpointWithItsMessage) {
+  load("lui $t0, 0x0400\n ori $t0, $t0, 0x00B0\n jr $t0");
+  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(shared.running, 0);
+  EXPECT_EQ(recorder.messages(),
+            (std::vector<RecordingHost::Message>{{"Breakpoint Encountered", "PC: 0x040000B0\n"}}));
+}
+
+TEST_F(Execution, StopAddressesAreComparedAsWholeProgramCounters) {
+  // The stop address through KSEG1 is a different program counter and does not stop the run.
+  load(
+      "lui $t0, 0xA400\n ori $t0, $t0, 0x00A8\n jr $t0\n"
+      ".org 0x68\n lui $t1, 0x0400\n ori $t1, $t1, 0x00B0\n jr $t1");
+  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(cpu.pc, kBreakpointAddress);
+  EXPECT_EQ(cpu.cp0[kCountRegister], 7u);
+}
+
+TEST_F(Execution, UnhandledOpcodeStopsTheRunWithCountPlusOne) {
+  load("srl $t0, $t0, 1");  // not carried out
+  EXPECT_EQ(run(), -1);
+  EXPECT_EQ(recorder.messages(),
+            (std::vector<RecordingHost::Message>{
+                {"Unhandled Opcode",
+                 "Unhandled Opcode: SRL\nEmulation stopped at instruction number 3"}}));
+  EXPECT_EQ(shared.running, 1);  // this stop leaves the flag alone
+  EXPECT_EQ(cpu.pc, 0x04000044u);
+}
+
+TEST_F(Execution, UnhandledOpcodeWithoutTheStopRunsOn) {
+  load("srl $t0, $t0, 1\n .rept 25\n nop\n .endr");
+  shared.stop_on_unhandled = 0;
+  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(cpu.pc, kStopAddress);
+  EXPECT_TRUE(recorder.messages().empty());
+}
+
+TEST_F(Execution, FetchFromAnUnmappedAddressRaisesFourReadErrorsAndEndsTheRun) {
+  load("lui $t0, 0x0500\n jr $t0");
+  EXPECT_EQ(run(), 1);
+  const auto messages = recorder.messages();
+  ASSERT_EQ(messages.size(), 4u);
+  const char* addresses[] = {"5000000", "5000001", "5000002", "5000003"};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(messages[i].caption, "Memory Error: Read");
+    EXPECT_EQ(messages[i].text, std::string("Unhandled memory address: ") + addresses[i] +
+                                    "\nStopped on opcode number: 3\nPC: 5000000\nOpcode:Reading");
+  }
+  // The word read as zero (a NOP) was still executed and counted.
+  EXPECT_EQ(cpu.pc, 0x05000004u);
+  EXPECT_EQ(cpu.cp0[kCountRegister], 4u);
+}
+
+TEST_F(Execution, Kseg0ProgramCountersFetchFromRdram) {
+  load("lui $t0, 0x8000\n ori $t0, $t0, 0x0400\n jr $t0");
+  // addiu $t1, $zero, 0x77 ; lui $t0, 0x0400 ; ori $t0, $t0, 0xA8 ; jr $t0
+  const uint8_t program[] = {0x24, 0x09, 0x00, 0x77, 0x3C, 0x08, 0x04, 0x00,
+                             0x35, 0x08, 0x00, 0xA8, 0x01, 0x00, 0x00, 0x08};
+  std::copy(std::begin(program), std::end(program), memory.rdram + 0x400);
+  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(cpu.gpr[9], 0x77u);
+  EXPECT_EQ(cpu.pc, kStopAddress);
+  EXPECT_TRUE(recorder.messages().empty());
+}
+
+TEST_F(Execution, WordsAcrossARegionEndAndInTheCartridgeAreReadByteByByte) {
+  // A word at the end of SP DMEM runs into SP IMEM; the cartridge gives consecutive file bytes.
+  load("lui $t0, 0x0400\n ori $t0, $t0, 0x0FFE\n jr $t0");
+  memory.sp_dmem[0xFFE] = 0x24;  // addiu $t1, $zero, 0x55 split across the two memories
+  memory.sp_dmem[0xFFF] = 0x09;
+  memory.sp_imem[0] = 0x00;
+  memory.sp_imem[1] = 0x55;
+  ASSERT_EQ(step_instruction(), 0);
+  ASSERT_EQ(step_instruction(), 0);
+  ASSERT_EQ(step_instruction(), 0);
+  ASSERT_EQ(step_instruction(), 0);
+  EXPECT_EQ(cpu.gpr[9], 0x55u);
+  EXPECT_TRUE(recorder.messages().empty());
+}
+
+TEST_F(Execution, DelaySlotHandOverOnBothPaths) {
+  load(R"(
+      beq $zero, $zero, target   # taken: the delay slot runs, then the target
+      addiu $t0, $zero, 1        # delay slot
+      addiu $t0, $zero, 2        # skipped
+  target:
+      bne $zero, $zero, target   # not taken
+      addiu $t1, $zero, 3
+  )");
+  ASSERT_EQ(step_instruction(), 0);
+  EXPECT_EQ(cpu.delay_slot_pending, 1);
+  EXPECT_EQ(cpu.delay_slot_pc, 0x04000044u);
+  EXPECT_EQ(cpu.pc, 0x04000048u);  // the target minus 4
+  ASSERT_EQ(step_instruction(), 0);
+  EXPECT_EQ(cpu.delay_slot_pending, 0);
+  EXPECT_EQ(cpu.gpr[8], 1u);
+  EXPECT_EQ(cpu.pc, 0x0400004Cu);  // on the target
+  ASSERT_EQ(step_instruction(), 0);
+  EXPECT_EQ(cpu.delay_slot_pending, 0);
+  EXPECT_EQ(cpu.pc, 0x04000050u);
+  ASSERT_EQ(step_instruction(), 0);
+  EXPECT_EQ(cpu.gpr[9], 3u);
+  EXPECT_EQ(cpu.gpr[8], 1u);
+  EXPECT_EQ(cpu.cp0[kCountRegister], 5u);
+}
+
+TEST_F(Execution, TakenBranchInADelaySlotLeavesNoHandOverPending) {
+  load(R"(
+      beq $zero, $zero, first    # 0x40
+      beq $zero, $zero, second   # 0x44, its delay slot
+      nop
+  first:
+      addiu $t0, $zero, 1        # 0x4C
+  second:
+      addiu $t1, $zero, 2        # 0x50
+  )");
+  ASSERT_EQ(step_instruction(), 0);  // the first branch
+  ASSERT_EQ(step_instruction(), 0);  // the second, from the delay slot
+  // The flag is cleared after the delay-slot instruction, so the second branch's hand-over is lost
+  // and execution goes on from pc as the second branch left it.
+  EXPECT_EQ(cpu.delay_slot_pending, 0);
+  EXPECT_EQ(cpu.pc, 0x04000048u + 8);
+  ASSERT_EQ(step_instruction(), 0);
+  EXPECT_EQ(cpu.gpr[9], 2u);
+  EXPECT_EQ(cpu.gpr[8], 0u);
+}
+
+TEST_F(Execution, CountInTheTitleOnBothPaths) {
+  load("nop\n .rept 40\n nop\n .endr");
+  shared.show_count = 1;
+
+  ASSERT_EQ(step_instruction(), 0);
+  EXPECT_EQ(recorder.last_title(), "Korvel  2");
+  for (int i = 0; i < 24; ++i) step_instruction();
+  EXPECT_EQ(cpu.cp0[kCountRegister], 26u);
+  EXPECT_EQ(recorder.last_title(), "Korvel  1a");
+  EXPECT_STREQ(message_text.c_str(), "1a");
+
+  // The run publishes the count; the window thread shows it. After the run the title is exact.
+  reset_cpu();
+  shared.title_text.set("Korvel - DEMO - Running");
+  EXPECT_EQ(run(), 1);
+  execution.refresh_count_title();
+  EXPECT_EQ(cpu.cp0[kCountRegister], 27u);
+  EXPECT_EQ(recorder.last_title(), "Korvel - DEMO - Running 27");
+  EXPECT_EQ(execution.published_count(), 27u);
+  EXPECT_STREQ(message_text.c_str(), "27");
+}
+
+TEST_F(Execution, FirstRunInstructionShowsCountTwo) {
+  load("lui $t0, 0x0500\n jr $t0");  // ends on a read error
+  shared.show_count = 1;
+  recorder.clear();
+  shared.running = 1;
+  execution.start();
+  EXPECT_EQ(execution.wait_for_run_end(), 1);
+  EXPECT_EQ(execution.published_count(), 4u);
+  // One instruction alone: Count 1 after the load, 2 after it.
+  reset_cpu();
+  shared.running = 1;
+  cpu.pc = kStopAddress - 4;
+  execution.start();
+  execution.wait_for_run_end();
+  execution.refresh_count_title();
+  EXPECT_EQ(recorder.last_title(), std::string(shared.title_text.c_str()) + " 2");
+}
+
+TEST_F(Execution, PauseHaltAndStartAgainContinueFromTheState) {
+  load("loop: addiu $t0, $t0, 1\n beq $zero, $zero, loop\n nop");
+  shared.running = 1;
+  execution.start();
+  {
+    ExecutionController::ScopedPause pause(execution);
+    EXPECT_GT(cpu.cp0[kCountRegister], 0u);
+    EXPECT_NE(cpu.delay_slot_pending, 2);  // the state is at rest here
+  }
+  execution.halt();
+  EXPECT_FALSE(execution.has_run_thread());
+  uint64_t count = cpu.cp0[kCountRegister];
+  // Count advances by one per executed instruction: t0 grows once every three.
+  uint64_t executed = count - 1;
+  EXPECT_NEAR(static_cast<double>(cpu.gpr[8]), executed / 3.0, 1.0);
+
+  shared.running = 1;
+  execution.start();
+  execution.halt();
+  EXPECT_GE(cpu.cp0[kCountRegister], count);
+}
+
+TEST_F(Execution, CloseRomEndsTheRunThread) {
+  load("loop: beq $zero, $zero, loop\n nop");
+  shared.running = 1;
+  execution.start();
+  close_rom();
+  EXPECT_FALSE(execution.has_run_thread());
+  EXPECT_EQ(cpu.pc, 0u);
+  EXPECT_EQ(rom.rom_file, nullptr);
+}
+
+TEST_F(Execution, LowerPriorityAppliesToTheRunThreadOnly) {
+  load("loop: beq $zero, $zero, loop\n nop");
+  execution.set_run_thread_priority(10);  // no thread: nothing happens, nothing fails
+  shared.running = 1;
+  execution.start();
+  execution.set_run_thread_priority(10);
+  execution.set_run_thread_priority(-20);  // may be refused; must not fail
+  execution.halt();
+}
+
+}  // namespace
