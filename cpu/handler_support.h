@@ -17,13 +17,13 @@ inline int32_t advance(int32_t result = kCarriedOut) {
   return result;
 }
 
-inline int32_t write_rt(const InstrFields& f, uint64_t value) {
-  cpu.gpr[f.rt] = value;
+inline int32_t write_rt(InstrFields f, uint64_t value) {
+  cpu.gpr[f.rt()] = value;
   return advance();
 }
 
-inline int32_t write_rd(const InstrFields& f, uint64_t value) {
-  cpu.gpr[f.rd] = value;
+inline int32_t write_rd(InstrFields f, uint64_t value) {
+  cpu.gpr[f.rd()] = value;
   return advance();
 }
 
@@ -32,8 +32,8 @@ inline uint64_t low_half(uint64_t value) {
 }
 
 // `imm` as the signed offset of the branches and the immediate additions.
-inline uint64_t sign_extended_imm(const InstrFields& f) {
-  return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int16_t>(f.imm)));
+inline uint64_t sign_extended_imm(InstrFields f) {
+  return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int16_t>(f.imm())));
 }
 
 // A register's 64 bits as the signed number the signed comparisons and divisions see.

@@ -29,20 +29,20 @@ double integral_magnitude(double value) {
 }  // namespace
 
 // Only MTC0 is carried out; every other COP0 word changes nothing and runs again.
-int32_t exec_cop0(const InstrFields& f, const char* name) {
-  if (f.rs != kMoveToCop0) return exec_no_advance(f, name);
-  cpu.cp0[f.rd] = cpu.gpr[f.rt];
+int32_t exec_cop0(InstrFields f, const char* name) {
+  if (f.rs() != kMoveToCop0) return exec_no_advance(f, name);
+  cpu.cp0[f.rd()] = cpu.gpr[f.rt()];
   return advance();
 }
 
 // For COP1 words rs is the format, rd the source register fs and sa the destination fd.
-int32_t exec_cop1(const InstrFields& f, const char*) {
-  if (f.funct != kCop1Conversion) {
+int32_t exec_cop1(InstrFields f, const char*) {
+  if (f.funct() != kCop1Conversion) {
     opcode_name.set("Unknown CP");
     return kNotCarriedOut;
   }
-  if (f.rs == kCop1FormatS || f.rs == kCop1FormatW) {
-    cpu.fpr[f.sa] = integral_magnitude(cpu.fpr[f.rd]);
+  if (f.rs() == kCop1FormatS || f.rs() == kCop1FormatW) {
+    cpu.fpr[f.sa()] = integral_magnitude(cpu.fpr[f.rd()]);
   }
   return advance();
 }

@@ -8,13 +8,13 @@
 namespace {
 
 // The offset is added zero-extended: a field of 0xFFFC adds 65532.
-uint32_t effective_address(const InstrFields& f) {
-  return static_cast<uint32_t>(cpu.gpr[f.rs]) + f.imm;
+uint32_t effective_address(InstrFields f) {
+  return static_cast<uint32_t>(cpu.gpr[f.rs()]) + f.imm();
 }
 
 // Big-endian, one byte at a time in ascending address order; a byte that cannot be read counts as
 // 0 and the others are still read.
-uint64_t load_bytes(const InstrFields& f, unsigned count) {
+uint64_t load_bytes(InstrFields f, unsigned count) {
   uint32_t address = effective_address(f);
   uint64_t value = 0;
   for (unsigned k = 0; k < count; ++k) value = value << 8 | mem_read_byte(address + k);
@@ -23,25 +23,25 @@ uint64_t load_bytes(const InstrFields& f, unsigned count) {
 
 }  // namespace
 
-int32_t exec_lb(const InstrFields& f, const char*) {
+int32_t exec_lb(InstrFields f, const char*) {
   return write_rt(f, static_cast<uint64_t>(static_cast<int8_t>(load_bytes(f, 1))));
 }
 
-int32_t exec_lbu(const InstrFields& f, const char*) {
+int32_t exec_lbu(InstrFields f, const char*) {
   return write_rt(f, load_bytes(f, 1));
 }
 
-int32_t exec_lw(const InstrFields& f, const char*) {
+int32_t exec_lw(InstrFields f, const char*) {
   return write_rt(f, static_cast<uint64_t>(static_cast<int32_t>(load_bytes(f, 4))));
 }
 
-int32_t exec_ld(const InstrFields& f, const char*) {
+int32_t exec_ld(InstrFields f, const char*) {
   return write_rt(f, load_bytes(f, 8));
 }
 
-int32_t exec_sw(const InstrFields& f, const char*) {
+int32_t exec_sw(InstrFields f, const char*) {
   uint32_t address = effective_address(f);
-  uint32_t value = static_cast<uint32_t>(cpu.gpr[f.rt]);
+  uint32_t value = static_cast<uint32_t>(cpu.gpr[f.rt()]);
   for (unsigned k = 0; k < 4; ++k) {
     mem_write_byte(address + k, static_cast<uint8_t>(value >> (24 - 8 * k)));
   }

@@ -168,6 +168,6 @@ inline constexpr std::array<OpcodeEntry, 64> special_table =
 
 inline constexpr uint8_t kSpecialOpcode = 0;
 
-inline const OpcodeEntry& opcode_entry(const InstrFields& f) {
-  return f.op == kSpecialOpcode ? special_table[f.funct] : primary_table[f.op];
+inline const OpcodeEntry& opcode_entry(InstrFields f) {
+  return f.op() == kSpecialOpcode ? special_table[f.funct()] : primary_table[f.op()];
 }

@@ -32,16 +32,16 @@ constexpr unsigned kBreakCode = 0;
 
 // The delay-slot address plus the word offset, as the interpreter branches; only the low 32 bits
 // are shown, so the sum may wrap.
-uint32_t branch_target(const InstrFields& f) {
-  int64_t offset = static_cast<int16_t>(f.imm);
+uint32_t branch_target(InstrFields f) {
+  int64_t offset = static_cast<int16_t>(f.imm());
   return static_cast<uint32_t>(listing_address + 4 + static_cast<uint64_t>(offset * 4));
 }
 
-void compose_fallback(const InstrFields& f) {
-  if (f.op == kSpecialOpcode) {
-    disasm_text.format("Op: %X Funct: %X", f.op, f.funct);
+void compose_fallback(InstrFields f) {
+  if (f.op() == kSpecialOpcode) {
+    disasm_text.format("Op: %X Funct: %X", f.op(), f.funct());
   } else {
-    disasm_text.format("Unknown 1:%X", f.op);
+    disasm_text.format("Unknown 1:%X", f.op());
   }
 }
 
@@ -55,11 +55,11 @@ const char* cp0_name(unsigned n) {
 }
 
 const char* disassemble() {
-  const InstrFields& f = listing_fields;
+  InstrFields f = listing_fields;
   const OpcodeEntry& entry = opcode_entry(f);
   const char* name = entry.name;
-  const char* rs = gpr_name(f.rs);
-  const char* rt = gpr_name(f.rt);
+  const char* rs = gpr_name(f.rs());
+  const char* rt = gpr_name(f.rt());
   switch (entry.form) {
     case DisasmForm::none:
       compose_fallback(f);
@@ -67,47 +67,47 @@ const char* disassemble() {
     case DisasmForm::constant:
       return name;
     case DisasmForm::nop_or_sll:
-      return f.sa == 0 ? "NOP" : name;
+      return f.sa() == 0 ? "NOP" : name;
     case DisasmForm::composed_name:
       disasm_text.set(name);
       break;
     case DisasmForm::jump_target:
-      disasm_text.format("%s %X", name, f.target);
+      disasm_text.format("%s %X", name, f.target());
       break;
     case DisasmForm::beq_offset:
-      disasm_text.format("%s %s,%s,%X", name, rs, rt, f.imm);
+      disasm_text.format("%s %s,%s,%X", name, rs, rt, f.imm());
       break;
     case DisasmForm::bne_target:
-      if (f.rt == 0) {
+      if (f.rt() == 0) {
         disasm_text.format("BNEZ %s,0x%X", rs, branch_target(f));
       } else {
         disasm_text.format("%s %s,%s,0x%X", name, rs, rt, branch_target(f));
       }
       break;
     case DisasmForm::rt_rs_imm_lower:
-      disasm_text.format("%s %s,%s,%x", name, rt, rs, f.imm);
+      disasm_text.format("%s %s,%s,%x", name, rt, rs, f.imm());
       break;
     case DisasmForm::rt_rs_imm_upper:
-      disasm_text.format("%s %s,%s,%X", name, rt, rs, f.imm);
+      disasm_text.format("%s %s,%s,%X", name, rt, rs, f.imm());
       break;
     case DisasmForm::lui:
-      disasm_text.format("%s %s,0x%X", name, rt, f.imm);
+      disasm_text.format("%s %s,0x%X", name, rt, f.imm());
       break;
     case DisasmForm::mtc0:
-      if (f.rs == kMoveToCoprocessor) {
-        disasm_text.format("%s %s,%s", name, cp0_name(f.rd), rt);
+      if (f.rs() == kMoveToCoprocessor) {
+        disasm_text.format("%s %s,%s", name, cp0_name(f.rd()), rt);
       } else {
-        disasm_text.format("Op: %X rs: %X", f.op, f.rs);
+        disasm_text.format("Op: %X rs: %X", f.op(), f.rs());
       }
       break;
     case DisasmForm::offset_base_upper:
-      disasm_text.format("%s %s,%X(%s)", name, rt, f.imm, rs);
+      disasm_text.format("%s %s,%X(%s)", name, rt, f.imm(), rs);
       break;
     case DisasmForm::offset_base_lower:
-      disasm_text.format("%s %s,%x(%s)", name, rt, f.imm, rs);
+      disasm_text.format("%s %s,%x(%s)", name, rt, f.imm(), rs);
       break;
     case DisasmForm::offset_numbered_base:
-      disasm_text.format("%s %s,%x(%x)", name, rt, f.imm, f.rs);
+      disasm_text.format("%s %s,%x(%x)", name, rt, f.imm(), f.rs());
       break;
     case DisasmForm::jr:
       disasm_text.format("%s %s", name, rs);
@@ -116,7 +116,7 @@ const char* disassemble() {
       disasm_text.format("%s %x", name, kBreakCode);
       break;
     case DisasmForm::rd_rs_rt:
-      disasm_text.format("%s %s,%s,%s", name, gpr_name(f.rd), rs, rt);
+      disasm_text.format("%s %s,%s,%s", name, gpr_name(f.rd()), rs, rt);
       break;
   }
   return disasm_text.c_str();

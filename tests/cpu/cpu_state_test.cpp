@@ -11,35 +11,35 @@ namespace {
 
 TEST(DecodeInstruction, AllOnesFillsEveryFieldToItsWidth) {
   InstrFields f = decode_instruction(0xFFFFFFFF);
-  EXPECT_EQ(f.op, 63);
-  EXPECT_EQ(f.rs, 31);
-  EXPECT_EQ(f.rt, 31);
-  EXPECT_EQ(f.imm, 0xFFFF);  // unsigned, not -1
-  EXPECT_EQ(f.target, 0x3FFFFFFu);
-  EXPECT_EQ(f.rd, 31);
-  EXPECT_EQ(f.sa, 31);
-  EXPECT_EQ(f.funct, 63);
+  EXPECT_EQ(f.op(), 63);
+  EXPECT_EQ(f.rs(), 31);
+  EXPECT_EQ(f.rt(), 31);
+  EXPECT_EQ(f.imm(), 0xFFFF);  // unsigned, not -1
+  EXPECT_EQ(f.target(), 0x3FFFFFFu);
+  EXPECT_EQ(f.rd(), 31);
+  EXPECT_EQ(f.sa(), 31);
+  EXPECT_EQ(f.funct(), 63);
 }
 
 TEST(DecodeInstruction, FieldsDoNotBleedIntoTheirNeighbours) {
   InstrFields shift = decode_instruction(0x00021080);  // sll v0,v0,2
-  EXPECT_EQ(shift.op, 0);
-  EXPECT_EQ(shift.rs, 0);
-  EXPECT_EQ(shift.rt, 2);
-  EXPECT_EQ(shift.rd, 2);
-  EXPECT_EQ(shift.sa, 2);
-  EXPECT_EQ(shift.funct, 0);
+  EXPECT_EQ(shift.op(), 0);
+  EXPECT_EQ(shift.rs(), 0);
+  EXPECT_EQ(shift.rt(), 2);
+  EXPECT_EQ(shift.rd(), 2);
+  EXPECT_EQ(shift.sa(), 2);
+  EXPECT_EQ(shift.funct(), 0);
 
   // One bit set in each field in turn.
   InstrFields f = decode_instruction(1u << 26 | 1u << 21 | 1u << 16 | 1u << 11 | 1u << 6 | 1u);
-  EXPECT_EQ(f.op, 1);
-  EXPECT_EQ(f.rs, 1);
-  EXPECT_EQ(f.rt, 1);
-  EXPECT_EQ(f.rd, 1);
-  EXPECT_EQ(f.sa, 1);
-  EXPECT_EQ(f.funct, 1);
-  EXPECT_EQ(f.imm, 0x0841);
-  EXPECT_EQ(f.target, 0x0210841u);
+  EXPECT_EQ(f.op(), 1);
+  EXPECT_EQ(f.rs(), 1);
+  EXPECT_EQ(f.rt(), 1);
+  EXPECT_EQ(f.rd(), 1);
+  EXPECT_EQ(f.sa(), 1);
+  EXPECT_EQ(f.funct(), 1);
+  EXPECT_EQ(f.imm(), 0x0841);
+  EXPECT_EQ(f.target(), 0x0210841u);
 }
 
 using ClearRegisters = CoreTest;

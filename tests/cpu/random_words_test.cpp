@@ -52,11 +52,11 @@ class RandomWords : public InterpreterTest {
     }
   }
 
-  void randomize(const InstrFields& f) {
+  void randomize(InstrFields f) {
     for (int i = 0; i < 32; i += 8) cpu.gpr[random() % 32] = random_register();
-    cpu.gpr[f.rs] = random_register();
-    cpu.gpr[f.rt] = random_register();
-    cpu.fpr[f.rd] = random_double();
+    cpu.gpr[f.rs()] = random_register();
+    cpu.gpr[f.rt()] = random_register();
+    cpu.fpr[f.rd()] = random_double();
     cpu.hi_reg = random();
     cpu.lo_reg = random();
     cpu.pc = static_cast<uint32_t>(random());
@@ -70,18 +70,18 @@ class RandomWords : public InterpreterTest {
   }
 };
 
-bool is_jump(const InstrFields& f) {
-  return f.op == 2 || f.op == 3 || (f.op == 0 && f.funct == 8);
+bool is_jump(InstrFields f) {
+  return f.op() == 2 || f.op() == 3 || (f.op() == 0 && f.funct() == 8);
 }
-bool is_branch(const InstrFields& f) {
-  return f.op == 4 || f.op == 5;
+bool is_branch(InstrFields f) {
+  return f.op() == 4 || f.op() == 5;
 }
 
 // The one general-purpose register an encoding may write, or -1.
-int writable_gpr(const InstrFields& f) {
-  switch (f.op) {
+int writable_gpr(InstrFields f) {
+  switch (f.op()) {
     case 0:
-      return f.rd;
+      return f.rd();
     case 3:
       return 31;
     case 8:
@@ -93,26 +93,26 @@ int writable_gpr(const InstrFields& f) {
     case 35:
     case 36:
     case 55:
-      return f.rt;
+      return f.rt();
     default:
       return -1;
   }
 }
 
-bool pc_follows_the_rules(const InstrFields& f, const CpuState& before, uint32_t pc) {
+bool pc_follows_the_rules(InstrFields f, const CpuState& before, uint32_t pc) {
   if (pc == before.pc || pc == before.pc + 4) return true;
-  if ((f.op == 2 || f.op == 3) && pc == f.target << 2) return true;
-  if (f.op == 0 && f.funct == 8 && pc == static_cast<uint32_t>(before.gpr[f.rs])) return true;
-  return is_branch(f) && pc == before.pc + static_cast<uint32_t>(static_cast<int16_t>(f.imm) * 4);
+  if ((f.op() == 2 || f.op() == 3) && pc == f.target() << 2) return true;
+  if (f.op() == 0 && f.funct() == 8 && pc == static_cast<uint32_t>(before.gpr[f.rs()])) return true;
+  return is_branch(f) && pc == before.pc + static_cast<uint32_t>(static_cast<int16_t>(f.imm()) * 4);
 }
 
 // `after` with every change the encoding is allowed to make put back as it was `before`.
-CpuState without_allowed_changes(const InstrFields& f, const CpuState& before, CpuState after) {
+CpuState without_allowed_changes(InstrFields f, const CpuState& before, CpuState after) {
   if (int r = writable_gpr(f); r >= 0) after.gpr[r] = before.gpr[r];
-  if (f.op == 0 && (f.funct == 17 || f.funct == 30)) after.hi_reg = before.hi_reg;
-  if (f.op == 0 && (f.funct == 19 || f.funct == 30)) after.lo_reg = before.lo_reg;
-  if (f.op == 16 && f.rs == 4) after.cp0[f.rd] = before.cp0[f.rd];
-  if (f.op == 17) after.fpr[f.sa] = before.fpr[f.sa];
+  if (f.op() == 0 && (f.funct() == 17 || f.funct() == 30)) after.hi_reg = before.hi_reg;
+  if (f.op() == 0 && (f.funct() == 19 || f.funct() == 30)) after.lo_reg = before.lo_reg;
+  if (f.op() == 16 && f.rs() == 4) after.cp0[f.rd()] = before.cp0[f.rd()];
+  if (f.op() == 17) after.fpr[f.sa()] = before.fpr[f.sa()];
   after.pc = before.pc;
   if (is_branch(f)) {
     after.delay_slot_pending = before.delay_slot_pending;
@@ -139,7 +139,7 @@ TEST_F(RandomWords, StayInsideTheirStateAndMovePcOnlyByTheRules) {
     ASSERT_TRUE(same_state(before, without_allowed_changes(f, before, cpu)));
     if (cpu.delay_slot_pending) {
       ASSERT_EQ(cpu.delay_slot_pc, before.pc + 4);
-      ASSERT_EQ(cpu.pc, before.pc + static_cast<uint32_t>(static_cast<int16_t>(f.imm) * 4));
+      ASSERT_EQ(cpu.pc, before.pc + static_cast<uint32_t>(static_cast<int16_t>(f.imm()) * 4));
     }
     if (result == -1) {
       // Nothing but pc and the name.
