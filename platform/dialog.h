@@ -1,0 +1,39 @@
+#pragma once
+
+// Every window's logic is a procedure written against this narrow view of a dialog, so that it
+// runs the same on the desktop and in the tests.
+
+// The commands the platform itself sends: Enter in a dialog without a default button sends OK;
+// the Escape key and the caption's close box send cancel.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+
+class Dialog {
+ public:
+  virtual ~Dialog() = default;
+
+  // Requests naming a control the dialog does not have, or a control of the wrong kind for the
+  // request, are ignored, as the desktop ignores a message sent to no window.
+  virtual void set_text(int id, const char* text) = 0;
+  virtual void clear_list(int id) = 0;
+  virtual void append_line(int id, const char* text) = 0;
+
+  // Closes the dialog; a modal dialog's opener gets `result`.
+  virtual void end(int result) = 0;
+};
+
+class DialogProcedure {
+ public:
+  virtual ~DialogProcedure() = default;
+
+  // The controls exist and hold their template texts; the dialog is not shown yet.
+  virtual void on_init(Dialog&) {}
+
+  // A button, or one of the platform's commands above. Returns whether the procedure handled it;
+  // an unhandled command changes nothing, so a window that ignores cancel stays open.
+  virtual bool on_command(Dialog& dialog, int id) = 0;
+
+  // The dialog is about to be destroyed: a procedure that keeps a reference to it must drop it
+  // here. The dialog's controls can still be addressed during the call.
+  virtual void on_destroy(Dialog&) {}
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QObject>
+#include <QString>
+#include <deque>
+#include <future>
+#include <mutex>
+
+#include "platform/host.h"
+
+// The core's host on the desktop. Widgets live on the window thread, so requests from the run
+// thread are queued to it; a message box request keeps its caller waiting until the box is
+// dismissed.
+class QtHost final : public QObject, public Host {
+  Q_OBJECT
+
+ public:
+  // Create on the window thread. `main_window` owns the message boxes and carries the title and
+  // the menu.
+  explicit QtHost(QMainWindow& main_window);
+  // Releases any thread still waiting for a message box that will now never be shown.
+  ~QtHost() override;
+
+  void message_box(const char* caption, const char* text) override;
+  void set_title(const char* text) override;
+  void enable_menu_item(int id) override;
+  // Window thread only: shows every message box requested from another thread and not shown yet.
+  void serve_pending_requests() override;
+
+ private:
+  struct MessageRequest {
+    QString caption;
+    QString text;
+    std::promise<void> dismissed;
+  };
+
+  bool on_window_thread() const;
+  void show_message_box(const QString& caption, const QString& text);
+  template <typename Work>
+  void run_on_window_thread(Work work);
+
+  QMainWindow& main_window_;
+  std::mutex mutex_;
+  std::deque<MessageRequest> pending_;
+};
