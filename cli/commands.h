@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/cli_host.h"
+
+// Exit statuses: the command did its work (whatever the emulated program did), the ROM image was
+// refused, the command line was wrong.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitRefused = 1;
+inline constexpr int kExitUsage = 2;
+
+struct RunOptions {
+  std::string rom;
+  std::optional<uint64_t> steps;
+  std::optional<uint64_t> limit;
+  bool no_stop = false;
+  bool show_count = false;
+  bool trace = false;
+  bool regs = false;
+};
+
+struct ListOptions {
+  std::string rom;
+  uint64_t steps = 0;
+  int64_t page = 0;
+};
+
+struct DisasmOptions {
+  uint32_t address = 0;
+  std::vector<uint32_t> words;
+};
+
+// Loads the image as Open ROM does; false when it was refused (its message has been shown).
+bool open_rom(const std::string& path);
+
+int info_command(const std::string& rom_path);
+int run_command(const RunOptions& options, CliHost& cli_host);
+int list_command(const ListOptions& options);
+int disasm_command(const DisasmOptions& options);

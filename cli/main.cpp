@@ -1,0 +1,122 @@
+// korvel-cli: the core without a window, for scripts, CI and trace diffs. Everything it prints is
+// the text the desktop program would show.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/cli_host.h"
+#include "cli/commands.h"
+#include "cli/numbers.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: korvel-cli info ROM\n"
+    "       korvel-cli run ROM [--steps N | --limit N] [--no-stop] [--show-count] [--trace] "
+    "[--regs]\n"
+    "       korvel-cli list ROM [--steps N] [--page K]\n"
+    "       korvel-cli disasm [--address ADDR] WORD...\n"
+    "       korvel-cli --help | --version\n";
+
+template <class T>
+T number_or_throw(const std::string& name, const std::string& text) {
+  std::optional<T> number = parse_number<T>(text);
+  if (!number)
+    throw CLI::ValidationError(
+        name, "'" + text + "' is not a number in range (decimal, or hexadecimal after 0x)");
+  return *number;
+}
+
+template <class T>
+struct NumberOf {
+  using type = T;
+};
+template <class T>
+struct NumberOf<std::optional<T>> {
+  using type = T;
+};
+
+// An option whose value is written in decimal or with a 0x prefix; `value` is the number or an
+// optional one.
+template <class T>
+CLI::Option* add_number(CLI::App& command, const std::string& name, T& value,
+                        const std::string& type, const std::string& help) {
+  auto store = [&value, name](const std::string& text) {
+    value = number_or_throw<typename NumberOf<T>::type>(name, text);
+  };
+  return command.add_option_function<std::string>(name, store, help)->type_name(type);
+}
+
+CLI::Option* add_rom(CLI::App& command, std::string& path) {
+  auto not_empty = [](std::string& text) {
+    return text.empty() ? std::string("the ROM path is empty") : std::string();
+  };
+  return command.add_option("ROM", path, "the ROM image (.z64 native, .v64 byte-swapped)")
+      ->required()
+      ->check(CLI::Validator(not_empty, "", "not empty"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CliHost cli_host;
+  set_host(&cli_host);
+
+  CLI::App app("korvel-cli runs Korvel's core without a window.", "korvel-cli");
+  app.set_version_flag("--version", "korvel-cli 0.2c", "Print the version and exit");
+  app.require_subcommand(1);
+  app.footer(kUsage);
+
+  std::string info_rom;
+  CLI::App* info = app.add_subcommand("info", "Print the header lines the main window paints");
+  add_rom(*info, info_rom);
+
+  RunOptions run_options;
+  CLI::App* run = app.add_subcommand("run", "Load a ROM and execute it");
+  add_rom(*run, run_options.rom);
+  CLI::Option* steps =
+      add_number(*run, "--steps", run_options.steps, "N", "N single steps instead of a run");
+  add_number(*run, "--limit", run_options.limit, "N", "pause the run after N instructions")
+      ->excludes(steps);
+  run->add_flag("--no-stop", run_options.no_stop, "start with Stop on unhandled opcode unchecked");
+  run->add_flag("--show-count", run_options.show_count,
+                "show the count in the title and print the final title");
+  run->add_flag("--trace", run_options.trace, "print each instruction before it executes");
+  run->add_flag("--regs", run_options.regs, "print the registers after the run");
+
+  ListOptions list_options;
+  CLI::App* list = app.add_subcommand("list", "Print the Commands window's listing");
+  add_rom(*list, list_options.rom);
+  add_number(*list, "--steps", list_options.steps, "N", "single steps before the window opens");
+  add_number(*list, "--page", list_options.page, "K", "press + 256 K times, or - 256 -K times");
+
+  DisasmOptions disasm_options;
+  CLI::App* disasm = app.add_subcommand("disasm", "Disassemble instruction words");
+  add_number(*disasm, "--address", disasm_options.address, "ADDR", "address of the first word");
+  auto store_words = [&disasm_options](const std::vector<std::string>& texts) {
+    for (const std::string& text : texts)
+      disasm_options.words.push_back(number_or_throw<uint32_t>("WORD", text));
+  };
+  disasm->add_option_function<std::vector<std::string>>("WORD", store_words, "instruction words")
+      ->type_name("WORD")
+      ->required();
+
+  try {
+    app.parse(argc, argv);
+    // A limit of none would never be reached: the count is taken after each instruction.
+    if (run_options.limit == uint64_t{0})
+      throw CLI::ValidationError("--limit", "N must be 1 or more");
+  } catch (const CLI::ParseError& error) {
+    if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(error);
+    std::fprintf(stderr, "korvel-cli: %s\n%s", error.what(), kUsage);
+    return kExitUsage;
+  }
+
+  if (*info) return info_command(info_rom);
+  if (*run) return run_command(run_options, cli_host);
+  if (*list) return list_command(list_options);
+  return disasm_command(disasm_options);
+}

@@ -1,0 +1,88 @@
+// run: the program executed as Start CPU or the Step button executes it.
+#include <bit>
+#include <cinttypes>
+#include <cstdio>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/run_watcher.h"
+#include "cpu/cpu_state.h"
+#include "cpu/shared_state.h"
+#include "memory/execution.h"
+#include "memory/rom.h"
+
+namespace {
+
+// What the last instruction of the run or of the steps met.
+struct LastInstruction {
+  bool unhandled_stop = false;
+  bool read_error = false;
+  bool limit_reached = false;
+};
+
+// The first reason that applies. A run always ends on one of the first five; "steps" is left
+// for the steps.
+const char* stop_reason(const LastInstruction& last) {
+  if (last.unhandled_stop) return "unhandled opcode";
+  if (cpu.pc == kBreakpointAddress) return "breakpoint";
+  if (cpu.pc == kStopAddress) return "stop address";
+  if (last.read_error) return "memory error";
+  if (last.limit_reached) return "limit";
+  return "steps";
+}
+
+// As Start CPU does: the title names the ROM (by its path when the header's name is empty), then
+// a run thread starts from the current state.
+LastInstruction run(RunWatcher& watcher, const CliHost& cli_host) {
+  int errors_before = cli_host.read_errors();
+  start_cpu(watcher.observer());
+  LastInstruction last;
+  last.unhandled_stop = execution.wait_for_run_end() == -1;
+  // A read error clears `running`, so the run ends with the instruction that met it.
+  last.read_error = cli_host.read_errors() != errors_before;
+  last.limit_reached = watcher.limit_reached();
+  // The title the window thread would show last, with the final count.
+  execution.refresh_count_title();
+  return last;
+}
+
+LastInstruction take_steps(uint64_t steps, RunWatcher& watcher, const CliHost& cli_host) {
+  LastInstruction last;
+  for (uint64_t i = 0; i < steps; ++i) {
+    int errors_before = cli_host.read_errors();
+    last.unhandled_stop = execution.step(watcher.observer()) == -1;
+    last.read_error = cli_host.read_errors() != errors_before;
+  }
+  return last;
+}
+
+void print_register(const std::string& name, uint64_t value) {
+  std::printf("%s %016" PRIx64 "\n", name.c_str(), value);
+}
+
+void print_registers() {
+  std::printf("pc %08" PRIx32 "\n", cpu.pc);
+  print_register("hi", cpu.hi_reg);
+  print_register("lo", cpu.lo_reg);
+  for (int n = 0; n < 32; ++n) print_register("gpr" + std::to_string(n), cpu.gpr[n]);
+  for (int n = 0; n < 32; ++n) print_register("cp0_" + std::to_string(n), cpu.cp0[n]);
+  for (int n = 0; n < 32; ++n) {
+    print_register("fpr" + std::to_string(n), std::bit_cast<uint64_t>(cpu.fpr[n]));
+  }
+}
+
+}  // namespace
+
+int run_command(const RunOptions& options, CliHost& cli_host) {
+  shared.stop_on_unhandled = options.no_stop ? 0 : 1;
+  shared.show_count = options.show_count ? 1 : 0;
+  if (!open_rom(options.rom)) return kExitRefused;
+
+  RunWatcher watcher(options.trace, options.limit);
+  LastInstruction last =
+      options.steps ? take_steps(*options.steps, watcher, cli_host) : run(watcher, cli_host);
+  if (options.show_count) std::printf("title: %s\n", cli_host.last_title().c_str());
+  if (options.regs) print_registers();
+  std::printf("stopped: %s\n", stop_reason(last));
+  return kExitDone;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "cpu/cpu_state.h"
+#include "memory/instruction_fetch.h"
+
+// Watches a run or the steps for `--trace` and `--limit`.
+class RunWatcher final : public RunObserver {
+ public:
+  RunWatcher(bool trace, std::optional<uint64_t> limit) : trace_(trace), limit_(limit) {}
+
+  // The observer to hand to the run or the steps: none when there is nothing to watch, so that
+  // the plain run loop pays nothing.
+  RunObserver* observer() { return trace_ || limit_ ? this : nullptr; }
+
+  // Prints the fetched word as a listing line, from the word itself: memory is not read again.
+  void fetched(uint32_t address, uint32_t word) override;
+  // Clears `running`, as Pause CPU does, once the limit's number of instructions has been done.
+  void instruction_done() override;
+
+  // Read once the run thread has ended.
+  bool limit_reached() const { return limit_reached_; }
+
+ private:
+  bool trace_;
+  std::optional<uint64_t> limit_;
+  uint64_t done_ = 0;
+  bool limit_reached_ = false;
+  decltype(message_text) line_;
+};

@@ -1,0 +1,160 @@
+// korvel-cli info, list and disasm, refused images and usage errors.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/cli/cli_process.h"
+#include "tests/support/rom_image.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(CliInfo, BothByteOrdersGiveTheSameHeaderLines) {
+  const Lines header = {"Program Counter: 4000040", "KORVEL DEMO         ",
+                        "Manufacturer: Unknown: 4b", "Country: USA"};
+  for (const char* file : {"demo.z64", "demo.v64"}) {
+    SCOPED_TRACE(file);
+    CliResult result = run_cli({"info", sample(file)});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    Lines lines = result.out_lines();
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], file == std::string("demo.z64") ? "Not Byteswapped." : "Byteswapped.");
+    EXPECT_EQ(Lines(lines.begin() + 1, lines.end()), header);
+  }
+}
+
+TEST(CliList, ListsTheCommandsWindowAfterItsPagesAndSteps) {
+  CliResult boot = run_cli({"list", sample("demo.z64")});
+  EXPECT_EQ(boot.status, 0);
+  Lines lines = boot.out_lines();
+  ASSERT_EQ(lines.size(), 2u + 256u);
+  EXPECT_EQ(lines[0], "Current PC: 4000040");
+  EXPECT_EQ(lines[1], "PC         Opcode     Instruction");
+  EXPECT_EQ(lines[2], "04000040   2408000A   ADDIU t0,r0,a");
+  EXPECT_EQ(lines[6], "04000050   1500FFFD   BNEZ t0,0x4000048");
+  EXPECT_EQ(lines[257], "0400043C   00000000   NOP");
+  EXPECT_EQ(run_cli({"list", sample("demo.v64")}).out, boot.out);
+
+  struct Case {
+    std::vector<std::string> options;
+    const char* pc;
+    const char* first;
+  };
+  const Case cases[] = {
+      {{"--page", "1"}, "4000040", "04000440"},
+      {{"--page", "-1"}, "4000040", "04000040"},                  // refused at the boot state
+      {{"--page", "3"}, "4000040", "04000C40"},                   // 4096 bytes: three pages on
+      {{"--page", "4"}, "4000040", "04000C40"},                   // and no more
+      {{"--steps", "3", "--page", "-1"}, "400004C", "0400004C"},  // applied, to offset 0
+      {{"--steps", "3", "--page", "0x2"}, "400004C", "0400084C"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.options));
+    std::vector<std::string> args = {"list", sample("demo.z64")};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    CliResult result = run_cli(args);
+    EXPECT_EQ(result.status, 0);
+    Lines paged = result.out_lines();
+    ASSERT_EQ(paged.size(), 258u);
+    EXPECT_EQ(paged[0], std::string("Current PC: ") + c.pc);
+    EXPECT_EQ(paged[2].substr(0, 8), c.first);
+  }
+}
+
+TEST(CliDisasm, WordsStandFromTheGivenAddressOn) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string out;
+  };
+  const Case cases[] = {
+      {{"--address", "0x04000050", "0x1500FFFD", "0x1509FFFD"},
+       "BNEZ t0,0x4000048\nBNE t0,t1,0x400004C\n"},
+      {{"0x1500FFFD"}, "BNEZ t0,0xFFFFFFF8\n"},                    // from address 0
+      {{"1007190016", "010"}, "LUI t0,0x8000\nOp: 0 Funct: A\n"},  // decimal, never octal
+      {{"--address", "67108944", "0x1500fffd"}, "BNEZ t0,0x4000048\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.out);
+    std::vector<std::string> args = {"disasm"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    CliResult result = run_cli(args);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, c.out);
+  }
+}
+
+TEST(CliRom, RefusedImagesExitWithTheRomMessage) {
+  TempDir dir;
+  std::vector<uint8_t> little_endian = RomImage{}.native();
+  std::swap(little_endian[0], little_endian[3]);
+  std::swap(little_endian[1], little_endian[2]);
+  const std::string refused[] = {
+      (dir.path() / "missing.z64").string(),
+      dir.path().string(),
+      dir.write("empty.z64", {}).string(),
+      dir.write("little.n64", little_endian).string(),
+  };
+  for (const std::string& path : refused) {
+    for (const char* command : {"info", "run", "list"}) {
+      SCOPED_TRACE(std::string(command) + " " + path);
+      CliResult result = run_cli({command, path});
+      EXPECT_EQ(result.status, 1);
+      EXPECT_EQ(result.err, "ROM: Not a valid ROM!\n");
+      EXPECT_EQ(result.out, "");
+    }
+  }
+}
+
+TEST(CliRom, AnImageLargerThanFourGigabytesLoads) {
+  TempDir dir;
+  std::filesystem::path huge = dir.write("huge.z64", RomImage{}.native());
+  std::filesystem::resize_file(huge, 5ull << 30);  // sparse: nothing is written
+  CliResult result = run_cli({"list", huge.string(), "--page", "4"});
+  EXPECT_EQ(result.status, 0);
+  // Its size is held at 0xFFFFFFFF, so the pages are not bounded by 4096 bytes.
+  EXPECT_EQ(result.out_lines()[2].substr(0, 8), "04001040");
+}
+
+TEST(CliUsage, ErrorsExitWithTwoAndTheUsage) {
+  const std::string demo = sample("demo.z64");
+  const std::vector<std::string> wrong[] = {
+      {},
+      {"frobnicate"},
+      {"info"},
+      {"info", ""},
+      {"info", demo, "extra"},
+      {"run", demo, "--steps", "1", "--limit", "1"},
+      {"run", demo, "--steps", "12abc"},
+      {"run", demo, "--steps", "-1"},
+      {"run", demo, "--limit", "0"},
+      {"run", demo, "--frobnicate"},
+      {"list", demo, "--page", "0x"},
+      {"list", demo, "--page", "+1"},
+      {"disasm"},
+      {"disasm", "0x100000000"},
+      {"disasm", "--address", "0x1FFFFFFFF", "0"},
+      {"disasm", "0X10"},
+  };
+  for (const auto& args : wrong) {
+    SCOPED_TRACE(testing::PrintToString(args));
+    CliResult result = run_cli(args);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_TRUE(ends_with_usage(result.err)) << result.err;
+  }
+}
+
+TEST(CliUsage, VersionAndHelp) {
+  CliResult version = run_cli({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "korvel-cli 0.2c\n");
+  CliResult help = run_cli({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("korvel-cli disasm [--address ADDR] WORD..."), std::string::npos);
+}
+
+}  // namespace
