@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "cpu/shared_state.h"
+#include "memory/rom.h"
 #include "platform/host.h"
 
 ExecutionController execution;
@@ -121,7 +122,10 @@ ExecutionController::~ExecutionController() {
 
 void ExecutionController::start(RunObserver* observer) {
   end_run_thread();
-  shown_count_ = UINT64_MAX;
+  // A run paused before its first instruction publishes nothing: the title must not then show an
+  // earlier run's count.
+  published_count_.store(cpu.cp0[kCountRegister]);
+  shown_count_ = cpu.cp0[kCountRegister];
   thread_finished_.store(false);
   thread_ = std::thread([this, observer] { run_thread(observer); });
 }
@@ -210,4 +214,13 @@ void ExecutionController::reset() {
   end_run_thread();
   published_count_.store(0);
   shown_count_ = UINT64_MAX;
+}
+
+void start_cpu(RunObserver* observer) {
+  shared.title_text.set("Korvel - ");
+  shared.running = 1;
+  shared.title_text.append(rom.rom_name.empty() ? rom.rom_path.c_str() : rom.rom_name.c_str());
+  shared.title_text.append(" - Running");
+  host().set_title(shared.title_text.c_str());
+  execution.start(observer);
 }

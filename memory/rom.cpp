@@ -11,6 +11,7 @@
 #include "memory/execution.h"
 #include "memory/memory_map.h"
 #include "platform/host.h"
+#include "resources/menu.h"
 
 RomState rom;
 
@@ -154,9 +155,9 @@ int load_rom(const char* path) {
   rom.byte_swapped = swapped ? 1 : 0;
   rom.byte_order_text.set(swapped ? "Byteswapped." : "Not Byteswapped.");
   rom.rom_loaded = 1;
-  host().enable_menu_item(kMenuStartCpu);
-  host().enable_menu_item(kMenuPauseCpu);
-  host().enable_menu_item(kMenuResetCpu);
+  host().enable_menu_item(kCmdStartCpu);
+  host().enable_menu_item(kCmdPauseCpu);
+  host().enable_menu_item(kCmdResetCpu);
 
   rom.boot_pc = kBootPc;
   rom.pc_text.format("Program Counter: %x", kBootPc);

@@ -23,9 +23,6 @@ struct RomState {
 
 extern RomState rom;
 
-inline constexpr int kMenuStartCpu = 40008;
-inline constexpr int kMenuPauseCpu = 40009;
-inline constexpr int kMenuResetCpu = 40010;
 inline constexpr uint32_t kBootPc = 0x04000040;
 
 // Loads the image at `path` and sets the boot state. Returns 1 when loaded; 0 for an empty path or
