@@ -218,6 +218,7 @@ void ExecutionController::reset() {
 
 void start_cpu(RunObserver* observer) {
   shared.title_text.set("Korvel - ");
+  rom.rom_loaded = 0;  // the header lines are no longer painted
   shared.running = 1;
   shared.title_text.append(rom.rom_name.empty() ? rom.rom_path.c_str() : rom.rom_name.c_str());
   shared.title_text.append(" - Running");

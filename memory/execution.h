@@ -105,5 +105,6 @@ class ExecutionController {
 extern ExecutionController execution;
 
 // Start CPU: "Korvel - " + the ROM's name (its path when the name is empty) + " - Running" in the
-// title, `running` set, and a new run thread in place of the previous one.
+// title, the header lines no longer painted, `running` set, and a new run thread in place of the
+// previous one.
 void start_cpu(RunObserver* observer = nullptr);
