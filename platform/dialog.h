@@ -17,6 +17,9 @@ class Dialog {
   virtual void set_text(int id, const char* text) = 0;
   virtual void clear_list(int id) = 0;
   virtual void append_line(int id, const char* text) = 0;
+  // Draws an edit field's text in a colour that stands out (a value that has just changed), or
+  // back in the usual one. A dialog without colours may ignore it.
+  virtual void set_highlight(int /*id*/, bool /*highlighted*/) {}
 
   // Closes the dialog; a modal dialog's opener gets `result`.
   virtual void end(int result) = 0;

@@ -8,6 +8,7 @@ RecordingDialog::RecordingDialog(const DialogTemplate& dialog_template) {
     } else if (control.kind != ControlKind::kPicture) {
       texts_[control.id] = control.text;
     }
+    if (control.kind == ControlKind::kEdit) highlights_[control.id] = false;
   }
 }
 
@@ -23,6 +24,10 @@ void RecordingDialog::append_line(int id, const char* text) {
   if (std::vector<std::string>* list = find_control(lists_, id)) list->emplace_back(text);
 }
 
+void RecordingDialog::set_highlight(int id, bool highlighted) {
+  if (bool* highlight = find_control(highlights_, id)) *highlight = highlighted;
+}
+
 void RecordingDialog::end(int result) {
   result_ = result;
 }
@@ -30,6 +35,11 @@ void RecordingDialog::end(int result) {
 std::string RecordingDialog::text(int id) const {
   auto control = texts_.find(id);
   return control == texts_.end() ? std::string() : control->second;
+}
+
+bool RecordingDialog::highlighted(int id) const {
+  auto highlight = highlights_.find(id);
+  return highlight != highlights_.end() && highlight->second;
 }
 
 std::vector<std::string> RecordingDialog::lines(int id) const {

@@ -17,10 +17,13 @@ class RecordingDialog final : public Dialog {
   void set_text(int id, const char* text) override;
   void clear_list(int id) override;
   void append_line(int id, const char* text) override;
+  void set_highlight(int id, bool highlighted) override;
   void end(int result) override;
 
   // The text of a button, edit field or label; empty for any other id.
   std::string text(int id) const;
+  // Whether an edit field is drawn highlighted; false for any other id.
+  bool highlighted(int id) const;
   // The lines of a list box; empty for any other id.
   std::vector<std::string> lines(int id) const;
   // The result the procedure ended the dialog with, if it did.
@@ -39,6 +42,7 @@ class RecordingDialog final : public Dialog {
 
   std::map<int, std::string> texts_;
   std::map<int, std::vector<std::string>> lists_;
+  std::map<int, bool> highlights_;  // one per edit field
   std::optional<int> result_;
   std::vector<int> ignored_ids_;
 };

@@ -31,6 +31,9 @@ Qt::WindowFlags window_flags(const DialogTemplate& dialog_template) {
   return flags;
 }
 
+// Dark enough to read on the edit fields' light background.
+const QColor kHighlightColour(192, 0, 0);
+
 void apply_tab_stop(QWidget& widget, unsigned style) {
   if (style & kStyleTabStop) widget.setFocusPolicy(Qt::StrongFocus);
   if (style & kStyleNoTabStop) widget.setFocusPolicy(Qt::ClickFocus);
@@ -161,6 +164,18 @@ void TemplateDialog::clear_list(int id) {
 
 void TemplateDialog::append_line(int id, const char* text) {
   if (QListWidget* lines = list(id)) lines->addItem(from_host_text(text));
+}
+
+void TemplateDialog::set_highlight(int id, bool highlighted) {
+  auto found = controls_.find(id);
+  if (found == controls_.end() || found->second.kind != ControlKind::kEdit) return;
+  QWidget* edit = found->second.widget;
+  const QColor colour = highlighted ? kHighlightColour : palette().color(QPalette::Text);
+  // A refresh asks for every field each time; most keep their colour.
+  if (edit->palette().color(QPalette::Text) == colour) return;
+  QPalette changed = edit->palette();
+  changed.setColor(QPalette::Text, colour);
+  edit->setPalette(changed);
 }
 
 void TemplateDialog::end(int result) {

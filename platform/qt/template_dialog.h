@@ -28,6 +28,7 @@ class TemplateDialog final : public QDialog, public Dialog {
   void set_text(int id, const char* text) override;
   void clear_list(int id) override;
   void append_line(int id, const char* text) override;
+  void set_highlight(int id, bool highlighted) override;
   void end(int result) override;
 
  protected:

@@ -1,0 +1,138 @@
+#include "debugger/register_windows.h"
+
+#include <array>
+#include <bit>
+#include <cstdint>
+
+#include "cpu/cpu_state.h"
+#include "cpu/instr_fields.h"
+#include "debugger/disassembler.h"
+#include "memory/execution.h"
+#include "resources/dialog_templates.h"
+
+namespace {
+
+constexpr int kPcSlot = 32;
+
+// The newest window of one kind, and the values it showed last so that a refresh can mark the
+// ones that changed. An older window of the kind keeps what it showed; once the newest is
+// destroyed, no window of the kind is filled until another one opens.
+struct NewestWindow {
+  const RegisterFieldIds& ids;
+  Dialog* dialog = nullptr;
+  std::array<uint32_t, 33> shown{};  // the 32 registers, then the program counter
+  bool has_shown = false;
+};
+
+std::array<NewestWindow, 3> newest_windows{
+    {{kGprFieldIds}, {kCp0FieldIds}, {kFprFieldIds}},
+};
+
+NewestWindow& newest_window(RegisterWindowKind kind) {
+  return newest_windows[static_cast<std::size_t>(kind)];
+}
+
+// Only the low word of a register is shown; a double as the raw bits of its pattern.
+uint32_t low_word(uint64_t value) {
+  return static_cast<uint32_t>(value);
+}
+
+uint32_t low_word(double value) {
+  return low_word(std::bit_cast<uint64_t>(value));
+}
+
+// Every field's text passes through `message_text`, also when no window of the kind is open, so
+// that after a refresh it holds the program counter's text.
+void show_value(NewestWindow& window, int slot, int id, uint32_t value) {
+  message_text.format("%x", value);
+  if (!window.dialog) return;
+  window.dialog->set_text(id, message_text.c_str());
+  window.dialog->set_highlight(id, window.has_shown && window.shown[slot] != value);
+  window.shown[slot] = value;
+}
+
+template <typename Register>
+void fill(RegisterWindowKind kind, const Register (&registers)[32]) {
+  NewestWindow& window = newest_window(kind);
+  for (int reg = 0; reg < 32; ++reg)
+    show_value(window, reg, window.ids.field(reg), low_word(registers[reg]));
+  show_value(window, kPcSlot, window.ids.pc, cpu.pc);
+  window.has_shown = window.dialog != nullptr;
+}
+
+// The disassembly of the stepped instruction, left in `message_text` for the opcode field. A
+// BNE's target counts from the address its word was fetched from, the delay slot's when the step
+// executed one.
+void step_and_disassemble() {
+  const uint32_t fetched_from = cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc;
+  execution.step();
+  listing_fields = decode_instruction(cpu.current_instruction);
+  listing_address = fetched_from;
+  message_text.set(disassemble());
+}
+
+class RegisterWindowProcedure final : public DialogProcedure {
+ public:
+  explicit RegisterWindowProcedure(RegisterWindowKind kind) : kind_(kind) {}
+
+  void on_init(Dialog& dialog) override {
+    NewestWindow& window = newest_window(kind_);
+    window.dialog = &dialog;
+    window.has_shown = false;  // a new window has nothing to compare with
+    refresh_register_windows();
+  }
+
+  bool on_command(Dialog& dialog, int id) override {
+    switch (id) {
+      case kIdStep:
+        step();
+        return true;
+      case kIdOk:
+      case kIdCancel:  // Escape and the close box close the window as Close does
+        dialog.end(1);
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  void on_destroy(Dialog& dialog) override {
+    NewestWindow& window = newest_window(kind_);
+    if (window.dialog == &dialog) window.dialog = nullptr;
+  }
+
+ private:
+  // One pause around the step and the refresh, so that a run thread started meanwhile cannot
+  // slip an instruction in between and the windows show the state the step left.
+  void step() const {
+    ExecutionController::ScopedPause pause(execution);
+    if (kind_ == RegisterWindowKind::gpr) {
+      step_and_disassemble();
+    } else {
+      execution.step();
+    }
+    refresh_register_windows();
+  }
+
+  RegisterWindowKind kind_;
+};
+
+}  // namespace
+
+DialogProcedure& register_window_procedure(RegisterWindowKind kind) {
+  static std::array<RegisterWindowProcedure, 3> procedures{
+      RegisterWindowProcedure(RegisterWindowKind::gpr),
+      RegisterWindowProcedure(RegisterWindowKind::cp0),
+      RegisterWindowProcedure(RegisterWindowKind::fpr),
+  };
+  return procedures[static_cast<std::size_t>(kind)];
+}
+
+void refresh_register_windows() {
+  ExecutionController::ScopedPause pause(execution);
+  if (Dialog* gpr_window = newest_window(RegisterWindowKind::gpr).dialog)
+    gpr_window->set_text(kIdOpcode, message_text.c_str());
+  fill(RegisterWindowKind::gpr, cpu.gpr);
+  fill(RegisterWindowKind::cp0, cpu.cp0);
+  fill(RegisterWindowKind::fpr, cpu.fpr);
+}
