@@ -135,13 +135,13 @@ struct OpcodeEntry {
 
 namespace opcode_map_detail {
 
-constexpr std::array<OpcodeEntry, 64> expand(OpTable table, OpcodeEntry vacant) {
-  std::array<OpcodeEntry, 64> slots{};
-  slots.fill(vacant);
+constexpr std::array<OpcodeEntry, 64> expand(OpTable which, OpcodeEntry vacant) {
+  std::array<OpcodeEntry, 64> table{};
+  table.fill(vacant);
   for (const OpcodeRow& row : opcode_rows) {
-    if (row.table == table) slots[row.code] = {row.exec, row.name, row.form};
+    if (row.table == which) table[row.code] = {row.exec, row.name, row.form};
   }
-  return slots;
+  return table;
 }
 
 constexpr bool every_slot_claimed_at_most_once() {

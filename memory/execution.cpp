@@ -128,6 +128,8 @@ void ExecutionController::start(RunObserver* observer) {
   shown_count_ = cpu.cp0[kCountRegister];
   thread_finished_.store(false);
   thread_ = std::thread([this, observer] { run_thread(observer); });
+  // A priority chosen right after Start must find the thread to apply to.
+  while (run_thread_tid_.load() == 0 && !thread_finished_.load()) std::this_thread::yield();
 }
 
 void ExecutionController::end_run_thread() {
