@@ -1,0 +1,122 @@
+// The windows the menu opens: the Open ROM file dialog, the Commands window, ROM Info and About.
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "memory/rom.h"
+#include "platform/qt/template_dialog.h"
+#include "resources/dialog_templates.h"
+#include "resources/menu.h"
+#include "tests/ui/main_window_fixture.h"
+
+namespace {
+
+using DialogsTest = MainWindowTest;
+
+QString field(const TemplateDialog& dialog, int id) {
+  return qobject_cast<QLineEdit*>(dialog.control(id))->text();
+}
+
+// Runs Open ROM, and `act` on its file dialog once it is up.
+void with_file_dialog(MainWindow& window, const std::function<void(QFileDialog&)>& act) {
+  QTimer actor;
+  QObject::connect(&actor, &QTimer::timeout, [&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<QFileDialog*>(widget);
+      if (!dialog || !dialog->isVisible()) continue;
+      actor.stop();
+      act(*dialog);
+      return;
+    }
+  });
+  actor.start(5);
+  window.on_command(kCmdOpenRom);
+}
+
+TEST_F(DialogsTest, OpenRomOffersTheRomFiltersAndLoadsTheChosenFile) {
+  with_file_dialog(*window, [](QFileDialog& dialog) {
+    EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
+    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    ASSERT_EQ(types->count(), 2);
+    EXPECT_EQ(types->itemText(0), "N64 roms (*.v64,*.bin,*.n64");
+    EXPECT_EQ(types->itemText(1), "All files (*.*)");
+    EXPECT_EQ(types->currentIndex(), 0);
+    dialog.reject();
+  });
+  EXPECT_EQ(title(), "Korvel");  // cancelled: nothing changes
+  with_file_dialog(*window, [](QFileDialog& dialog) {
+    dialog.selectFile(sample_rom("spin.v64"));
+    static_cast<QDialog&>(dialog).accept();  // as its Open button does
+  });
+  EXPECT_EQ(title(), "Korvel - " + sample_rom("spin.v64"));
+  EXPECT_EQ(rom.rom_loaded, 1);
+}
+
+TEST_F(DialogsTest, CommandsWindowListsTheDemoAndOnlyOkClosesIt) {
+  window->open_rom(sample_rom("demo.z64"));
+  window->on_command(kCmdCommandsWindow);
+  const std::vector<TemplateDialog*> windows = open_windows("Commands");
+  ASSERT_EQ(windows.size(), 1u);
+  QPointer<TemplateDialog> commands = windows.front();
+  auto* listing = qobject_cast<QListWidget*>(commands->control(kIdListing));
+  ASSERT_EQ(listing->count(), 257);
+  EXPECT_EQ(listing->item(0)->text(), "PC         Opcode     Instruction");
+  EXPECT_EQ(listing->item(1)->text(), "04000040   2408000A   ADDIU t0,r0,a");
+  EXPECT_EQ(field(*commands, kIdListingPc), "4000040");
+  save_screenshot(*commands, "commands-demo");
+  QTest::keyClick(commands, Qt::Key_Escape);
+  EXPECT_TRUE(commands->isVisible());
+  qobject_cast<QPushButton*>(commands->control(kIdOk))->click();
+  EXPECT_TRUE(wait_until([&] { return commands.isNull(); }));
+}
+
+TEST_F(DialogsTest, RomInfoShowsTheNameAndManufacturerAsTheyStand) {
+  struct Fields {
+    QString name;
+    QString manufacturer;
+  };
+  auto read_rom_info = [this](const char* screenshot) {
+    Fields fields;
+    with_modal_dialog(kCmdRomInfo, "ROM Info", [&](TemplateDialog& dialog) {
+      fields = {field(dialog, kIdRomName), field(dialog, kIdRomManufacturer)};
+      if (screenshot) save_screenshot(dialog, screenshot);
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+    });
+    return fields;
+  };
+  Fields before = read_rom_info(nullptr);
+  EXPECT_EQ(before.name, "");
+  EXPECT_EQ(before.manufacturer, "");
+  window->open_rom(sample_rom("demo.z64"));
+  Fields loaded = read_rom_info("rom-info-demo");
+  EXPECT_EQ(loaded.name, "KORVEL DEMO         ");
+  EXPECT_EQ(loaded.manufacturer, "Unknown: 4b");
+  window->on_command(kCmdCloseRom);
+  // Close ROM forgets the name but not the manufacturer.
+  Fields closed = read_rom_info(nullptr);
+  EXPECT_EQ(closed.name, "");
+  EXPECT_EQ(closed.manufacturer, "Unknown: 4b");
+}
+
+TEST_F(DialogsTest, AboutShowsTheVersionAndPictureAndClosesOnEscape) {
+  with_modal_dialog(kCmdAbout, "About Korvel", [](TemplateDialog& dialog) {
+    EXPECT_EQ(qobject_cast<QLabel*>(dialog.control(kIdAboutTitle))->text(), "Korvel 0.2c");
+    bool picture = false;
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+      picture |= !label->pixmap().isNull() && label->pixmap().width() == 361;
+    EXPECT_TRUE(picture);
+    save_screenshot(dialog, "about");
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+  });
+  EXPECT_TRUE(open_windows("About Korvel").empty());
+}
+
+}  // namespace

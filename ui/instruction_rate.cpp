@@ -1,0 +1,26 @@
+#include "ui/instruction_rate.h"
+
+#include <thread>
+
+#include "cpu/cpu_state.h"
+#include "memory/execution.h"
+#include "platform/host.h"
+
+namespace {
+
+uint64_t read_count() {
+  ExecutionController::ScopedPause pause(execution);
+  return cpu.cp0[kCountRegister];
+}
+
+}  // namespace
+
+uint64_t instructions_during(std::chrono::steady_clock::duration interval) {
+  const uint64_t first = read_count();
+  const auto end = std::chrono::steady_clock::now() + interval;
+  while (std::chrono::steady_clock::now() < end) {
+    host().serve_pending_requests();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return read_count() - first;
+}
