@@ -34,18 +34,23 @@ struct ObserverRef {
   void instruction_done() { observer.instruction_done(); }
 };
 
+// Runs `body` with a concrete observer: the given one, or one that does nothing and costs nothing.
+template <class Body>
+int32_t with_observer(RunObserver* observer, Body body) {
+  if (observer) {
+    ObserverRef watched{*observer};
+    return body(watched);
+  }
+  NoObserver none;
+  return body(none);
+}
+
 }  // namespace
 
 int step_instruction(RunObserver* observer) {
   FetchWindow fetch;
-  int32_t result;
-  if (observer) {
-    ObserverRef watched{*observer};
-    result = fetch_and_execute(fetch, watched);
-  } else {
-    NoObserver none;
-    result = fetch_and_execute(fetch, none);
-  }
+  int32_t result =
+      with_observer(observer, [&](auto& watcher) { return fetch_and_execute(fetch, watcher); });
   count_instruction();
   if (shared.show_count.load(std::memory_order_relaxed)) {
     message_text.format("%x", static_cast<uint32_t>(cpu.cp0[kCountRegister]));
@@ -95,14 +100,7 @@ int ExecutionController::run_loop(Observer& observer) {
 
 void ExecutionController::run_thread(RunObserver* observer) {
   run_thread_tid_.store(static_cast<int>(::syscall(SYS_gettid)));
-  int result;
-  if (observer) {
-    ObserverRef watched{*observer};
-    result = run_loop(watched);
-  } else {
-    NoObserver none;
-    result = run_loop(none);
-  }
+  int result = with_observer(observer, [this](auto& watcher) { return run_loop(watcher); });
   run_result_.store(result);
   thread_finished_.store(true);
 }
