@@ -5,9 +5,10 @@
 #include <chrono>
 #include <thread>
 
-#include "cpu/shared_state.h"
-#include "memory/execution.h"
-#include "memory/rom.h"
+#include "machine/execution.h"
+#include "machine/machine_state.h"
+#include "machine/menu_commands.h"
+#include "memory/rom_image.h"
 
 namespace {
 

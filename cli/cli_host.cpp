@@ -1,10 +1,8 @@
 #include "cli/cli_host.h"
 
 #include <cstdio>
-#include <cstring>
 
 void CliHost::message_box(const char* caption, const char* text) {
-  if (std::strcmp(caption, "Memory Error: Read") == 0) ++read_errors_;
   std::string line = caption;
   line += ": ";
   for (const char* c = text; *c; ++c) {

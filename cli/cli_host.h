@@ -1,25 +1,20 @@
 #pragma once
 
-#include <atomic>
 #include <string>
 
-#include "platform/host.h"
+#include "machine/host.h"
 
 // korvel-cli's host. A message box is one line on standard error, counted as dismissed at once;
-// the title is only remembered, for `--show-count`; there is no menu.
+// the title is only remembered, for `--show-count`.
 class CliHost final : public Host {
  public:
   // Called from the run thread as well: each line goes out in one write of its own.
   void message_box(const char* caption, const char* text) override;
   // Called by the window thread only.
   void set_title(const char* text) override { last_title_ = text; }
-  void enable_menu_item(int) override {}
 
   const std::string& last_title() const { return last_title_; }
-  // How many "Memory Error: Read" messages have been shown so far.
-  int read_errors() const { return read_errors_.load(); }
 
  private:
   std::string last_title_;
-  std::atomic<int> read_errors_{0};
 };

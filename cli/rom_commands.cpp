@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cpu/instr_fields.h"
 #include "debugger/disassembler.h"
 #include "debugger/listing.h"
-#include "memory/execution.h"
-#include "memory/rom.h"
+#include "machine/execution.h"
+#include "machine/menu_commands.h"
+#include "memory/rom_image.h"
 #include "resources/dialog_templates.h"
 
 namespace {
@@ -65,9 +65,8 @@ int list_command(const ListOptions& options) {
 
 int disasm_command(const DisasmOptions& options) {
   for (std::size_t i = 0; i < options.words.size(); ++i) {
-    listing_fields = decode_instruction(options.words[i]);
-    listing_address = uint64_t{options.address} + 4 * uint64_t{i};
-    std::printf("%s\n", disassemble());
+    uint32_t address = options.address + 4 * static_cast<uint32_t>(i);
+    std::printf("%s\n", disassemble(options.words[i], address).c_str());
   }
   return kExitDone;
 }

@@ -7,52 +7,36 @@
 #include "cli/commands.h"
 #include "cli/run_watcher.h"
 #include "cpu/cpu_state.h"
-#include "cpu/shared_state.h"
-#include "memory/execution.h"
-#include "memory/rom.h"
+#include "machine/execution.h"
+#include "machine/machine_state.h"
+#include "machine/menu_commands.h"
 
 namespace {
 
-// What the last instruction of the run or of the steps met.
-struct LastInstruction {
-  bool unhandled_stop = false;
-  bool read_error = false;
-  bool limit_reached = false;
-};
-
-// The first reason that applies. A run always ends on one of the first five; "steps" is left
-// for the steps.
-const char* stop_reason(const LastInstruction& last) {
-  if (last.unhandled_stop) return "unhandled opcode";
+// The first reason that applies to the last instruction of the run or of the steps. A run always
+// ends on one of the first five; "steps" is left for the steps, which stop nowhere.
+const char* stop_reason(StopReason last, bool limit_reached) {
+  if (last == StopReason::unhandled_opcode) return "unhandled opcode";
   if (cpu.pc == kBreakpointAddress) return "breakpoint";
   if (cpu.pc == kStopAddress) return "stop address";
-  if (last.read_error) return "memory error";
-  if (last.limit_reached) return "limit";
+  if (last == StopReason::memory_error) return "memory error";
+  if (limit_reached) return "limit";
   return "steps";
 }
 
 // As Start CPU does: the title names the ROM (by its path when the header's name is empty), then
 // a run thread starts from the current state.
-LastInstruction run(RunWatcher& watcher, const CliHost& cli_host) {
-  int errors_before = cli_host.read_errors();
+StopReason run(RunWatcher& watcher) {
   start_cpu(watcher.observer());
-  LastInstruction last;
-  last.unhandled_stop = execution.wait_for_run_end() == -1;
-  // A read error clears `running`, so the run ends with the instruction that met it.
-  last.read_error = cli_host.read_errors() != errors_before;
-  last.limit_reached = watcher.limit_reached();
+  StopReason reason = execution.wait_for_run_end();
   // The title the window thread would show last, with the final count.
   execution.refresh_count_title();
-  return last;
+  return reason;
 }
 
-LastInstruction take_steps(uint64_t steps, RunWatcher& watcher, const CliHost& cli_host) {
-  LastInstruction last;
-  for (uint64_t i = 0; i < steps; ++i) {
-    int errors_before = cli_host.read_errors();
-    last.unhandled_stop = execution.step(watcher.observer()) == -1;
-    last.read_error = cli_host.read_errors() != errors_before;
-  }
+StopReason take_steps(uint64_t steps, RunWatcher& watcher) {
+  StopReason last = StopReason::step_done;
+  for (uint64_t i = 0; i < steps; ++i) last = execution.step(watcher.observer());
   return last;
 }
 
@@ -79,10 +63,9 @@ int run_command(const RunOptions& options, CliHost& cli_host) {
   if (!open_rom(options.rom)) return kExitRefused;
 
   RunWatcher watcher(options.trace, options.limit);
-  LastInstruction last =
-      options.steps ? take_steps(*options.steps, watcher, cli_host) : run(watcher, cli_host);
+  StopReason last = options.steps ? take_steps(*options.steps, watcher) : run(watcher);
   if (options.show_count) std::printf("title: %s\n", cli_host.last_title().c_str());
   if (options.regs) print_registers();
-  std::printf("stopped: %s\n", stop_reason(last));
+  std::printf("stopped: %s\n", stop_reason(last, watcher.limit_reached()));
   return kExitDone;
 }

@@ -2,17 +2,13 @@
 
 #include <cstdio>
 
-#include "cpu/shared_state.h"
-#include "debugger/disassembler.h"
 #include "debugger/listing.h"
+#include "machine/machine_state.h"
 
+// On the run thread: the line is built in the watcher's own text, not in the shared scratch text.
 void RunWatcher::fetched(uint32_t address, uint32_t word) {
   if (!trace_) return;
-  // This runs on the run thread and uses the disassembler's `listing_address`, `listing_fields`
-  // and `disasm_text`, which belong to the window thread. That is sound here only because
-  // korvel-cli's window thread does nothing but wait while a run goes on.
-  listing_address = address;
-  compose_listing_line(line_, word);
+  compose_listing_line(line_, address, word);
   std::printf("%s\n", line_.c_str());
 }
 

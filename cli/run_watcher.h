@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "cpu/cpu_state.h"
-#include "memory/instruction_fetch.h"
+#include "machine/instruction_fetch.h"
+#include "machine/machine_state.h"
 
 // Watches a run or the steps for `--trace` and `--limit`.
 class RunWatcher final : public RunObserver {
@@ -28,5 +28,5 @@ class RunWatcher final : public RunObserver {
   std::optional<uint64_t> limit_;
   uint64_t done_ = 0;
   bool limit_reached_ = false;
-  decltype(message_text) line_;
+  decltype(shared.message_text) line_;
 };

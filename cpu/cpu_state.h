@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "cpu/text.h"
+#include "base/text.h"
 
 // The emulated R4300i. Registers are whole 64-bit values; a reader that wants the 32-bit value of a
 // register takes the low half.
@@ -16,6 +16,9 @@ struct CpuState {
   int32_t delay_slot_pending;
   uint32_t delay_slot_pc;
   uint32_t current_instruction;
+  // What the processor is doing: the mnemonic of an instruction not carried out, or "Reading"
+  // during a fetch. Error messages name it.
+  Text<16> opcode_name;
 };
 
 inline constexpr int kCountRegister = 9;
@@ -25,13 +28,6 @@ extern CpuState cpu;
 // Zeroes the general-purpose, coprocessor-0 and floating-point registers (and so the instruction
 // count); pc, HI, LO and the delay-slot hand-over keep their values.
 void clear_registers();
-
-// The two shared texts: what the processor is doing (the mnemonic of an instruction not carried
-// out, or "Reading" during a fetch), and the scratch text in which messages and window texts are
-// built. The scratch text holds the longest message, a read error with the opcode name appended,
-// and any listing line.
-extern Text<16> opcode_name;
-extern Text<512> message_text;
 
 // The low 32 bits of a register as the signed number that counts are shown as.
 inline int32_t low_signed(uint64_t value) {

@@ -24,7 +24,7 @@ uint32_t jump_target(InstrFields f) {
 }  // namespace
 
 int32_t exec_j(InstrFields f, const char* name) {
-  opcode_name.set(name);
+  cpu.opcode_name.set(name);
   cpu.pc = jump_target(f);
   return kCarriedOut;
 }
@@ -37,7 +37,7 @@ int32_t exec_jal(InstrFields f, const char*) {
 }
 
 int32_t exec_jr(InstrFields f, const char* name) {
-  opcode_name.set(name);
+  cpu.opcode_name.set(name);
   cpu.pc = static_cast<uint32_t>(cpu.gpr[f.rs()]);
   return kCarriedOut;
 }

@@ -38,7 +38,7 @@ int32_t exec_cop0(InstrFields f, const char* name) {
 // For COP1 words rs is the format, rd the source register fs and sa the destination fd.
 int32_t exec_cop1(InstrFields f, const char*) {
   if (f.funct() != kCop1Conversion) {
-    opcode_name.set("Unknown CP");
+    cpu.opcode_name.set("Unknown CP");
     return kNotCarriedOut;
   }
   if (f.rs() == kCop1FormatS || f.rs() == kCop1FormatW) {

@@ -22,8 +22,3 @@ struct InstrFields {
 constexpr InstrFields decode_instruction(uint32_t word) {
   return InstrFields{word};
 }
-
-// The interpreter's own record, and the one the debugger windows fill for the disassembler; two
-// instances so that a running emulation never disturbs a disassembly in progress.
-extern InstrFields exec_fields;
-extern InstrFields listing_fields;

@@ -7,13 +7,13 @@
 #include "cpu/opcode_map.h"
 
 // Carries out the word in `cpu.current_instruction`: 0 when carried out (or ignored), -1 when not
-// carried out, with `opcode_name` naming it. Callers compare the low 8 bits with 0xFF. Inline
+// carried out, with `cpu.opcode_name` naming it. Callers compare the low 8 bits with 0xFF. Inline
 // because the run loop calls it once per emulated instruction.
 inline int32_t execute_instruction() {
   cpu.gpr[0] = 0;
-  exec_fields = decode_instruction(cpu.current_instruction);
-  const OpcodeEntry& entry = opcode_entry(exec_fields);
-  return entry.exec(exec_fields, entry.name);
+  InstrFields fields = decode_instruction(cpu.current_instruction);
+  const OpcodeEntry& entry = opcode_entry(fields);
+  return entry.exec(fields, entry.name);
 }
 
 // True for a result code that means "not carried out".

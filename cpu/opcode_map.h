@@ -15,8 +15,7 @@ enum class OpTable : uint8_t { primary, special };
 // shows its fallback text with the numeric codes.
 enum class DisasmForm : uint8_t {
   none,
-  constant,              // the name alone, as a constant text
-  composed_name,         // the name alone, composed (COP1)
+  constant,              // the name alone
   jump_target,           // NAME target as %X
   beq_offset,            // BEQ rs,rt,imm as %X
   bne_target,            // BNE rs,rt,target / BNEZ rs,target, target from listing_address
@@ -59,7 +58,7 @@ inline constexpr OpcodeRow rows[] = {
     {P, 13, "ORI", exec_ori, F::rt_rs_imm_upper},
     {P, 15, "LUI", exec_lui, F::lui},
     {P, 16, "MTC0", exec_cop0, F::mtc0},
-    {P, 17, "COP1", exec_cop1, F::composed_name},
+    {P, 17, "COP1", exec_cop1, F::constant},
     {P, 26, "LDL", exec_not_carried_out, F::none},
     {P, 27, "LDR", exec_not_carried_out, F::none},
     {P, 32, "LB", exec_lb, F::offset_base_lower},

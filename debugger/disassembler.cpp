@@ -3,9 +3,6 @@
 #include "cpu/instr_fields.h"
 #include "cpu/opcode_map.h"
 
-uint64_t listing_address = 0;
-Text<40> disasm_text;
-
 namespace {
 
 constexpr const char* kGprNames[32] = {
@@ -30,18 +27,18 @@ constexpr uint8_t kMoveToCoprocessor = 4;
 // The decoded fields carry no break code, so BREAK always shows code 0.
 constexpr unsigned kBreakCode = 0;
 
-// The delay-slot address plus the word offset, as the interpreter branches; only the low 32 bits
-// are shown, so the sum may wrap.
-uint32_t branch_target(InstrFields f) {
-  int64_t offset = static_cast<int16_t>(f.imm());
-  return static_cast<uint32_t>(listing_address + 4 + static_cast<uint64_t>(offset * 4));
+// The delay-slot address plus the word offset, as the interpreter branches; the sum wraps at 32
+// bits.
+uint32_t branch_target(InstrFields f, uint32_t address) {
+  int32_t offset = static_cast<int16_t>(f.imm());
+  return address + 4 + static_cast<uint32_t>(offset) * 4;
 }
 
-void compose_fallback(InstrFields f) {
+void compose_fallback(DisasmText& text, InstrFields f) {
   if (f.op() == kSpecialOpcode) {
-    disasm_text.format("Op: %X Funct: %X", f.op(), f.funct());
+    text.format("Op: %X Funct: %X", f.op(), f.funct());
   } else {
-    disasm_text.format("Unknown 1:%X", f.op());
+    text.format("Unknown 1:%X", f.op());
   }
 }
 
@@ -54,70 +51,70 @@ const char* cp0_name(unsigned n) {
   return lookup(kCp0Names, n);
 }
 
-const char* disassemble() {
-  InstrFields f = listing_fields;
+DisasmText disassemble(uint32_t word, uint32_t address) {
+  InstrFields f = decode_instruction(word);
+  DisasmText text;
   const OpcodeEntry& entry = opcode_entry(f);
   const char* name = entry.name;
   const char* rs = gpr_name(f.rs());
   const char* rt = gpr_name(f.rt());
   switch (entry.form) {
     case DisasmForm::none:
-      compose_fallback(f);
+      compose_fallback(text, f);
       break;
     case DisasmForm::constant:
-      return name;
+      text.set(name);
+      break;
     case DisasmForm::nop_or_sll:
-      return f.sa() == 0 ? "NOP" : name;
-    case DisasmForm::composed_name:
-      disasm_text.set(name);
+      text.set(f.sa() == 0 ? "NOP" : name);
       break;
     case DisasmForm::jump_target:
-      disasm_text.format("%s %X", name, f.target());
+      text.format("%s %X", name, f.target());
       break;
     case DisasmForm::beq_offset:
-      disasm_text.format("%s %s,%s,%X", name, rs, rt, f.imm());
+      text.format("%s %s,%s,%X", name, rs, rt, f.imm());
       break;
     case DisasmForm::bne_target:
       if (f.rt() == 0) {
-        disasm_text.format("BNEZ %s,0x%X", rs, branch_target(f));
+        text.format("BNEZ %s,0x%X", rs, branch_target(f, address));
       } else {
-        disasm_text.format("%s %s,%s,0x%X", name, rs, rt, branch_target(f));
+        text.format("%s %s,%s,0x%X", name, rs, rt, branch_target(f, address));
       }
       break;
     case DisasmForm::rt_rs_imm_lower:
-      disasm_text.format("%s %s,%s,%x", name, rt, rs, f.imm());
+      text.format("%s %s,%s,%x", name, rt, rs, f.imm());
       break;
     case DisasmForm::rt_rs_imm_upper:
-      disasm_text.format("%s %s,%s,%X", name, rt, rs, f.imm());
+      text.format("%s %s,%s,%X", name, rt, rs, f.imm());
       break;
     case DisasmForm::lui:
-      disasm_text.format("%s %s,0x%X", name, rt, f.imm());
+      text.format("%s %s,0x%X", name, rt, f.imm());
       break;
     case DisasmForm::mtc0:
       if (f.rs() == kMoveToCoprocessor) {
-        disasm_text.format("%s %s,%s", name, cp0_name(f.rd()), rt);
+        text.format("%s %s,%s", name, cp0_name(f.rd()), rt);
       } else {
-        disasm_text.format("Op: %X rs: %X", f.op(), f.rs());
+        text.format("Op: %X rs: %X", f.op(), f.rs());
       }
       break;
     case DisasmForm::offset_base_upper:
-      disasm_text.format("%s %s,%X(%s)", name, rt, f.imm(), rs);
+      text.format("%s %s,%X(%s)", name, rt, f.imm(), rs);
       break;
     case DisasmForm::offset_base_lower:
-      disasm_text.format("%s %s,%x(%s)", name, rt, f.imm(), rs);
+      text.format("%s %s,%x(%s)", name, rt, f.imm(), rs);
       break;
     case DisasmForm::offset_numbered_base:
-      disasm_text.format("%s %s,%x(%x)", name, rt, f.imm(), f.rs());
+      text.format("%s %s,%x(%x)", name, rt, f.imm(), f.rs());
       break;
     case DisasmForm::jr:
-      disasm_text.format("%s %s", name, rs);
+      text.format("%s %s", name, rs);
       break;
     case DisasmForm::break_code:
-      disasm_text.format("%s %x", name, kBreakCode);
+      text.format("%s %x", name, kBreakCode);
       break;
     case DisasmForm::rd_rs_rt:
-      disasm_text.format("%s %s,%s,%s", name, gpr_name(f.rd()), rs, rt);
+      text.format("%s %s,%s,%s", name, gpr_name(f.rd()), rs, rt);
       break;
   }
-  return disasm_text.c_str();
+  return text;
 }

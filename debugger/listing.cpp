@@ -1,11 +1,11 @@
 #include "debugger/listing.h"
 
-#include "cpu/instr_fields.h"
-#include "cpu/shared_state.h"
+#include "cpu/cpu_state.h"
+#include "debugger/debugger_state.h"
 #include "debugger/disassembler.h"
-#include "memory/execution.h"
+#include "machine/execution.h"
 #include "memory/memory_map.h"
-#include "memory/rom.h"
+#include "memory/rom_image.h"
 #include "resources/dialog_templates.h"
 
 namespace {
@@ -14,22 +14,21 @@ constexpr const char* kHeader = "PC         Opcode     Instruction";
 constexpr uint32_t kPageBytes = 1024;  // 256 words
 constexpr uint32_t kLastWordOffset = kPageBytes - 4;
 
-// The newest Commands window; null once it has been destroyed, and the fills of the older windows
-// still open then show nowhere, as they would go to controls that no longer exist.
-Dialog* newest_window = nullptr;
-
+// Fills go to the newest Commands window; once it has been destroyed they show nowhere, as they
+// would go to controls that no longer exist.
 void set_pc_field(const char* text) {
-  if (newest_window) newest_window->set_text(kIdListingPc, text);
+  if (Dialog* window = debugger.newest_commands_window) window->set_text(kIdListingPc, text);
 }
 
 void start_list() {
-  if (!newest_window) return;
-  newest_window->clear_list(kIdListing);
-  newest_window->append_line(kIdListing, kHeader);
+  Dialog* window = debugger.newest_commands_window;
+  if (!window) return;
+  window->clear_list(kIdListing);
+  window->append_line(kIdListing, kHeader);
 }
 
 void append_line(const char* text) {
-  if (newest_window) newest_window->append_line(kIdListing, text);
+  if (Dialog* window = debugger.newest_commands_window) window->append_line(kIdListing, text);
 }
 
 // The offset is taken as an unsigned 32-bit number in all its arithmetic, like the bounds it is
@@ -63,17 +62,16 @@ void page_forward() {
 
 }  // namespace
 
-void compose_listing_line(decltype(message_text)& line, uint32_t word) {
-  line.format("%.8X   %.2X%.2X%.2X%.2X   ", static_cast<uint32_t>(listing_address), word >> 24,
-              (word >> 16) & 0xFF, (word >> 8) & 0xFF, word & 0xFF);
-  listing_fields = decode_instruction(word);
-  line.append(disassemble());
+void compose_listing_line(decltype(shared.message_text)& line, uint32_t address, uint32_t word) {
+  line.format("%.8X   %.2X%.2X%.2X%.2X   ", address, word >> 24, (word >> 16) & 0xFF,
+              (word >> 8) & 0xFF, word & 0xFF);
+  line.append(disassemble(word, address).c_str());
 }
 
 void show_pc() {
   ExecutionController::ScopedPause pause(execution);
-  message_text.format("%X", cpu.pc);
-  set_pc_field(message_text.c_str());
+  shared.message_text.format("%X", cpu.pc);
+  set_pc_field(shared.message_text.c_str());
 }
 
 void fill_listing() {
@@ -86,16 +84,16 @@ void fill_listing() {
   uint32_t last = first + kLastWordOffset;
   // 64-bit, so that the address after 0xFFFFFFFC ends the list instead of wrapping to 0; a first
   // address whose last one wraps below it lists nothing.
-  for (listing_address = first; listing_address <= last; listing_address += 4) {
+  for (uint64_t address = first; address <= last; address += 4) {
     uint32_t word = 0;
-    for (uint64_t k = 0; k < 4; ++k) word = word << 8 | mem_read_byte(listing_address + k);
-    compose_listing_line(message_text, word);
-    append_line(message_text.c_str());
+    for (uint64_t k = 0; k < 4; ++k) word = word << 8 | mem_read_byte(address + k);
+    compose_listing_line(shared.message_text, static_cast<uint32_t>(address), word);
+    append_line(shared.message_text.c_str());
   }
 }
 
 void CommandsProcedure::on_init(Dialog& dialog) {
-  newest_window = &dialog;
+  debugger.newest_commands_window = &dialog;
   fill_listing();
 }
 
@@ -121,5 +119,5 @@ bool CommandsProcedure::on_command(Dialog& dialog, int id) {
 }
 
 void CommandsProcedure::on_destroy(Dialog& dialog) {
-  if (newest_window == &dialog) newest_window = nullptr;
+  if (debugger.newest_commands_window == &dialog) debugger.newest_commands_window = nullptr;
 }

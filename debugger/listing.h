@@ -2,17 +2,16 @@
 
 #include <cstdint>
 
-#include "cpu/cpu_state.h"
-#include "platform/dialog.h"
+#include "debugger/dialog.h"
+#include "machine/machine_state.h"
 
 // The Commands window: 256 instruction words of emulated memory from the program counter plus
 // `shared.listing_offset`, each as its address, its four bytes and its disassembly, with buttons
 // that page by 256 words and a single step.
 
-// Builds in `line` the listing line of `word` standing at `listing_address`: "%.8X" address, three
-// blanks, the four bytes, three blanks, the disassembly. Uses `listing_fields` and `disasm_text`,
-// so only one thread at a time may call it.
-void compose_listing_line(decltype(message_text)& line, uint32_t word);
+// Builds in `line` the listing line of `word` standing at `address`: "%.8X" address, three blanks,
+// the four bytes, three blanks, the disassembly.
+void compose_listing_line(decltype(shared.message_text)& line, uint32_t address, uint32_t word);
 
 // Shows the program counter in the PC field and rebuilds the list, in the newest Commands window.
 void fill_listing();

@@ -5,31 +5,20 @@
 #include <cstdint>
 
 #include "cpu/cpu_state.h"
-#include "cpu/instr_fields.h"
+#include "debugger/debugger_state.h"
 #include "debugger/disassembler.h"
-#include "memory/execution.h"
+#include "machine/execution.h"
+#include "machine/machine_state.h"
 #include "resources/dialog_templates.h"
 
 namespace {
 
 constexpr int kPcSlot = 32;
 
-// The newest window of one kind, and the values it showed last so that a refresh can mark the
-// ones that changed. An older window of the kind keeps what it showed; once the newest is
-// destroyed, no window of the kind is filled until another one opens.
-struct NewestWindow {
-  const RegisterFieldIds& ids;
-  Dialog* dialog = nullptr;
-  std::array<uint32_t, 33> shown{};  // the 32 registers, then the program counter
-  bool has_shown = false;
-};
+constexpr const RegisterFieldIds* kFieldIds[] = {&kGprFieldIds, &kCp0FieldIds, &kFprFieldIds};
 
-std::array<NewestWindow, 3> newest_windows{
-    {{kGprFieldIds}, {kCp0FieldIds}, {kFprFieldIds}},
-};
-
-NewestWindow& newest_window(RegisterWindowKind kind) {
-  return newest_windows[static_cast<std::size_t>(kind)];
+RegisterWindowRecord& newest_window(RegisterWindowKind kind) {
+  return debugger.newest_register_windows[static_cast<std::size_t>(kind)];
 }
 
 // Only the low word of a register is shown; a double as the raw bits of its pattern.
@@ -43,20 +32,21 @@ uint32_t low_word(double value) {
 
 // Every field's text passes through `message_text`, also when no window of the kind is open, so
 // that after a refresh it holds the program counter's text.
-void show_value(NewestWindow& window, int slot, int id, uint32_t value) {
-  message_text.format("%x", value);
+void show_value(RegisterWindowRecord& window, int slot, int id, uint32_t value) {
+  shared.message_text.format("%x", value);
   if (!window.dialog) return;
-  window.dialog->set_text(id, message_text.c_str());
+  window.dialog->set_text(id, shared.message_text.c_str());
   window.dialog->set_highlight(id, window.has_shown && window.shown[slot] != value);
   window.shown[slot] = value;
 }
 
 template <typename Register>
 void fill(RegisterWindowKind kind, const Register (&registers)[32]) {
-  NewestWindow& window = newest_window(kind);
+  RegisterWindowRecord& window = newest_window(kind);
+  const RegisterFieldIds& ids = *kFieldIds[static_cast<std::size_t>(kind)];
   for (int reg = 0; reg < 32; ++reg)
-    show_value(window, reg, window.ids.field(reg), low_word(registers[reg]));
-  show_value(window, kPcSlot, window.ids.pc, cpu.pc);
+    show_value(window, reg, ids.field(reg), low_word(registers[reg]));
+  show_value(window, kPcSlot, ids.pc, cpu.pc);
   window.has_shown = window.dialog != nullptr;
 }
 
@@ -66,9 +56,7 @@ void fill(RegisterWindowKind kind, const Register (&registers)[32]) {
 void step_and_disassemble() {
   const uint32_t fetched_from = cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc;
   execution.step();
-  listing_fields = decode_instruction(cpu.current_instruction);
-  listing_address = fetched_from;
-  message_text.set(disassemble());
+  shared.message_text.set(disassemble(cpu.current_instruction, fetched_from).c_str());
 }
 
 class RegisterWindowProcedure final : public DialogProcedure {
@@ -76,7 +64,7 @@ class RegisterWindowProcedure final : public DialogProcedure {
   explicit RegisterWindowProcedure(RegisterWindowKind kind) : kind_(kind) {}
 
   void on_init(Dialog& dialog) override {
-    NewestWindow& window = newest_window(kind_);
+    RegisterWindowRecord& window = newest_window(kind_);
     window.dialog = &dialog;
     window.has_shown = false;  // a new window has nothing to compare with
     refresh_register_windows();
@@ -97,7 +85,7 @@ class RegisterWindowProcedure final : public DialogProcedure {
   }
 
   void on_destroy(Dialog& dialog) override {
-    NewestWindow& window = newest_window(kind_);
+    RegisterWindowRecord& window = newest_window(kind_);
     if (window.dialog == &dialog) window.dialog = nullptr;
   }
 
@@ -131,7 +119,7 @@ DialogProcedure& register_window_procedure(RegisterWindowKind kind) {
 void refresh_register_windows() {
   ExecutionController::ScopedPause pause(execution);
   if (Dialog* gpr_window = newest_window(RegisterWindowKind::gpr).dialog)
-    gpr_window->set_text(kIdOpcode, message_text.c_str());
+    gpr_window->set_text(kIdOpcode, shared.message_text.c_str());
   fill(RegisterWindowKind::gpr, cpu.gpr);
   fill(RegisterWindowKind::cp0, cpu.cp0);
   fill(RegisterWindowKind::fpr, cpu.fpr);

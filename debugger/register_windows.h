@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/dialog.h"
+#include "debugger/dialog.h"
 
 // The three register windows: general-purpose, coprocessor-0 and floating-point registers with the
 // program counter, each with a Step button. Only the newest window of each kind is filled.

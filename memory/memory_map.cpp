@@ -1,9 +1,7 @@
 #include "memory/memory_map.h"
 
-#include "cpu/cpu_state.h"
-#include "cpu/shared_state.h"
-#include "memory/rom.h"
-#include "platform/host.h"
+#include "memory/faults.h"
+#include "memory/rom_image.h"
 
 MemoryStorage memory{};
 
@@ -25,16 +23,24 @@ bool in_cartridge(uint32_t physical) {
   return physical >= kCartridgeFirst && physical <= kCartridgeLast;
 }
 
-uint8_t unhandled_read(uint64_t address) {
-  message_text.format("Unhandled memory address: %x\nStopped on opcode number: %d\nPC: %x\nOpcode:",
-                      static_cast<uint32_t>(address), low_signed(cpu.cp0[kCountRegister]), cpu.pc);
-  message_text.append(opcode_name.c_str());
-  host().message_box("Memory Error: Read", message_text.c_str());
-  shared.running = 0;
-  return 0;
-}
+class NoFaultSink final : public MemoryFaultSink {
+ public:
+  void unhandled_read(uint64_t) override {}
+  void unhandled_write(uint32_t) override {}
+};
+
+NoFaultSink no_fault_sink;
+MemoryFaultSink* installed_sink = &no_fault_sink;
 
 }  // namespace
+
+MemoryFaultSink& memory_fault_sink() {
+  return *installed_sink;
+}
+
+void set_memory_fault_sink(MemoryFaultSink* sink) {
+  installed_sink = sink ? sink : &no_fault_sink;
+}
 
 const MemoryRegion* find_storage_region(uint32_t physical) {
   for (const MemoryRegion& region : regions) {
@@ -44,13 +50,15 @@ const MemoryRegion* find_storage_region(uint32_t physical) {
 }
 
 uint8_t mem_read_byte(uint64_t address) {
-  if (address >> 32) return unhandled_read(address);
-  uint32_t physical = translate_address(static_cast<uint32_t>(address));
-  if (const MemoryRegion* region = find_storage_region(physical)) {
-    return region->storage[physical - region->first];
+  if ((address >> 32) == 0) {
+    uint32_t physical = translate_address(static_cast<uint32_t>(address));
+    if (const MemoryRegion* region = find_storage_region(physical)) {
+      return region->storage[physical - region->first];
+    }
+    if (in_cartridge(physical)) return cartridge_read_byte();
   }
-  if (in_cartridge(physical)) return cartridge_read_byte();
-  return unhandled_read(address);
+  installed_sink->unhandled_read(address);
+  return 0;
 }
 
 void mem_write_byte(uint32_t address, uint8_t value) {
@@ -59,6 +67,22 @@ void mem_write_byte(uint32_t address, uint8_t value) {
     region->storage[physical - region->first] = value;
     return;
   }
-  message_text.format("Unhandled memory address: %x", physical);
-  host().message_box("Memory Error: Write", message_text.c_str());
+  installed_sink->unhandled_write(physical);
+}
+
+std::optional<uint8_t> peek_byte(uint32_t address) {
+  uint32_t physical = translate_address(address);
+  if (const MemoryRegion* region = find_storage_region(physical)) {
+    return region->storage[physical - region->first];
+  }
+  if (in_cartridge(physical)) return cartridge_peek_byte(physical - kCartridgeFirst);
+  return std::nullopt;
+}
+
+bool poke_byte(uint32_t address, uint8_t value) {
+  uint32_t physical = translate_address(address);
+  const MemoryRegion* region = find_storage_region(physical);
+  if (!region) return false;
+  region->storage[physical - region->first] = value;
+  return true;
 }

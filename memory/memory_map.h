@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 // The console's storage: RDRAM, the signal processor's memories and the hardware register blocks.
 // The register blocks are plain storage: a write stores the byte and nothing else happens.
@@ -46,8 +47,14 @@ constexpr uint32_t translate_address(uint32_t address) {
 // the cartridge range and for unmapped addresses.
 const MemoryRegion* find_storage_region(uint32_t physical);
 
-// The only access to emulated memory, one byte at a time. A read of an unhandled address shows
-// "Memory Error: Read", clears `running` and yields 0; a write there shows "Memory Error: Write"
-// and changes nothing. Reads in the cartridge range take the next byte of the open ROM image.
+// The processor's only access to emulated memory, one byte at a time. An unhandled address goes to
+// the fault sink: a read then yields 0, a write stores nothing. Reads in the cartridge range take
+// the next byte of the open ROM image.
 uint8_t mem_read_byte(uint64_t address);
 void mem_write_byte(uint32_t address, uint8_t value);
+
+// A debugger's view of the same bytes, without side effects: no message, no cartridge file
+// position moved. The cartridge range reads the image byte at the address's offset into the range.
+// Empty (or false) for an address that maps to nothing, and for a poke of the cartridge.
+std::optional<uint8_t> peek_byte(uint32_t address);
+bool poke_byte(uint32_t address, uint8_t value);

@@ -5,8 +5,6 @@
 #include <span>
 #include <string_view>
 
-#include "platform/dialog.h"
-
 // The six dialog templates. Sizes and positions are in dialog units: a quarter of the template
 // font's average character width across, an eighth of its height down.
 
@@ -54,6 +52,11 @@ struct DialogTemplate {
   unsigned style;
   std::span<const ControlTemplate> controls;
 };
+
+// The commands the platform itself sends: Enter in a dialog without a default button sends OK;
+// the Escape key and the caption's close box send cancel.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
 
 // Control ids the window procedures address.
 inline constexpr int kIdListing = 1103;

@@ -1,6 +1,6 @@
 #include "ui/info_dialogs.h"
 
-#include "memory/rom.h"
+#include "memory/rom_image.h"
 #include "resources/dialog_templates.h"
 
 bool InfoDialogProcedure::on_command(Dialog& dialog, int id) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/dialog.h"
+#include "debugger/dialog.h"
 
 // The About dialog, and the base of ROM Info: neither has a button, so OK (Enter) and cancel
 // (Escape, the close box) both close it with result 1.

@@ -3,8 +3,8 @@
 #include <thread>
 
 #include "cpu/cpu_state.h"
-#include "memory/execution.h"
-#include "platform/host.h"
+#include "machine/execution.h"
+#include "machine/host.h"
 
 namespace {
 

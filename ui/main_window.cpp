@@ -7,11 +7,11 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include "cpu/shared_state.h"
 #include "debugger/listing.h"
 #include "debugger/register_windows.h"
-#include "memory/execution.h"
-#include "memory/rom.h"
+#include "machine/execution.h"
+#include "machine/machine_state.h"
+#include "machine/menu_commands.h"
 #include "platform/qt/host_text.h"
 #include "platform/qt/images.h"
 #include "platform/qt/menu_bar.h"
@@ -137,11 +137,17 @@ void MainWindow::choose_rom() {
 }
 
 void MainWindow::open_rom(const QString& path) {
+  bool loaded;
   {
     // The loaded image is replaced between two instructions of a run, which goes on from the
     // new boot state.
     ExecutionController::ScopedPause pause(execution);
-    load_rom(path.toLocal8Bit().constData());
+    loaded = load_rom(path.toLocal8Bit().constData()) == 1;
+  }
+  // A loaded image can be run; nothing grays these items again.
+  if (loaded) {
+    for (int id : {kCmdStartCpu, kCmdPauseCpu, kCmdResetCpu})
+      find_menu_action(*menuBar(), id)->setEnabled(true);
   }
   status_area_->update();
 }
@@ -173,7 +179,7 @@ bool MainWindow::toggle_check_mark(int id) {
 
 void MainWindow::set_run_thread_priority(int id) {
   for (const ThreadPriority& priority : kThreadPriorities) {
-    if (priority.id == id) execution.set_run_thread_priority(priority.nice_value);
+    if (priority.id == id) host_->set_run_thread_priority(priority.nice_value);
     find_menu_action(*menuBar(), priority.id)->setChecked(priority.id == id);
   }
 }

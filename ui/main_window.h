@@ -6,7 +6,7 @@
 #include <chrono>
 #include <memory>
 
-#include "platform/dialog.h"
+#include "debugger/dialog.h"
 #include "platform/qt/qt_host.h"
 
 class StatusArea;

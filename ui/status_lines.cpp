@@ -1,7 +1,7 @@
 #include "ui/status_lines.h"
 
+#include "base/text.h"
 #include "cpu/cpu_state.h"
-#include "cpu/text.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "memory/rom.h"
+#include "memory/rom_image.h"
 
 // The instructions-per-second line. Each measurement is drawn once as it is taken, one character
 // wider than the later repaints of the same line.

@@ -5,7 +5,6 @@
 #include <QThread>
 
 #include "platform/qt/host_text.h"
-#include "platform/qt/menu_bar.h"
 
 QtHost::QtHost(QMainWindow& main_window) : main_window_(main_window) {}
 
@@ -68,10 +67,4 @@ void QtHost::show_message_box(const QString& caption, const QString& text) {
 void QtHost::set_title(const char* text) {
   run_on_window_thread(
       [this, title = from_host_text(text)] { main_window_.setWindowTitle(title); });
-}
-
-void QtHost::enable_menu_item(int id) {
-  run_on_window_thread([this, id] {
-    if (QAction* action = find_menu_action(*main_window_.menuBar(), id)) action->setEnabled(true);
-  });
 }

@@ -7,7 +7,8 @@
 #include <future>
 #include <mutex>
 
-#include "platform/host.h"
+#include "machine/host.h"
+#include "platform/thread_priority.h"
 
 // The core's host on the desktop. Widgets live on the window thread, so requests from the run
 // thread are queued to it; a message box request keeps its caller waiting until the box is
@@ -24,9 +25,13 @@ class QtHost final : public QObject, public Host {
 
   void message_box(const char* caption, const char* text) override;
   void set_title(const char* text) override;
-  void enable_menu_item(int id) override;
   // Window thread only: shows every message box requested from another thread and not shown yet.
   void serve_pending_requests() override;
+  void run_thread_started() override { run_thread_priority_.thread_started(); }
+  void run_thread_ended() override { run_thread_priority_.thread_ended(); }
+
+  // The CPU Thread menu's choice, as a nice value for the run thread.
+  void set_run_thread_priority(int nice_value) { run_thread_priority_.set(nice_value); }
 
  private:
   struct MessageRequest {
@@ -43,4 +48,5 @@ class QtHost final : public QObject, public Host {
   QMainWindow& main_window_;
   std::mutex mutex_;
   std::deque<MessageRequest> pending_;
+  RunThreadPriority run_thread_priority_;
 };

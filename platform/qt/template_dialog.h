@@ -5,7 +5,7 @@
 
 class QListWidget;
 
-#include "platform/dialog.h"
+#include "debugger/dialog.h"
 #include "platform/qt/dialog_units.h"
 #include "resources/dialog_templates.h"
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "debugger/debugger_state.h"
+
 #include <cstdint>
 
 #include "cpu/cpu_state.h"
@@ -73,7 +75,7 @@ const Case kCases[] = {
 TEST_F(Arithmetic, WorksOnWholeRegistersWhereItShouldAndOnHalvesWhereItShould) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(testing::Message() << c.source << " t0=" << std::hex << c.t0 << " t1=" << c.t1);
-    reset_core_state();
+    reset_all_state();
     cpu.gpr[kT0] = c.t0;
     cpu.gpr[kT1] = c.t1;
     cpu.gpr[kT2] = 0x5555555555555555;
@@ -101,7 +103,7 @@ TEST_F(Arithmetic, DoublewordDivideNeverFaults) {
   };
   for (const Division& d : divisions) {
     SCOPED_TRACE(testing::Message() << d.dividend << " / " << d.divisor);
-    reset_core_state();
+    reset_all_state();
     cpu.gpr[kT0] = static_cast<uint64_t>(d.dividend);
     cpu.gpr[kT1] = static_cast<uint64_t>(d.divisor);
     run_program("ddiv $zero, $t0, $t1\nmflo $t2\nmfhi $t3");

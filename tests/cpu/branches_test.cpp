@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "debugger/debugger_state.h"
+
 #include <cstdint>
 
 #include "cpu/cpu_state.h"
@@ -42,7 +44,7 @@ TEST_F(Branches, ComparisonsUseAll64Bits) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.word << " " << c.t0 << " " << c.t1);
-    reset_core_state();
+    reset_all_state();
     cpu.pc = 0x04000100;
     cpu.delay_slot_pc = 0xDEAD;
     cpu.gpr[kT0] = c.t0;
@@ -103,13 +105,13 @@ TEST_F(Branches, JumpsNameThemselvesAndTakeNoDelaySlot) {
   cpu.pc = 0xA4000040;
   EXPECT_EQ(execute_word(0x0BFFFFFF), 0);  // j with every target bit set
   EXPECT_EQ(cpu.pc, 0x0FFFFFFCu);
-  EXPECT_STREQ(opcode_name.c_str(), "J");
+  EXPECT_STREQ(cpu.opcode_name.c_str(), "J");
   EXPECT_EQ(cpu.delay_slot_pending, 0);
 
   cpu.gpr[kT2] = 0xFFFFFFFF80001234;
   EXPECT_EQ(execute_word(0x01400008), 0);  // jr $t2
   EXPECT_EQ(cpu.pc, 0x80001234u);
-  EXPECT_STREQ(opcode_name.c_str(), "JR");
+  EXPECT_STREQ(cpu.opcode_name.c_str(), "JR");
   EXPECT_EQ(cpu.delay_slot_pending, 0);
   EXPECT_EQ(cpu.gpr[kRa], 0u);
 }

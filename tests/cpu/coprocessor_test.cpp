@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "debugger/debugger_state.h"
+
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -67,7 +69,7 @@ TEST_F(Coprocessors, ConversionGivesTheMagnitudeOfTheLow32BitsOfTheTruncatedValu
   for (uint32_t fmt : {16u, 20u}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(testing::Message() << "fmt " << fmt << " source " << c.source);
-      reset_core_state();
+      reset_all_state();
       cpu.pc = 0x04000100;
       cpu.fpr[4] = c.source;
       cpu.fpr[2] = 99.0;
@@ -89,7 +91,7 @@ TEST_F(Coprocessors, ConversionInOtherFormatsOnlyAdvances) {
   for (uint32_t fmt = 0; fmt < 32; ++fmt) {
     if (fmt == 16 || fmt == 20) continue;
     SCOPED_TRACE(fmt);
-    reset_core_state();
+    reset_all_state();
     cpu.pc = 0x04000100;
     cpu.fpr[4] = -2.5;
     cpu.fpr[2] = 99.0;
@@ -105,12 +107,12 @@ TEST_F(Coprocessors, OtherCop1FunctionsAreUnknownAndRunAgain) {
   for (uint32_t funct = 0; funct < 64; ++funct) {
     if (funct == 5) continue;
     SCOPED_TRACE(funct);
-    reset_core_state();
+    reset_all_state();
     cpu.pc = 0x04000100;
     cpu.fpr[4] = -2.5;
     CpuState before = cpu;
     EXPECT_EQ(execute_word(cop1_word(17, 4, 2, funct)), -1);
-    EXPECT_STREQ(opcode_name.c_str(), "Unknown CP");
+    EXPECT_STREQ(cpu.opcode_name.c_str(), "Unknown CP");
     before.current_instruction = cpu.current_instruction;
     EXPECT_TRUE(same_state(before, cpu));
   }

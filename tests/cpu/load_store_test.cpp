@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cpu/cpu_state.h"
-#include "cpu/shared_state.h"
+#include "machine/machine_state.h"
 #include "memory/memory_map.h"
 #include "tests/cpu/interpreter_fixture.h"
 #include "tests/support/cpu_runner.h"

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "debugger/debugger_state.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -8,7 +10,7 @@
 
 #include "cpu/cpu_state.h"
 #include "cpu/opcode_map.h"
-#include "cpu/shared_state.h"
+#include "machine/machine_state.h"
 #include "tests/cpu/interpreter_fixture.h"
 #include "tests/support/cpu_runner.h"
 
@@ -27,7 +29,7 @@ class OpcodeFamilies : public InterpreterTest {
   }
 
   void prepare() {
-    reset_core_state();
+    reset_all_state();
     for (int i = 1; i < 32; ++i) {
       cpu.gpr[i] = 0x0000000004900000u + 0x100 * i;
       cpu.cp0[i] = 0xC0C0C0C000000000u + i;
@@ -38,7 +40,7 @@ class OpcodeFamilies : public InterpreterTest {
     cpu.pc = kPc;
     cpu.delay_slot_pc = 0xD5D5D5D5;
     shared.running = 1;
-    opcode_name.set("Reading");
+    cpu.opcode_name.set("Reading");
     recorder.clear();
   }
 
@@ -89,7 +91,7 @@ TEST_F(OpcodeFamilies, NotCarriedOutNamesItselfAdvancesAndChangesNothingElse) {
     expected.pc += 4;
     EXPECT_EQ(execute_word(row.word), -1);
     EXPECT_TRUE(same_state(expected, cpu));
-    EXPECT_STREQ(opcode_name.c_str(), row.mnemonic);
+    EXPECT_STREQ(cpu.opcode_name.c_str(), row.mnemonic);
     EXPECT_TRUE(recorder.messages().empty());  // no memory was touched
   }
   // Every such row of the opcode map is in the list above.
@@ -106,7 +108,7 @@ TEST_F(OpcodeFamilies, IgnoredOnlyAdvance) {
     expected.pc += 4;
     EXPECT_EQ(execute_word(word), 0);
     EXPECT_TRUE(same_state(expected, cpu));
-    EXPECT_STREQ(opcode_name.c_str(), "Reading");
+    EXPECT_STREQ(cpu.opcode_name.c_str(), "Reading");
     EXPECT_TRUE(recorder.messages().empty());
   }
 }
@@ -121,7 +123,7 @@ TEST_F(OpcodeFamilies, ExactlyTheUnlistedSpecialFunctionsChangeNothing) {
     EXPECT_EQ(same_state(unchanged, cpu), listed);
     if (!listed) continue;
     EXPECT_EQ(result, 0);
-    EXPECT_STREQ(opcode_name.c_str(), "Reading");
+    EXPECT_STREQ(cpu.opcode_name.c_str(), "Reading");
   }
 }
 
@@ -131,7 +133,7 @@ TEST_F(OpcodeFamilies, UnknownOpcodeIsReportedAndStopsTheRun) {
   expected.pc += 4;
   EXPECT_EQ(execute_word(0xFC000000), -1);
   EXPECT_TRUE(same_state(expected, cpu));
-  EXPECT_STREQ(opcode_name.c_str(), "Unknown");
+  EXPECT_STREQ(cpu.opcode_name.c_str(), "Unknown");
   EXPECT_EQ(shared.running, 0);
   EXPECT_EQ(
       recorder.messages(),
@@ -161,7 +163,7 @@ TEST_F(OpcodeFamilies, ExactlyTheUnlistedPrimaryOpcodesAreUnknown) {
     SCOPED_TRACE(op);
     bool listed = std::ranges::find(kUnknownPrimary, op) != std::end(kUnknownPrimary);
     int32_t result = execute_word(primary(op));
-    EXPECT_EQ(std::string(opcode_name.c_str()) == "Unknown", listed);
+    EXPECT_EQ(std::string(cpu.opcode_name.c_str()) == "Unknown", listed);
     if (!listed) continue;
     EXPECT_EQ(result, -1);
     EXPECT_EQ(cpu.pc, kPc + 4);
@@ -182,7 +184,7 @@ TEST_F(OpcodeFamilies, UnknownOpcodeWithTheStopFlagClearRunsAgainSilently) {
     CpuState expected = before(primary(op));
     EXPECT_EQ(execute_word(primary(op)), 0);
     EXPECT_TRUE(same_state(expected, cpu));
-    EXPECT_STREQ(opcode_name.c_str(), "Unknown");
+    EXPECT_STREQ(cpu.opcode_name.c_str(), "Unknown");
     EXPECT_EQ(shared.running, 1);
     EXPECT_TRUE(recorder.messages().empty());
   }

@@ -8,7 +8,7 @@
 
 #include "cpu/cpu_state.h"
 #include "cpu/instr_fields.h"
-#include "cpu/shared_state.h"
+#include "machine/machine_state.h"
 #include "tests/cpu/interpreter_fixture.h"
 #include "tests/support/cpu_runner.h"
 
@@ -65,7 +65,7 @@ class RandomWords : public InterpreterTest {
     cpu.cp0[kCountRegister] = random();
     shared.running = 1;
     shared.stop_on_unhandled = static_cast<int32_t>(random() & 1);
-    opcode_name.set("Reading");
+    cpu.opcode_name.set("Reading");
     recorder.clear();
   }
 };
@@ -146,7 +146,7 @@ TEST_F(RandomWords, StayInsideTheirStateAndMovePcOnlyByTheRules) {
       CpuState expected = before;
       expected.pc = cpu.pc;
       ASSERT_TRUE(same_state(expected, cpu));
-      ASSERT_STRNE(opcode_name.c_str(), "Reading");
+      ASSERT_STRNE(cpu.opcode_name.c_str(), "Reading");
       ++not_carried_out;
     } else if (cpu.pc == before.pc && !is_jump(f) && !is_branch(f)) {
       // An encoding that does not advance changes nothing at all.

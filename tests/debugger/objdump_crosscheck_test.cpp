@@ -371,9 +371,7 @@ TEST_F(ObjdumpCrossCheck, OperandsAndMnemonicsAgreeWithObjdump) {
     ASSERT_NE(line, listing.end()) << std::hex << address;
     ASSERT_EQ(line->second.word, sample.word) << std::hex << address;
 
-    listing_address = address;
-    listing_fields = decode_instruction(sample.word);
-    std::string ours = disassemble();
+    std::string ours = disassemble(sample.word, static_cast<uint32_t>(address)).c_str();
     std::string problem = disagreement(*sample.row, address, ours, line->second);
     ++compared;
     with_operands += sample.row->their_operands != nullptr;

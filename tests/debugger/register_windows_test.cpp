@@ -10,14 +10,13 @@
 #include <string>
 
 #include "cpu/cpu_state.h"
-#include "cpu/shared_state.h"
 #include "debugger/disassembler.h"
-#include "memory/execution.h"
-#include "memory/rom.h"
-#include "platform/recording_dialog.h"
+#include "machine/execution.h"
+#include "machine/machine_state.h"
 #include "resources/dialog_templates.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/program_rom.h"
+#include "tests/support/recording_dialog.h"
 
 namespace {
 
@@ -82,7 +81,7 @@ class RegisterWindows : public CoreTest {
 
 TEST_F(RegisterWindows, GprWindowAfterALoadShowsTheBootState) {
   load("nop");
-  message_text.set("before");
+  shared.message_text.set("before");
   RegisterWindow gpr(Kind::gpr);
   EXPECT_EQ(gpr.field(29), "a4001ffc");
   EXPECT_EQ(gpr.field(20), "1");
@@ -90,7 +89,7 @@ TEST_F(RegisterWindows, GprWindowAfterALoadShowsTheBootState) {
   EXPECT_EQ(gpr.field(0), "0");
   EXPECT_EQ(gpr.pc(), "4000040");
   EXPECT_EQ(gpr.opcode(), "before");  // the carrier's text as it was, not a disassembly
-  EXPECT_EQ(message_text.c_str(), std::string("4000040"));
+  EXPECT_EQ(shared.message_text.c_str(), std::string("4000040"));
   EXPECT_TRUE(gpr.dialog.ignored_ids().empty());
 }
 
@@ -196,14 +195,13 @@ TEST_F(RegisterWindows, StepInGprShowsTheDisassemblyWithTheTargetFromTheFetchAdd
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    reset_core_state();
+    reset_all_state();
     load(c.source);
-    listing_address = 0x80000000;  // whatever a listing left
     RegisterWindow gpr(Kind::gpr);
     for (int step = 0; step < c.steps; ++step) EXPECT_TRUE(gpr.press(kIdStep));
     EXPECT_EQ(gpr.opcode(), c.opcode);
     EXPECT_EQ(cpu.pc, c.pc_after);
-    EXPECT_EQ(message_text.c_str(), gpr.pc());
+    EXPECT_EQ(shared.message_text.c_str(), gpr.pc());
   }
 }
 
@@ -283,7 +281,7 @@ TEST_F(RegisterWindows, AClosedNewestWindowIsNoLongerFilled) {
   EXPECT_EQ(closed.text(kCp0FieldIds.pc), "4000040");
   EXPECT_EQ(closed.text(kCp0FieldIds.field(3)), "0");
   EXPECT_TRUE(closed.ignored_ids().empty());
-  EXPECT_EQ(message_text.c_str(), std::string("80000000"));  // the carrier ends as always
+  EXPECT_EQ(shared.message_text.c_str(), std::string("80000000"));  // the carrier ends as always
 }
 
 TEST_F(RegisterWindows, ClosingAnOlderWindowKeepsTheNewestFilled) {

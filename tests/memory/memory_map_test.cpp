@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "cpu/cpu_state.h"
-#include "cpu/shared_state.h"
-#include "memory/rom.h"
+#include "machine/machine_state.h"
+#include "machine/menu_commands.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/rom_image.h"
 
@@ -85,7 +85,7 @@ TEST_F(MemoryMap, UnhandledReadShowsTheUntranslatedAddressAndStopsTheRun) {
   shared.running = 1;
   cpu.cp0[kCountRegister] = 0x1'0000'0007;  // only the low half is shown
   cpu.pc = 0x04000048;
-  opcode_name.set("LW");
+  cpu.opcode_name.set("LW");
   memory.rdram[0] = 0x77;  // a wrongly translated read would find this
 
   EXPECT_EQ(mem_read_byte(0xA4900000), 0);

@@ -10,6 +10,7 @@
 
 #include "cpu/cpu_state.h"
 #include "debugger/register_windows.h"
+#include "machine/machine_state.h"
 #include "platform/qt/template_dialog.h"
 #include "resources/dialog_templates.h"
 #include "tests/support/core_fixture.h"
@@ -92,7 +93,7 @@ TEST_F(RegisterWindowsOnScreen, ShowTheRegistersStepAndGoAwayWhenClosed) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_FALSE(gpr || cp0 || fpr);
   refresh_register_windows();
-  EXPECT_EQ(message_text.c_str(), std::string("4000044"));
+  EXPECT_EQ(shared.message_text.c_str(), std::string("4000044"));
 }
 
 }  // namespace

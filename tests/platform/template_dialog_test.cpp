@@ -15,7 +15,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/recording_dialog.h"
+#include "tests/support/recording_dialog.h"
 
 namespace {
 

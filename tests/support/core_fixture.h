@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/recording_host.h"
+#include "debugger/debugger_state.h"
+#include "tests/support/recording_host.h"
 
 // Puts every piece of process-wide state back to its start-up value and records what the core asks
 // of its host.
@@ -13,6 +14,3 @@ class CoreTest : public ::testing::Test {
 
   RecordingHost recorder;
 };
-
-// Puts the processor, memory, ROM and shared state back as they are at program start.
-void reset_core_state();

@@ -2,7 +2,7 @@
 
 #include "cpu/cpu_state.h"
 #include "cpu/interpreter.h"
-#include "memory/instruction_fetch.h"
+#include "machine/instruction_fetch.h"
 #include "memory/memory_map.h"
 #include "tests/support/mips_assembler.h"
 

@@ -1,6 +1,6 @@
 #include "tests/support/program_rom.h"
 
-#include "memory/rom.h"
+#include "machine/menu_commands.h"
 #include "tests/support/mips_assembler.h"
 
 int load_program_rom(const TempDir& dir, const std::string& source) {

@@ -9,9 +9,9 @@
 #include <algorithm>
 
 #include "cpu/cpu_state.h"
-#include "cpu/shared_state.h"
-#include "memory/execution.h"
-#include "memory/rom.h"
+#include "machine/execution.h"
+#include "machine/machine_state.h"
+#include "memory/rom_image.h"
 #include "resources/menu.h"
 #include "tests/support/rom_image.h"
 #include "tests/ui/main_window_fixture.h"
@@ -153,7 +153,7 @@ TEST_F(CommandsTest, ResetAndPauseActOnTheRun) {
   const uint64_t at_reset = execution.published_count();
   EXPECT_TRUE(wait_until([&] { return execution.published_count() != at_reset; }));
   window->on_command(kCmdPauseCpu);
-  EXPECT_EQ(execution.wait_for_run_end(), 1);
+  EXPECT_EQ(execution.wait_for_run_end(), StopReason::paused);
   EXPECT_GT(cpu.cp0[kCountRegister], boot_count);
   window->on_command(kCmdResetCpu);
   EXPECT_EQ(cpu.pc, kBootPc);

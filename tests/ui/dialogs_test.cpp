@@ -10,7 +10,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "memory/rom.h"
+#include "memory/rom_image.h"
 #include "platform/qt/template_dialog.h"
 #include "resources/dialog_templates.h"
 #include "resources/menu.h"

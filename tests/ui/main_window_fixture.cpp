@@ -13,7 +13,7 @@
 #include "tests/support/core_fixture.h"
 
 void MainWindowTest::SetUp() {
-  reset_core_state();
+  reset_all_state();
   window = std::make_unique<MainWindow>();
   window->resize(640, 480);
   window->show();
@@ -31,7 +31,7 @@ void MainWindowTest::SetUp() {
 
 void MainWindowTest::TearDown() {
   window.reset();
-  reset_core_state();
+  reset_all_state();
 }
 
 QAction& MainWindowTest::menu_item(int id) const {

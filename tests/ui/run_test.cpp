@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "cpu/shared_state.h"
-#include "memory/execution.h"
-#include "memory/rom.h"
+#include "machine/execution.h"
+#include "machine/machine_state.h"
+#include "memory/rom_image.h"
 #include "platform/qt/template_dialog.h"
 #include "resources/menu.h"
 #include "tests/ui/main_window_fixture.h"
@@ -66,7 +66,7 @@ TEST_F(RunTest, ARunThreadMessageBoxIsShownOverTheWindow) {
   EXPECT_EQ(boxes[0].caption, "Breakpoint Encountered");
   EXPECT_EQ(boxes[0].text, "PC: 0x040000B0\n");
   EXPECT_EQ(boxes[0].owner, window.get());
-  EXPECT_EQ(execution.wait_for_run_end(), 1);
+  EXPECT_EQ(execution.wait_for_run_end(), StopReason::breakpoint_address);
 }
 
 TEST_F(RunTest, StartAndExitWhileTheRunWaitsForAMessageBox) {

@@ -6,10 +6,21 @@
 #include <mutex>
 #include <thread>
 
-#include "memory/instruction_fetch.h"
+#include "machine/instruction_fetch.h"
 
 inline constexpr uint32_t kStopAddress = 0x040000A8;
 inline constexpr uint32_t kBreakpointAddress = 0x040000B0;
+
+// Why a run or a step ended, the first that applies to its last instruction.
+enum class StopReason : uint8_t {
+  unhandled_opcode,    // a word not carried out, with Stop on unhandled opcode checked
+  breakpoint_address,  // pc became 0x040000B0 ("Breakpoint Encountered")
+  stop_address,        // pc became 0x040000A8
+  memory_error,        // a read of an unhandled address cleared `running`
+  paused,              // `running` cleared (Pause CPU, a limit), or an interrupt or stop request
+  user_breakpoint,     // the next instruction stands at one of the user breakpoints
+  step_done,           // a single step with nothing else to report
+};
 
 // One instruction on behalf of a debugger window: fetch, execute, count, the count in the title
 // ("Korvel", two blanks, Count in hex) and the unhandled-opcode stop. Returns 0, or -1 after an
@@ -30,7 +41,9 @@ class ExecutionController {
   ExecutionController& operator=(const ExecutionController&) = delete;
 
   // Ends the previous run thread, then starts a new one at the current state (the caller sets
-  // `running`). An observer, when given, sees every fetch and instruction of the run.
+  // `running`); returns once the thread runs. An observer, when given, sees every fetch and
+  // instruction of the run. The run executes its first instruction even where a user breakpoint
+  // stands, so that a run continues from the breakpoint it stopped at.
   void start(RunObserver* observer = nullptr);
 
   // Asks the run thread to end after its current instruction and waits for it (Close ROM, Exit,
@@ -41,17 +54,26 @@ class ExecutionController {
   // debugger windows).
   void halt();
 
-  // Waits until the run thread ends by itself and returns its result: 1 when `running` was clear,
-  // -1 after an unhandled opcode. 1 when there is no run thread.
-  int wait_for_run_end();
+  // Asks the run to stop at the next instruction boundary that is not between a taken branch and
+  // its delay slot (a debugger's interrupt); the run then ends as paused.
+  void interrupt();
+
+  // Whether the run thread has ended by itself (or was never started): a wait would not block.
+  bool run_ended() const { return thread_finished_.load(); }
+
+  // Waits until the run thread ends by itself and returns why it stopped; the reason of the last
+  // run when there is no run thread.
+  StopReason wait_for_run_end();
 
   bool has_run_thread() const { return thread_.joinable(); }
 
-  // A single step, taken between two of the run thread's instructions if one is executing.
-  int step(RunObserver* observer = nullptr);
+  // A single step, taken between two of the run thread's instructions if one is executing:
+  // unhandled_opcode, memory_error or step_done.
+  StopReason step(RunObserver* observer = nullptr);
 
   // Parks the run thread at an instruction boundary for as long as it lives, so the window thread
-  // can read and change processor and memory state. Nests.
+  // can read and change processor and memory state. Nests, also when a message box served while
+  // waiting for the run thread lets another command take a pause of its own.
   class ScopedPause {
    public:
     explicit ScopedPause(ExecutionController& controller);
@@ -71,22 +93,22 @@ class ExecutionController {
   // going on and once after it ends, so the last title is exact.
   void refresh_count_title();
 
-  // Scheduling priority of the run thread as a nice value; a request the system refuses (raising
-  // the priority without the right to) changes nothing. No effect without a run thread.
-  void set_run_thread_priority(int nice_value);
-
   // Restores the state of a fresh program (for the tests): no run thread, no title shown.
   void reset();
 
  private:
-  enum Request : uint32_t { kPauseRequest = 1, kStopRequest = 2 };
+  // Bits of `requests_`: end the run, interrupt it; above them, how many pauses are waiting or
+  // held.
+  static constexpr uint32_t kStopRequest = 1;
+  static constexpr uint32_t kInterruptRequest = 2;
+  static constexpr uint32_t kPauseUnit = 4;
 
   template <class Observer>
-  int run_loop(Observer& observer);
-  // The run thread's procedure: the run loop, with or without an observer.
+  StopReason run_loop(Observer& observer, std::unique_lock<std::mutex>& lock);
   void run_thread(RunObserver* observer);
-  // Called by the run thread when a request is up; false when it is to end.
-  bool park_if_requested(std::unique_lock<std::mutex>& lock);
+  // Called by the run thread when a request is up: parks it while a pause is held. True when the
+  // run is to end.
+  bool ends_on_request(std::unique_lock<std::mutex>& lock);
   void lock_serving_requests();
   void wait_for_thread_end();
 
@@ -94,17 +116,12 @@ class ExecutionController {
   std::mutex state_mutex_;
   std::condition_variable resumed_;
   std::atomic<uint32_t> requests_{0};
+  std::atomic<bool> thread_started_{false};
   std::atomic<bool> thread_finished_{true};
-  std::atomic<int> run_thread_tid_{0};
   std::atomic<uint64_t> published_count_{0};
-  std::atomic<int> run_result_{1};
-  int pause_depth_ = 0;  // window thread only
+  std::atomic<StopReason> last_reason_{StopReason::paused};
+  int pause_depth_ = 0;  // window thread only, changed only while it holds `state_mutex_`
   uint64_t shown_count_ = UINT64_MAX;
 };
 
 extern ExecutionController execution;
-
-// Start CPU: "Korvel - " + the ROM's name (its path when the name is empty) + " - Running" in the
-// title, the header lines no longer painted, `running` set, and a new run thread in place of the
-// previous one.
-void start_cpu(RunObserver* observer = nullptr);

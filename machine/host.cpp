@@ -1,4 +1,4 @@
-#include "platform/host.h"
+#include "machine/host.h"
 
 namespace {
 
@@ -6,7 +6,6 @@ class SilentHost final : public Host {
  public:
   void message_box(const char*, const char*) override {}
   void set_title(const char*) override {}
-  void enable_menu_item(int) override {}
 };
 
 SilentHost silent_host;

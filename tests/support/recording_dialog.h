@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialog.h"
+#include "debugger/dialog.h"
 #include "resources/dialog_templates.h"
 
 // A dialog without a display, for the tests: it holds the controls of its template by id, starts

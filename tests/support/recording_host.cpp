@@ -1,4 +1,4 @@
-#include "platform/recording_host.h"
+#include "tests/support/recording_host.h"
 
 void RecordingHost::message_box(const char* caption, const char* text) {
   std::lock_guard lock(mutex_);
@@ -10,9 +10,14 @@ void RecordingHost::set_title(const char* text) {
   titles_.emplace_back(text);
 }
 
-void RecordingHost::enable_menu_item(int id) {
+void RecordingHost::run_thread_started() {
   std::lock_guard lock(mutex_);
-  enabled_items_.push_back(id);
+  run_thread_events_ += "started ";
+}
+
+void RecordingHost::run_thread_ended() {
+  std::lock_guard lock(mutex_);
+  run_thread_events_ += "ended ";
 }
 
 std::vector<RecordingHost::Message> RecordingHost::messages() const {
@@ -25,9 +30,9 @@ std::vector<std::string> RecordingHost::titles() const {
   return titles_;
 }
 
-std::vector<int> RecordingHost::enabled_items() const {
+std::string RecordingHost::run_thread_events() const {
   std::lock_guard lock(mutex_);
-  return enabled_items_;
+  return run_thread_events_;
 }
 
 std::string RecordingHost::last_title() const {
@@ -39,5 +44,5 @@ void RecordingHost::clear() {
   std::lock_guard lock(mutex_);
   messages_.clear();
   titles_.clear();
-  enabled_items_.clear();
+  run_thread_events_.clear();
 }

@@ -53,7 +53,7 @@ struct NoObserver {
 // delay slot when a taken branch left one pending, and the hand-over is consumed afterwards.
 template <class Observer>
 inline int32_t fetch_and_execute(FetchWindow& fetch, Observer& observer) {
-  std::memcpy(opcode_name.data, "Reading", sizeof "Reading");
+  std::memcpy(cpu.opcode_name.data, "Reading", sizeof "Reading");
   bool from_delay_slot = cpu.delay_slot_pending != 0;
   uint32_t address = from_delay_slot ? cpu.delay_slot_pc : cpu.pc;
   cpu.current_instruction = fetch.read_word(address);

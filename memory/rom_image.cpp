@@ -1,4 +1,4 @@
-#include "memory/rom.h"
+#include "memory/rom_image.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,11 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "cpu/cpu_state.h"
-#include "memory/execution.h"
 #include "memory/memory_map.h"
-#include "platform/host.h"
-#include "resources/menu.h"
 
 RomState rom;
 
@@ -77,21 +73,6 @@ const char* country_name(uint8_t code) {
   }
 }
 
-void set_boot_registers(uint32_t pc) {
-  cpu.gpr[20] = 0x1;
-  cpu.gpr[22] = 0x3F;
-  cpu.gpr[29] = 0xA4001FFC;
-  cpu.cp0[1] = 0x1F;
-  cpu.cp0[kCountRegister] = 0x1;
-  cpu.cp0[12] = 0x70400004;
-  cpu.cp0[16] = 0x00066463;
-  cpu.pc = pc;
-  // The MI version register.
-  for (uint32_t address = 0x04300004; address <= 0x04300007; ++address) {
-    mem_write_byte(address, 1);
-  }
-}
-
 void read_header_texts(std::FILE* file) {
   uint8_t name[20];
   read_at(file, 32, name, sizeof name);
@@ -125,69 +106,40 @@ void copy_boot_code(std::FILE* file) {
   }
 }
 
-void close_rom_file() {
-  if (rom.rom_file) std::fclose(rom.rom_file);
-  rom.rom_file = nullptr;
-}
-
 }  // namespace
 
-int load_rom(const char* path) {
-  if (path == nullptr || path[0] == '\0') return 0;
-
-  std::FILE* file = std::strlen(path) < rom.rom_path.capacity() ? open_image_file(path) : nullptr;
+bool open_rom_image(const char* path) {
+  if (std::strlen(path) >= rom.rom_path.capacity()) return false;
+  std::FILE* file = open_image_file(path);
+  if (!file) return false;
   uint8_t order[2];
-  if (file) read_at(file, 0, order, sizeof order);
-  bool native = file && order[0] == 0x80 && order[1] == 0x37;
-  bool swapped = file && order[0] == 0x37 && order[1] == 0x80;
+  read_at(file, 0, order, sizeof order);
+  bool native = order[0] == 0x80 && order[1] == 0x37;
+  bool swapped = order[0] == 0x37 && order[1] == 0x80;
   if (!native && !swapped) {
-    if (file) std::fclose(file);
-    host().message_box("ROM", "Not a valid ROM!");
-    return 0;
+    std::fclose(file);
+    return false;
   }
 
-  close_rom_file();
+  close_rom_image();
   rom.rom_file = file;
   rom.rom_path.set(path);
-  shared.title_text.format("Korvel - %s", path);
-  host().set_title(shared.title_text.c_str());
-
   rom.byte_swapped = swapped ? 1 : 0;
   rom.byte_order_text.set(swapped ? "Byteswapped." : "Not Byteswapped.");
   rom.rom_loaded = 1;
-  host().enable_menu_item(kCmdStartCpu);
-  host().enable_menu_item(kCmdPauseCpu);
-  host().enable_menu_item(kCmdResetCpu);
-
   rom.boot_pc = kBootPc;
   rom.pc_text.format("Program Counter: %x", kBootPc);
-  shared.listing_offset = 0;
-  set_boot_registers(kBootPc);
-
   rom.rom_size = file_size(file);
   read_header_texts(file);
   copy_boot_code(file);
   // Cartridge reads continue from here.
   std::fseek(file, kSpDmemImageBytes, SEEK_SET);
-  return 1;
+  return true;
 }
 
-void reset_cpu() {
-  clear_registers();
-  set_boot_registers(rom.boot_pc);
-}
-
-void close_rom() {
-  // The run thread ends first: everything below changes state it would be using.
-  execution.end_run_thread();
-  shared.title_text.set("Korvel");
-  host().set_title(shared.title_text.c_str());
-  clear_registers();
-  rom.rom_name.clear();
-  cpu.pc = 0;
-  rom.boot_pc = 0;
-  rom.rom_loaded = 0;
-  close_rom_file();
+void close_rom_image() {
+  if (rom.rom_file) std::fclose(rom.rom_file);
+  rom.rom_file = nullptr;
 }
 
 uint8_t cartridge_read_byte() {
@@ -196,16 +148,13 @@ uint8_t cartridge_read_byte() {
   return byte == EOF ? 0 : static_cast<uint8_t>(byte);
 }
 
+uint8_t cartridge_peek_byte(uint32_t offset) {
+  uint8_t byte = 0;
+  if (rom.rom_file && ::pread(::fileno(rom.rom_file), &byte, 1, offset) != 1) byte = 0;
+  return byte;
+}
+
 void reset_rom_state() {
-  close_rom_file();
-  rom.byte_swapped = 0;
-  rom.rom_size = 0;
-  rom.boot_pc = 0;
-  rom.rom_loaded = 0;
-  rom.byte_order_text.clear();
-  rom.pc_text.clear();
-  rom.rom_name.clear();
-  rom.rom_manufacturer.clear();
-  rom.country_text.clear();
-  rom.rom_path.clear();
+  close_rom_image();
+  rom = RomState{};
 }

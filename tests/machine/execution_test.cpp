@@ -1,9 +1,10 @@
-#include "memory/execution.h"
+#include "machine/execution.h"
 
 #include <gtest/gtest.h>
 
-#include "cpu/shared_state.h"
-#include "memory/rom.h"
+#include "machine/machine_state.h"
+#include "machine/menu_commands.h"
+#include "memory/rom_image.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/program_rom.h"
 
@@ -14,7 +15,7 @@ class Execution : public CoreTest {
   void load(const std::string& source) { ASSERT_EQ(load_program_rom(dir, source), 1); }
 
   // Start CPU's part that concerns the thread, then the wait for the run to end by itself.
-  int run() {
+  StopReason run() {
     recorder.clear();
     shared.running = 1;
     execution.start();
@@ -26,7 +27,7 @@ class Execution : public CoreTest {
 
 TEST_F(Execution, RunEndsSilentlyAtTheStopAddressCountingTheInstructionThatLedThere) {
   load(".rept 26\n nop\n .endr\n addiu $t0, $zero, 1");  // the addiu stands at 0x040000A8
-  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(run(), StopReason::stop_address);
   EXPECT_EQ(cpu.pc, kStopAddress);
   EXPECT_EQ(cpu.cp0[kCountRegister], 27u);
   EXPECT_EQ(cpu.gpr[8], 0u);  // not executed by this run
@@ -37,7 +38,7 @@ TEST_F(Execution, RunEndsSilentlyAtTheStopAddressCountingTheInstructionThatLedTh
 
 TEST_F(Execution, RunStopsAtTheBreakpointWithItsMessage) {
   load("lui $t0, 0x0400\n ori $t0, $t0, 0x00B0\n jr $t0");
-  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(run(), StopReason::breakpoint_address);
   EXPECT_EQ(shared.running, 0);
   EXPECT_EQ(recorder.messages(),
             (std::vector<RecordingHost::Message>{{"Breakpoint Encountered", "PC: 0x040000B0\n"}}));
@@ -48,14 +49,14 @@ TEST_F(Execution, StopAddressesAreComparedAsWholeProgramCounters) {
   load(
       "lui $t0, 0xA400\n ori $t0, $t0, 0x00A8\n jr $t0\n"
       ".org 0x68\n lui $t1, 0x0400\n ori $t1, $t1, 0x00B0\n jr $t1");
-  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(run(), StopReason::breakpoint_address);
   EXPECT_EQ(cpu.pc, kBreakpointAddress);
   EXPECT_EQ(cpu.cp0[kCountRegister], 7u);
 }
 
 TEST_F(Execution, UnhandledOpcodeStopsTheRunWithCountPlusOne) {
   load("srl $t0, $t0, 1");  // not carried out
-  EXPECT_EQ(run(), -1);
+  EXPECT_EQ(run(), StopReason::unhandled_opcode);
   EXPECT_EQ(recorder.messages(),
             (std::vector<RecordingHost::Message>{
                 {"Unhandled Opcode",
@@ -67,14 +68,14 @@ TEST_F(Execution, UnhandledOpcodeStopsTheRunWithCountPlusOne) {
 TEST_F(Execution, UnhandledOpcodeWithoutTheStopRunsOn) {
   load("srl $t0, $t0, 1\n .rept 25\n nop\n .endr");
   shared.stop_on_unhandled = 0;
-  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(run(), StopReason::stop_address);
   EXPECT_EQ(cpu.pc, kStopAddress);
   EXPECT_TRUE(recorder.messages().empty());
 }
 
 TEST_F(Execution, FetchFromAnUnmappedAddressRaisesFourReadErrorsAndEndsTheRun) {
   load("lui $t0, 0x0500\n jr $t0");
-  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(run(), StopReason::memory_error);
   const auto messages = recorder.messages();
   ASSERT_EQ(messages.size(), 4u);
   const char* addresses[] = {"5000000", "5000001", "5000002", "5000003"};
@@ -94,7 +95,7 @@ TEST_F(Execution, Kseg0ProgramCountersFetchFromRdram) {
   const uint8_t program[] = {0x24, 0x09, 0x00, 0x77, 0x3C, 0x08, 0x04, 0x00,
                              0x35, 0x08, 0x00, 0xA8, 0x01, 0x00, 0x00, 0x08};
   std::copy(std::begin(program), std::end(program), memory.rdram + 0x400);
-  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(run(), StopReason::stop_address);
   EXPECT_EQ(cpu.gpr[9], 0x77u);
   EXPECT_EQ(cpu.pc, kStopAddress);
   EXPECT_TRUE(recorder.messages().empty());
@@ -171,17 +172,17 @@ TEST_F(Execution, CountInTheTitleOnBothPaths) {
   for (int i = 0; i < 24; ++i) step_instruction();
   EXPECT_EQ(cpu.cp0[kCountRegister], 26u);
   EXPECT_EQ(recorder.last_title(), "Korvel  1a");
-  EXPECT_STREQ(message_text.c_str(), "1a");
+  EXPECT_STREQ(shared.message_text.c_str(), "1a");
 
   // The run publishes the count; the window thread shows it. After the run the title is exact.
   reset_cpu();
   shared.title_text.set("Korvel - DEMO - Running");
-  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(run(), StopReason::stop_address);
   execution.refresh_count_title();
   EXPECT_EQ(cpu.cp0[kCountRegister], 27u);
   EXPECT_EQ(recorder.last_title(), "Korvel - DEMO - Running 27");
   EXPECT_EQ(execution.published_count(), 27u);
-  EXPECT_STREQ(message_text.c_str(), "27");
+  EXPECT_STREQ(shared.message_text.c_str(), "27");
 }
 
 TEST_F(Execution, FirstRunInstructionShowsCountTwo) {
@@ -190,7 +191,7 @@ TEST_F(Execution, FirstRunInstructionShowsCountTwo) {
   recorder.clear();
   shared.running = 1;
   execution.start();
-  EXPECT_EQ(execution.wait_for_run_end(), 1);
+  EXPECT_EQ(execution.wait_for_run_end(), StopReason::memory_error);
   EXPECT_EQ(execution.published_count(), 4u);
   // One instruction alone: Count 1 after the load, 2 after it.
   reset_cpu();
@@ -234,14 +235,21 @@ TEST_F(Execution, CloseRomEndsTheRunThread) {
   EXPECT_EQ(rom.rom_file, nullptr);
 }
 
-TEST_F(Execution, LowerPriorityAppliesToTheRunThreadOnly) {
-  load("loop: beq $zero, $zero, loop\n nop");
-  execution.set_run_thread_priority(10);  // no thread: nothing happens, nothing fails
+TEST_F(Execution, TheHostHearsTheRunThreadEndWhoeverEndsIt) {
+  // A run that ends by itself, and one that is ended by Close ROM.
+  load("nop\n lui $t0, 0x0400\n ori $t0, $t0, 0x00B0\n jr $t0");
+  EXPECT_EQ(run(), StopReason::breakpoint_address);
+  EXPECT_EQ(recorder.run_thread_events(), "started ended ");
+  reset_cpu();
+  cpu.pc = 0x04000040;
+  memory.sp_dmem[0x40] = 0x10;  // beq $zero, $zero, -1: a loop that never ends
+  memory.sp_dmem[0x41] = 0x00;
+  memory.sp_dmem[0x42] = 0xFF;
+  memory.sp_dmem[0x43] = 0xFF;
   shared.running = 1;
   execution.start();
-  execution.set_run_thread_priority(10);
-  execution.set_run_thread_priority(-20);  // may be refused; must not fail
-  execution.halt();
+  close_rom();
+  EXPECT_EQ(recorder.run_thread_events(), "started ended started ended ");
 }
 
 }  // namespace

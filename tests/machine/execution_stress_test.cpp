@@ -3,14 +3,16 @@
 #include <atomic>
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <random>
 #include <thread>
+#include <utility>
 
-#include "cpu/shared_state.h"
-#include "memory/execution.h"
-#include "memory/rom.h"
+#include "machine/execution.h"
+#include "machine/machine_state.h"
+#include "machine/menu_commands.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/program_rom.h"
 
@@ -34,7 +36,6 @@ class WindowThreadHost final : public Host {
     done.wait();
   }
   void set_title(const char*) override {}
-  void enable_menu_item(int) override {}
   void serve_pending_requests() override {
     std::deque<std::promise<void>> requests;
     {
@@ -45,8 +46,16 @@ class WindowThreadHost final : public Host {
       ++shown_;
       request.set_value();
     }
+    // The event loop that showed a box goes on to the command the user chose next.
+    if (!requests.empty() && command_after_box) std::exchange(command_after_box, nullptr)();
   }
   int shown() const { return shown_; }
+  bool box_pending() {
+    std::lock_guard lock(mutex_);
+    return !pending_.empty();
+  }
+
+  std::function<void()> command_after_box;  // run once, by the serving that dismisses a box
 
  private:
   std::thread::id window_thread_ = std::this_thread::get_id();
@@ -77,7 +86,7 @@ constexpr const char* kProgram = R"(
 )";
 
 TEST(ExecutionStress, MixedCommandsAgainstARunThreadRaisingMessageBoxes) {
-  reset_core_state();
+  reset_all_state();
   WindowThreadHost window;
   set_host(&window);
   TempDir dir;
@@ -139,7 +148,40 @@ TEST(ExecutionStress, MixedCommandsAgainstARunThreadRaisingMessageBoxes) {
   EXPECT_GT(window.shown(), 0);  // message boxes were raised and served
   EXPECT_GT(counter.fetches.load(), 1000u);
   set_host(nullptr);
-  reset_core_state();
+  reset_all_state();
+}
+
+TEST(ExecutionStress, ACommandRunWhileAPauseWaitsForTheRunThreadLeavesThePauseSound) {
+  reset_all_state();
+  WindowThreadHost window;
+  set_host(&window);
+  TempDir dir;
+  ASSERT_EQ(load_program_rom(dir, "lui $t3, 0x0500\n lw $t2, 0($t3)"), 1);
+  shared.running = 1;
+  execution.start();  // blocks on the read error's message box, holding the machine
+  while (!window.box_pending()) std::this_thread::yield();
+  // The pause below waits for the run thread and serves the box meanwhile; the same event loop
+  // then runs a command that ends the run and reads the registers, before the pause is taken.
+  bool read_in_command = false;
+  window.command_after_box = [&] {
+    execution.halt();
+    ExecutionController::ScopedPause inner(execution);
+    read_in_command = cpu.gpr[11] == 0x05000000;
+  };
+  {
+    ExecutionController::ScopedPause outer(execution);
+    EXPECT_TRUE(read_in_command);
+    EXPECT_FALSE(execution.has_run_thread());
+  }
+  // Nothing is left held: a new run starts, runs and can be halted.
+  reset_cpu();
+  cpu.pc = 0x04000048;  // past the failing load: zero words up to the stop address
+  shared.running = 1;
+  execution.start();
+  execution.halt();
+  EXPECT_GT(cpu.cp0[kCountRegister], 1u);
+  set_host(nullptr);
+  reset_all_state();
 }
 
 }  // namespace

@@ -3,8 +3,12 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "cpu/shared_state.h"
-#include "cpu/text.h"
+#include "base/text.h"
+
+// Longest path a ROM may be opened from (the platform's own limit).
+inline constexpr int kMaxPathLength = 4096;
+
+inline constexpr uint32_t kBootPc = 0x04000040;
 
 // The loaded cartridge image and the header texts the main window paints.
 struct RomState {
@@ -23,20 +27,19 @@ struct RomState {
 
 extern RomState rom;
 
-inline constexpr uint32_t kBootPc = 0x04000040;
+// Opens the image at `path` in place of the open one: its header texts, its first 4096 bytes in
+// SP DMEM in native order, the boot address, and the file positioned where cartridge reads begin.
+// False for an image that cannot be read or has neither byte order, which changes nothing at all.
+bool open_rom_image(const char* path);
 
-// Loads the image at `path` and sets the boot state. Returns 1 when loaded; 0 for an empty path or
-// a refused image, which leaves the ROM loaded before, its file and its state exactly as they were.
-int load_rom(const char* path);
-
-// Back to the boot state of the loaded image (or pc 0 after Close ROM).
-void reset_cpu();
-
-// Gives the image up: the run thread is ended, the registers are cleared and the file closed.
-void close_rom();
+// Closes the open image, if any.
+void close_rom_image();
 
 // The next byte of the open image at its current position, or 0 when none is open or it has ended.
 uint8_t cartridge_read_byte();
 
-// Puts the ROM state back to its value at program start, closing any open image (for the tests).
+// The image byte at `offset` without moving the file position; 0 past the end or with no image.
+uint8_t cartridge_peek_byte(uint32_t offset);
+
+// Puts the ROM state back to its value at program start, closing any open image.
 void reset_rom_state();

@@ -1,14 +1,11 @@
-#include "memory/execution.h"
-
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
+#include "machine/execution.h"
 
 #include <chrono>
 
-#include "cpu/shared_state.h"
-#include "memory/rom.h"
-#include "platform/host.h"
+#include "machine/debug_access.h"
+#include "machine/fault_messages.h"
+#include "machine/host.h"
+#include "machine/machine_state.h"
 
 ExecutionController execution;
 
@@ -23,8 +20,8 @@ bool stops_on(int32_t result) {
 }
 
 void report_breakpoint() {
-  message_text.format("PC: 0x%.8X\n", cpu.pc);
-  host().message_box("Breakpoint Encountered", message_text.c_str());
+  shared.message_text.format("PC: 0x%.8X\n", cpu.pc);
+  host().message_box("Breakpoint Encountered", shared.message_text.c_str());
 }
 
 // Lets an optional virtual observer stand where the run loop expects a concrete one.
@@ -36,7 +33,7 @@ struct ObserverRef {
 
 // Runs `body` with a concrete observer: the given one, or one that does nothing and costs nothing.
 template <class Body>
-int32_t with_observer(RunObserver* observer, Body body) {
+auto with_observer(RunObserver* observer, Body body) {
   if (observer) {
     ObserverRef watched{*observer};
     return body(watched);
@@ -53,9 +50,9 @@ int step_instruction(RunObserver* observer) {
       with_observer(observer, [&](auto& watcher) { return fetch_and_execute(fetch, watcher); });
   count_instruction();
   if (shared.show_count.load(std::memory_order_relaxed)) {
-    message_text.format("%x", static_cast<uint32_t>(cpu.cp0[kCountRegister]));
+    shared.message_text.format("%x", static_cast<uint32_t>(cpu.cp0[kCountRegister]));
     Text<32> title;
-    title.format("Korvel  %s", message_text.c_str());
+    title.format("Korvel  %s", shared.message_text.c_str());
     host().set_title(title.c_str());
   }
   if (stops_on(result)) {
@@ -66,13 +63,23 @@ int step_instruction(RunObserver* observer) {
 }
 
 template <class Observer>
-int ExecutionController::run_loop(Observer& observer) {
-  std::unique_lock lock(state_mutex_);
+StopReason ExecutionController::run_loop(Observer& observer, std::unique_lock<std::mutex>& lock) {
   FetchWindow fetch;
-  int result_code = 1;
+  const uint64_t read_errors_before = fault_messages.read_errors();
+  bool first = true;
   for (;;) {
-    if (requests_.load(std::memory_order_relaxed) != 0 && !park_if_requested(lock)) break;
-    if (!shared.running.load(std::memory_order_relaxed)) break;
+    if (requests_.load(std::memory_order_relaxed) != 0 && ends_on_request(lock)) [[unlikely]] {
+      return StopReason::paused;
+    }
+    if (!shared.running.load(std::memory_order_relaxed)) {
+      return fault_messages.read_errors() != read_errors_before ? StopReason::memory_error
+                                                                : StopReason::paused;
+    }
+    if (!user_breakpoints.empty() && !first &&
+        user_breakpoints.contains(cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc)) {
+      return StopReason::user_breakpoint;
+    }
+    first = false;
     int32_t result = fetch_and_execute(fetch, observer);
     count_instruction();
     published_count_.store(cpu.cp0[kCountRegister], std::memory_order_relaxed);
@@ -82,32 +89,53 @@ int ExecutionController::run_loop(Observer& observer) {
     }
     if (stops_on(result)) [[unlikely]] {
       report_unhandled_opcode();
-      result_code = -1;
-      break;
+      return StopReason::unhandled_opcode;
     }
-    if (near_stop_addresses && cpu.pc == kBreakpointAddress) [[unlikely]] {
-      shared.running.store(0, std::memory_order_relaxed);
-      report_breakpoint();
+    if (near_stop_addresses) [[unlikely]] {
+      if (cpu.pc == kBreakpointAddress) {
+        shared.running.store(0, std::memory_order_relaxed);
+        report_breakpoint();
+        return StopReason::breakpoint_address;
+      }
+      if (cpu.pc == kStopAddress) return StopReason::stop_address;
     }
     observer.instruction_done();
   }
-  // What the last title showed is left in the scratch text, as the title was built there.
-  if (shared.show_count.load(std::memory_order_relaxed)) {
-    message_text.format("%d", low_signed(cpu.cp0[kCountRegister]));
-  }
-  return result_code;
 }
 
 void ExecutionController::run_thread(RunObserver* observer) {
-  run_thread_tid_.store(static_cast<int>(::syscall(SYS_gettid)));
-  int result = with_observer(observer, [this](auto& watcher) { return run_loop(watcher); });
-  run_result_.store(result);
+  host().run_thread_started();
+  thread_started_.store(true);
+  StopReason reason;
+  {
+    std::unique_lock lock(state_mutex_);
+    reason = with_observer(observer, [&](auto& watcher) { return run_loop(watcher, lock); });
+    // What the last title showed is left in the scratch text, as the title was built there.
+    if (shared.show_count.load(std::memory_order_relaxed)) {
+      shared.message_text.format("%d", low_signed(cpu.cp0[kCountRegister]));
+    }
+  }
+  last_reason_.store(reason);
+  // Before the thread is gone, so that nothing can be applied to a recycled thread id.
+  host().run_thread_ended();
   thread_finished_.store(true);
 }
 
-bool ExecutionController::park_if_requested(std::unique_lock<std::mutex>& lock) {
-  resumed_.wait(lock, [this] { return requests_.load() != kPauseRequest; });
-  return (requests_.load() & kStopRequest) == 0;
+bool ExecutionController::ends_on_request(std::unique_lock<std::mutex>& lock) {
+  for (;;) {
+    uint32_t requests = requests_.load();
+    if (requests & kStopRequest) return true;
+    // An interrupt never separates a taken branch from its delay slot: the slot runs first.
+    if ((requests & kInterruptRequest) && !cpu.delay_slot_pending) {
+      requests_.fetch_and(~kInterruptRequest);
+      return true;
+    }
+    if (requests < kPauseUnit) return false;
+    resumed_.wait(lock, [this] {
+      uint32_t now = requests_.load();
+      return now < kPauseUnit || (now & kStopRequest);
+    });
+  }
 }
 
 ExecutionController::~ExecutionController() {
@@ -124,10 +152,12 @@ void ExecutionController::start(RunObserver* observer) {
   // earlier run's count.
   published_count_.store(cpu.cp0[kCountRegister]);
   shown_count_ = cpu.cp0[kCountRegister];
+  requests_.fetch_and(~kInterruptRequest);  // meant for a run that has ended meanwhile
+  thread_started_.store(false);
   thread_finished_.store(false);
   thread_ = std::thread([this, observer] { run_thread(observer); });
   // A priority chosen right after Start must find the thread to apply to.
-  while (run_thread_tid_.load() == 0 && !thread_finished_.load()) std::this_thread::yield();
+  while (!thread_started_.load()) std::this_thread::yield();
 }
 
 void ExecutionController::end_run_thread() {
@@ -135,13 +165,16 @@ void ExecutionController::end_run_thread() {
   requests_.fetch_or(kStopRequest);
   resumed_.notify_all();
   wait_for_thread_end();
-  requests_.fetch_and(~uint32_t{kStopRequest});
+  requests_.fetch_and(~kStopRequest);
 }
 
-int ExecutionController::wait_for_run_end() {
-  if (!thread_.joinable()) return 1;
-  wait_for_thread_end();
-  return run_result_.load();
+void ExecutionController::interrupt() {
+  requests_.fetch_or(kInterruptRequest);
+}
+
+StopReason ExecutionController::wait_for_run_end() {
+  if (thread_.joinable()) wait_for_thread_end();
+  return last_reason_.load();
 }
 
 void ExecutionController::halt() {
@@ -153,14 +186,14 @@ void ExecutionController::halt() {
 
 void ExecutionController::wait_for_thread_end() {
   // A pause held here would keep the run thread from reaching its end.
-  if (pause_depth_ > 0) state_mutex_.unlock();
+  const bool holds_pause = pause_depth_ > 0;
+  if (holds_pause) state_mutex_.unlock();
   while (!thread_finished_.load()) {
     host().serve_pending_requests();
     std::this_thread::sleep_for(std::chrono::microseconds(50));
   }
   thread_.join();
-  run_thread_tid_.store(0);
-  if (pause_depth_ > 0) state_mutex_.lock();
+  if (holds_pause) state_mutex_.lock();
 }
 
 void ExecutionController::lock_serving_requests() {
@@ -176,23 +209,33 @@ void ExecutionController::lock_serving_requests() {
   }
 }
 
+// The depth counts only pauses that hold the lock. A message box served while waiting for it may
+// run another command whose own pause takes and releases the lock first; this one then still
+// waits, its request still up.
 ExecutionController::ScopedPause::ScopedPause(ExecutionController& controller)
     : controller_(controller) {
-  if (controller_.pause_depth_++ > 0) return;
-  controller_.requests_.fetch_or(kPauseRequest);
+  if (controller_.pause_depth_ > 0) {
+    ++controller_.pause_depth_;
+    return;
+  }
+  controller_.requests_.fetch_add(kPauseUnit);
   controller_.lock_serving_requests();
+  controller_.pause_depth_ = 1;
 }
 
 ExecutionController::ScopedPause::~ScopedPause() {
   if (--controller_.pause_depth_ > 0) return;
-  controller_.requests_.fetch_and(~uint32_t{kPauseRequest});
+  controller_.requests_.fetch_sub(kPauseUnit);
   controller_.state_mutex_.unlock();
   controller_.resumed_.notify_all();
 }
 
-int ExecutionController::step(RunObserver* observer) {
+StopReason ExecutionController::step(RunObserver* observer) {
   ScopedPause pause(*this);
-  return step_instruction(observer);
+  const uint64_t read_errors_before = fault_messages.read_errors();
+  if (step_instruction(observer) == -1) return StopReason::unhandled_opcode;
+  return fault_messages.read_errors() != read_errors_before ? StopReason::memory_error
+                                                            : StopReason::step_done;
 }
 
 void ExecutionController::refresh_count_title() {
@@ -205,23 +248,10 @@ void ExecutionController::refresh_count_title() {
   host().set_title(title.c_str());
 }
 
-void ExecutionController::set_run_thread_priority(int nice_value) {
-  int tid = run_thread_tid_.load();
-  if (tid != 0) ::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice_value);
-}
-
 void ExecutionController::reset() {
   end_run_thread();
+  requests_.store(0);
   published_count_.store(0);
   shown_count_ = UINT64_MAX;
-}
-
-void start_cpu(RunObserver* observer) {
-  shared.title_text.set("Korvel - ");
-  rom.rom_loaded = 0;  // the header lines are no longer painted
-  shared.running = 1;
-  shared.title_text.append(rom.rom_name.empty() ? rom.rom_path.c_str() : rom.rom_name.c_str());
-  shared.title_text.append(" - Running");
-  host().set_title(shared.title_text.c_str());
-  execution.start(observer);
+  last_reason_.store(StopReason::paused);
 }

@@ -1,6 +1,7 @@
-#include "memory/instruction_fetch.h"
+#include "machine/instruction_fetch.h"
 
-#include "platform/host.h"
+#include "machine/host.h"
+#include "machine/machine_state.h"
 
 uint32_t FetchWindow::read_word_slowly(uint32_t address) {
   uint32_t physical = translate_address(address);
@@ -17,9 +18,10 @@ uint32_t FetchWindow::read_word_slowly(uint32_t address) {
 }
 
 void report_unhandled_opcode() {
-  message_text.set("Unhandled Opcode: ");
-  message_text.append(opcode_name.c_str());
-  message_text.append("\nEmulation stopped at instruction number ");
-  message_text.append_format("%d", low_signed(cpu.cp0[kCountRegister] + 1));
-  host().message_box("Unhandled Opcode", message_text.c_str());
+  auto& text = shared.message_text;
+  text.set("Unhandled Opcode: ");
+  text.append(cpu.opcode_name.c_str());
+  text.append("\nEmulation stopped at instruction number ");
+  text.append_format("%d", low_signed(cpu.cp0[kCountRegister] + 1));
+  host().message_box("Unhandled Opcode", text.c_str());
 }

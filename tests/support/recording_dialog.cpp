@@ -1,4 +1,4 @@
-#include "platform/recording_dialog.h"
+#include "tests/support/recording_dialog.h"
 
 RecordingDialog::RecordingDialog(const DialogTemplate& dialog_template) {
   for (const ControlTemplate& control : dialog_template.controls) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host.h"
+#include "machine/host.h"
 
 // A host that remembers every request, for the tests. Safe to call from the run thread.
 class RecordingHost final : public Host {
@@ -17,17 +17,19 @@ class RecordingHost final : public Host {
 
   void message_box(const char* caption, const char* text) override;
   void set_title(const char* text) override;
-  void enable_menu_item(int id) override;
+  void run_thread_started() override;
+  void run_thread_ended() override;
 
   std::vector<Message> messages() const;
   std::vector<std::string> titles() const;
-  std::vector<int> enabled_items() const;
   std::string last_title() const;
+  // "started " and "ended " for each notice of the run thread's life, in order.
+  std::string run_thread_events() const;
   void clear();
 
  private:
   mutable std::mutex mutex_;
   std::vector<Message> messages_;
   std::vector<std::string> titles_;
-  std::vector<int> enabled_items_;
+  std::string run_thread_events_;
 };

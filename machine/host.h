@@ -1,7 +1,8 @@
 #pragma once
 
-// The few things the core asks of the desktop: a modal message box, the main window's title and
-// the enabling of a menu item. The desktop program, korvel-cli and the tests each provide one.
+// The few things the machine asks of the program around it: a modal message box, the main
+// window's title, and notice of the run thread's life so that its scheduling can be set. The
+// desktop program, korvel-cli and the tests each provide one.
 class Host {
  public:
   virtual ~Host() = default;
@@ -10,11 +11,14 @@ class Host {
   // dismissed.
   virtual void message_box(const char* caption, const char* text) = 0;
   virtual void set_title(const char* text) = 0;
-  virtual void enable_menu_item(int id) = 0;
 
   // Called by the window thread while it waits for the run thread, so that a message box the run
   // thread is blocked on gets shown instead of deadlocking the two threads.
   virtual void serve_pending_requests() {}
+
+  // Called on the run thread itself, first and last thing it does.
+  virtual void run_thread_started() {}
+  virtual void run_thread_ended() {}
 };
 
 // The host in use. Never null: until a front end installs its own, a host that ignores every

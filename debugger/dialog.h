@@ -3,11 +3,6 @@
 // Every window's logic is a procedure written against this narrow view of a dialog, so that it
 // runs the same on the desktop and in the tests.
 
-// The commands the platform itself sends: Enter in a dialog without a default button sends OK;
-// the Escape key and the caption's close box send cancel.
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdCancel = 2;
-
 class Dialog {
  public:
   virtual ~Dialog() = default;

@@ -1,4 +1,5 @@
-#include "memory/rom.h"
+#include "machine/menu_commands.h"
+#include "memory/rom_image.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +13,7 @@
 #include <memory>
 
 #include "cpu/cpu_state.h"
-#include "cpu/shared_state.h"
+#include "machine/machine_state.h"
 #include "memory/memory_map.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/rom_image.h"
@@ -67,7 +68,6 @@ TEST_F(RomLoading, SetsTheBootStateTextsTitleAndMenu) {
 
   EXPECT_EQ(shared.title_text.c_str(), "Korvel - " + path);
   EXPECT_EQ(recorder.last_title(), "Korvel - " + path);
-  EXPECT_EQ(recorder.enabled_items(), (std::vector<int>{40008, 40009, 40010}));
   EXPECT_TRUE(recorder.messages().empty());
 
   EXPECT_EQ(mem_read_byte(0xA4000040), 0x3C);
@@ -85,7 +85,7 @@ TEST_F(RomLoading, NativeAndByteSwappedImagesGiveTheSameState) {
   auto native_memory = std::make_unique<MemoryStorage>(memory);
   std::string name = rom.rom_name.c_str(), manufacturer = rom.rom_manufacturer.c_str(),
               country = rom.country_text.c_str();
-  reset_core_state();
+  reset_all_state();
 
   ASSERT_EQ(load(byte_swapped(image.native()), "s.v64"), 1);
   EXPECT_EQ(rom.byte_swapped, 1);

@@ -1,0 +1,84 @@
+#include "machine/debug_access.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "cpu/cpu_state.h"
+#include "machine/execution.h"
+#include "memory/memory_map.h"
+
+UserBreakpoints user_breakpoints;
+
+std::optional<uint8_t> peek(uint32_t address) {
+  ExecutionController::ScopedPause pause(execution);
+  return peek_byte(address);
+}
+
+bool poke(uint32_t address, uint8_t value) {
+  ExecutionController::ScopedPause pause(execution);
+  return poke_byte(address, value);
+}
+
+uint64_t read_register(RegisterNumber reg) {
+  ExecutionController::ScopedPause pause(execution);
+  unsigned n = reg.index & 31;
+  switch (reg.file) {
+    case RegisterFile::gpr:
+      return cpu.gpr[n];
+    case RegisterFile::hi:
+      return cpu.hi_reg;
+    case RegisterFile::lo:
+      return cpu.lo_reg;
+    case RegisterFile::pc:
+      return cpu.pc;
+    case RegisterFile::cp0:
+      return cpu.cp0[n];
+    case RegisterFile::fpr:
+      return std::bit_cast<uint64_t>(cpu.fpr[n]);
+  }
+  return 0;
+}
+
+void write_register(RegisterNumber reg, uint64_t value) {
+  ExecutionController::ScopedPause pause(execution);
+  unsigned n = reg.index & 31;
+  switch (reg.file) {
+    case RegisterFile::gpr:
+      cpu.gpr[n] = value;
+      break;
+    case RegisterFile::hi:
+      cpu.hi_reg = value;
+      break;
+    case RegisterFile::lo:
+      cpu.lo_reg = value;
+      break;
+    case RegisterFile::pc:
+      cpu.pc = static_cast<uint32_t>(value);
+      break;
+    case RegisterFile::cp0:
+      cpu.cp0[n] = value;
+      break;
+    case RegisterFile::fpr:
+      cpu.fpr[n] = std::bit_cast<double>(value);
+      break;
+  }
+}
+
+uint32_t next_fetch_address() {
+  ExecutionController::ScopedPause pause(execution);
+  return cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc;
+}
+
+void UserBreakpoints::insert(uint32_t address) {
+  auto at = std::lower_bound(addresses_.begin(), addresses_.end(), address);
+  if (at == addresses_.end() || *at != address) addresses_.insert(at, address);
+}
+
+void UserBreakpoints::erase(uint32_t address) {
+  auto at = std::lower_bound(addresses_.begin(), addresses_.end(), address);
+  if (at != addresses_.end() && *at == address) addresses_.erase(at);
+}
+
+bool UserBreakpoints::contains(uint32_t address) const {
+  return std::binary_search(addresses_.begin(), addresses_.end(), address);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "base/text.h"
+#include "memory/rom_image.h"
+
+// What the emulation and the front end share besides the processor, memory and ROM image (`cpu`,
+// `memory` and `rom`, each one instance in its own layer). The flags are read by the run thread
+// while the window thread changes them, so they are atomics; everything else is touched by the
+// window thread only, or while the run thread is parked.
+struct SharedState {
+  std::atomic<int32_t> running{0};
+  std::atomic<int32_t> stop_on_unhandled{1};
+  std::atomic<int32_t> show_count{0};
+  // "Korvel - " + a path + " - Running" at the longest.
+  Text<kMaxPathLength + 32> title_text;
+  int32_t listing_offset = 0;
+  // The scratch text in which message-box and window texts are built; it holds the longest, a
+  // read error with the opcode name appended, and any listing line.
+  Text<512> message_text;
+
+  SharedState() { title_text.set("Korvel"); }
+};
+
+extern SharedState shared;
+
+// Puts the processor, memory, ROM image, shared flags and texts, the run thread's controller and
+// the user breakpoints back as they are at program start (for the tests).
+void reset_machine();

@@ -1,0 +1,67 @@
+#include "machine/menu_commands.h"
+
+#include "cpu/cpu_state.h"
+#include "machine/host.h"
+#include "machine/machine_state.h"
+#include "memory/memory_map.h"
+#include "memory/rom_image.h"
+
+namespace {
+
+void set_boot_registers(uint32_t pc) {
+  cpu.gpr[20] = 0x1;
+  cpu.gpr[22] = 0x3F;
+  cpu.gpr[29] = 0xA4001FFC;
+  cpu.cp0[1] = 0x1F;
+  cpu.cp0[kCountRegister] = 0x1;
+  cpu.cp0[12] = 0x70400004;
+  cpu.cp0[16] = 0x00066463;
+  cpu.pc = pc;
+  // The MI version register.
+  for (uint32_t address = 0x04300004; address <= 0x04300007; ++address) {
+    mem_write_byte(address, 1);
+  }
+}
+
+}  // namespace
+
+int load_rom(const char* path) {
+  if (path == nullptr || path[0] == '\0') return 0;
+  if (!open_rom_image(path)) {
+    host().message_box("ROM", "Not a valid ROM!");
+    return 0;
+  }
+  shared.title_text.format("Korvel - %s", path);
+  host().set_title(shared.title_text.c_str());
+  shared.listing_offset = 0;
+  set_boot_registers(kBootPc);
+  return 1;
+}
+
+void reset_cpu() {
+  clear_registers();
+  set_boot_registers(rom.boot_pc);
+}
+
+void close_rom() {
+  // The run thread ends first: everything below changes state it would be using.
+  execution.end_run_thread();
+  shared.title_text.set("Korvel");
+  host().set_title(shared.title_text.c_str());
+  clear_registers();
+  rom.rom_name.clear();
+  cpu.pc = 0;
+  rom.boot_pc = 0;
+  rom.rom_loaded = 0;
+  close_rom_image();
+}
+
+void start_cpu(RunObserver* observer) {
+  shared.title_text.set("Korvel - ");
+  rom.rom_loaded = 0;  // the header lines are no longer painted
+  shared.running = 1;
+  shared.title_text.append(rom.rom_name.empty() ? rom.rom_path.c_str() : rom.rom_name.c_str());
+  shared.title_text.append(" - Running");
+  host().set_title(shared.title_text.c_str());
+  execution.start(observer);
+}

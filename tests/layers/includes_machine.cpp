@@ -1,0 +1,2 @@
+// Compiled by the layer tests with one layer's include paths at a time.
+#include "machine/execution.h"
