@@ -1,5 +1,6 @@
 #include <cstdint>
 
+#include "cpu/alu.h"
 #include "cpu/cpu_state.h"
 #include "cpu/handler_support.h"
 #include "cpu/handlers.h"
@@ -7,15 +8,10 @@
 
 namespace {
 
-// The offset is added zero-extended: a field of 0xFFFC adds 65532.
-uint32_t effective_address(InstrFields f) {
-  return static_cast<uint32_t>(cpu.gpr[f.rs()]) + f.imm();
-}
-
 // Big-endian, one byte at a time in ascending address order; a byte that cannot be read counts as
 // 0 and the others are still read.
 uint64_t load_bytes(InstrFields f, unsigned count) {
-  uint32_t address = effective_address(f);
+  uint32_t address = alu::effective_address(cpu.gpr[f.rs()], f.imm());
   uint64_t value = 0;
   for (unsigned k = 0; k < count; ++k) value = value << 8 | mem_read_byte(address + k);
   return value;
@@ -24,7 +20,7 @@ uint64_t load_bytes(InstrFields f, unsigned count) {
 }  // namespace
 
 int32_t exec_lb(InstrFields f, const char*) {
-  return write_rt(f, static_cast<uint64_t>(static_cast<int8_t>(load_bytes(f, 1))));
+  return write_rt(f, alu::lb_value(load_bytes(f, 1)));
 }
 
 int32_t exec_lbu(InstrFields f, const char*) {
@@ -32,7 +28,7 @@ int32_t exec_lbu(InstrFields f, const char*) {
 }
 
 int32_t exec_lw(InstrFields f, const char*) {
-  return write_rt(f, static_cast<uint64_t>(static_cast<int32_t>(load_bytes(f, 4))));
+  return write_rt(f, alu::lw_value(load_bytes(f, 4)));
 }
 
 int32_t exec_ld(InstrFields f, const char*) {
@@ -40,7 +36,7 @@ int32_t exec_ld(InstrFields f, const char*) {
 }
 
 int32_t exec_sw(InstrFields f, const char*) {
-  uint32_t address = effective_address(f);
+  uint32_t address = alu::effective_address(cpu.gpr[f.rs()], f.imm());
   uint32_t value = static_cast<uint32_t>(cpu.gpr[f.rt()]);
   for (unsigned k = 0; k < 4; ++k) {
     mem_write_byte(address + k, static_cast<uint8_t>(value >> (24 - 8 * k)));
