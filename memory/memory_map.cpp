@@ -31,6 +31,12 @@ class NoFaultSink final : public MemoryFaultSink {
 
 NoFaultSink no_fault_sink;
 MemoryFaultSink* installed_sink = &no_fault_sink;
+CodeWriteWatcher* code_watcher = nullptr;
+
+void store(const MemoryRegion& region, uint32_t physical, uint8_t value) {
+  region.storage[physical - region.first] = value;
+  if (code_watcher && holds_code(physical)) code_watcher->code_written(physical);
+}
 
 }  // namespace
 
@@ -40,6 +46,10 @@ MemoryFaultSink& memory_fault_sink() {
 
 void set_memory_fault_sink(MemoryFaultSink* sink) {
   installed_sink = sink ? sink : &no_fault_sink;
+}
+
+void set_code_write_watcher(CodeWriteWatcher* watcher) {
+  code_watcher = watcher;
 }
 
 const MemoryRegion* find_storage_region(uint32_t physical) {
@@ -64,7 +74,7 @@ uint8_t mem_read_byte(uint64_t address) {
 void mem_write_byte(uint32_t address, uint8_t value) {
   uint32_t physical = translate_address(address);
   if (const MemoryRegion* region = find_storage_region(physical)) {
-    region->storage[physical - region->first] = value;
+    store(*region, physical, value);
     return;
   }
   installed_sink->unhandled_write(physical);
@@ -83,6 +93,6 @@ bool poke_byte(uint32_t address, uint8_t value) {
   uint32_t physical = translate_address(address);
   const MemoryRegion* region = find_storage_region(physical);
   if (!region) return false;
-  region->storage[physical - region->first] = value;
+  store(*region, physical, value);
   return true;
 }

@@ -53,6 +53,22 @@ const MemoryRegion* find_storage_region(uint32_t physical);
 uint8_t mem_read_byte(uint64_t address);
 void mem_write_byte(uint32_t address, uint8_t value);
 
+// RDRAM and the signal processor's two memories: the storage instructions are decoded from.
+inline bool holds_code(uint32_t physical) {
+  return physical <= 0x003FFFFF || physical - 0x04000000u <= 0x1FFF;
+}
+
+// Told of every byte stored into storage that holds code, by the processor or a debugger, so that
+// a decoded copy of the word it changes is dropped.
+class CodeWriteWatcher {
+ public:
+  virtual ~CodeWriteWatcher() = default;
+  virtual void code_written(uint32_t physical) = 0;
+};
+
+// Null for none.
+void set_code_write_watcher(CodeWriteWatcher* watcher);
+
 // A debugger's view of the same bytes, without side effects: no message, no cartridge file
 // position moved. The cartridge range reads the image byte at the address's offset into the range.
 // Empty (or false) for an address that maps to nothing, and for a poke of the cartridge.
