@@ -48,5 +48,5 @@ std::filesystem::path TempDir::write(const std::string& name,
 }
 
 std::filesystem::path real_testdata(const std::string& name) {
-  return std::filesystem::path(KORVEL_SHARED_TESTDATA) / "real" / name;
+  return std::filesystem::path(KORVEL_TESTDATA) / "real" / name;
 }

@@ -37,5 +37,5 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-// Where the third-party ROM images of the shared test data live.
+// A third-party ROM image of tests/data/real/.
 std::filesystem::path real_testdata(const std::string& name);
