@@ -27,10 +27,10 @@ std::vector<uint8_t> byte_swapped(std::vector<uint8_t> bytes) {
 }
 
 TempDir::TempDir() {
-  char pattern[] = "/tmp/korvel-test-XXXXXX";
-  const char* made = ::mkdtemp(pattern);
-  if (!made) throw std::runtime_error("no temporary folder");
-  path_ = made;
+  // temp_directory_path follows TMPDIR, so parallel or sandboxed runs each keep to their own.
+  std::string pattern = (std::filesystem::temp_directory_path() / "korvel-test-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("no temporary folder in " + pattern);
+  path_ = pattern;
 }
 
 TempDir::~TempDir() {
