@@ -1,5 +1,7 @@
 #include "ui/main_window.h"
 
+#include <sys/resource.h>
+
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -24,11 +26,13 @@
 
 namespace {
 
-// The run thread's scheduling for each item of the CPU Thread menu, as nice values. The system may
-// refuse the raise to High to an unprivileged user; the item is checked all the same.
+// The run thread's scheduling for each item of the CPU Thread menu, as nice values relative to the
+// program's own: Normal is what a new thread gets, whatever nice the program was started under.
+// The system may refuse the raise to High to an unprivileged user; the item is checked all the
+// same.
 struct ThreadPriority {
   int id;
-  int nice_value;
+  int nice_offset;
 };
 constexpr ThreadPriority kThreadPriorities[] = {
     {kCmdPriorityHigh, -5}, {kCmdPriorityNormal, 0}, {kCmdPriorityLow, 5}};
@@ -172,8 +176,10 @@ bool MainWindow::toggle_check_mark(int id) {
 }
 
 void MainWindow::set_run_thread_priority(int id) {
+  // The window thread's nice is the program's, as the run thread's is when it starts.
+  const int program_nice = ::getpriority(PRIO_PROCESS, 0);
   for (const ThreadPriority& priority : kThreadPriorities) {
-    if (priority.id == id) execution.set_run_thread_priority(priority.nice_value);
+    if (priority.id == id) execution.set_run_thread_priority(program_nice + priority.nice_offset);
     find_menu_action(*menuBar(), priority.id)->setChecked(priority.id == id);
   }
 }
