@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
+#include <QFontMetrics>
 #include <QImage>
 #include <QMimeData>
 #include <QUrl>
@@ -139,9 +140,15 @@ TEST_F(CommandsTest, PaintsTheHeaderLinesAtTheirRows) {
   StatusArea& area = window->status_area();
   const QImage picture = area.grab().toImage();
   const QRgb background = area.palette().window().color().rgb();
-  for (int y = 0; y <= 80; y += 20)
-    EXPECT_TRUE(has_ink_in_rows(picture, y, y + 14, background)) << y;
-  EXPECT_FALSE(has_ink_in_rows(picture, 100, picture.height(), background));
+  // The rows are fixed in the window's pixels, the text's height is the font's; the picture may
+  // hold more than one device pixel per window pixel.
+  const int text_height = QFontMetrics(area.font()).height();
+  const auto rows = [&](int top, int bottom) {
+    return has_ink_in_rows(picture, qRound(top * picture.devicePixelRatio()),
+                           qRound(bottom * picture.devicePixelRatio()), background);
+  };
+  for (int y = 0; y <= 80; y += 20) EXPECT_TRUE(rows(y, y + std::min(text_height, 20))) << y;
+  EXPECT_FALSE(rows(80 + text_height, area.height()));
   save_screenshot(*window, "main-window-demo");
 }
 
