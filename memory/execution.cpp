@@ -131,6 +131,13 @@ void ExecutionController::start(RunObserver* observer) {
 }
 
 void ExecutionController::end_run_thread() {
+  stop_run_thread();
+  // Whoever ends a run at once puts a title of their own in place (Close ROM's "Korvel"): a count
+  // the window has not shown yet must not overwrite it later.
+  shown_count_ = published_count();
+}
+
+void ExecutionController::stop_run_thread() {
   if (!thread_.joinable()) return;
   requests_.fetch_or(kStopRequest);
   resumed_.notify_all();
@@ -148,7 +155,7 @@ void ExecutionController::halt() {
   // With `running` clear the thread would end at its next boundary anyway; the stop request also
   // ends it when it is parked by a pause this thread holds.
   shared.running.store(0);
-  end_run_thread();
+  stop_run_thread();
 }
 
 void ExecutionController::wait_for_thread_end() {

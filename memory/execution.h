@@ -34,11 +34,11 @@ class ExecutionController {
   void start(RunObserver* observer = nullptr);
 
   // Asks the run thread to end after its current instruction and waits for it (Close ROM, Exit,
-  // Start). `running` is left as it is.
+  // Start). `running` is left as it is, and a count not yet shown in the title never will be.
   void end_run_thread();
 
   // Clears `running` and waits until the run thread has ended, so that the state holds still (the
-  // debugger windows).
+  // debugger windows). The run's last count still reaches the title.
   void halt();
 
   // Waits until the run thread ends by itself and returns its result: 1 when `running` was clear,
@@ -88,6 +88,8 @@ class ExecutionController {
   // Called by the run thread when a request is up; false when it is to end.
   bool park_if_requested(std::unique_lock<std::mutex>& lock);
   void lock_serving_requests();
+  // Ends the run thread, if there is one, at its next instruction boundary.
+  void stop_run_thread();
   void wait_for_thread_end();
 
   std::thread thread_;

@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QMimeData>
+#include <QTest>
 #include <QUrl>
 #include <algorithm>
 
@@ -98,6 +99,18 @@ TEST_F(CommandsTest, ShowCountAddsTheCountToTheTitleUntilUnchecked) {
   window->on_command(kCmdShowCount);
   EXPECT_EQ(title(), running);
   EXPECT_EQ(shared.show_count.load(), 0);
+}
+
+TEST_F(CommandsTest, CloseRomDuringACountedRunLeavesTheBareTitle) {
+  window->open_rom(sample_rom("spin.z64"));
+  window->on_command(kCmdShowCount);
+  window->on_command(kCmdStartCpu);
+  const QString running = running_title("KORVEL SPIN");
+  ASSERT_TRUE(wait_until([&] { return title().startsWith(running + ' '); }));
+  window->on_command(kCmdCloseRom);
+  EXPECT_EQ(title(), "Korvel");
+  QTest::qWait(100);
+  EXPECT_EQ(title(), "Korvel");
 }
 
 TEST_F(CommandsTest, CloseRomGivesTheImageUpAndKeepsTheMenu) {
