@@ -203,10 +203,12 @@ int ExecutionController::step(RunObserver* observer) {
 }
 
 void ExecutionController::refresh_count_title() {
-  if (!shared.show_count.load()) return;
   uint64_t count = published_count();
   if (count == shown_count_) return;
   shown_count_ = count;
+  // A count published while it is hidden is never shown: the title shows the count after an
+  // instruction executed while it is shown.
+  if (!shared.show_count.load()) return;
   Text<sizeof shared.title_text.data + 16> title;
   title.format("%s %d", shared.title_text.c_str(), low_signed(count));
   host().set_title(title.c_str());

@@ -67,8 +67,9 @@ class ExecutionController {
   uint64_t published_count() const { return published_count_.load(std::memory_order_relaxed); }
 
   // Shows `title_text`, a blank and the published count in the title when the count is shown and
-  // has changed since it was last shown. The window thread calls this periodically while a run is
-  // going on and once after it ends, so the last title is exact.
+  // has changed since it was last shown; while the count is hidden, takes the published one as
+  // seen. The window thread calls this periodically while a run is going on and once after it
+  // ends, so the last title is exact.
   void refresh_count_title();
 
   // Scheduling priority of the run thread as a nice value; a request the system refuses (raising

@@ -162,6 +162,9 @@ void MainWindow::open_debugger_window(const char* template_name, DialogProcedure
 
 void MainWindow::toggle_show_count() {
   if (toggle_check_mark(kCmdShowCount)) {
+    // With the count still hidden, the refresh takes the count published so far as seen, so the
+    // title waits for the next instruction's.
+    execution.refresh_count_title();
     shared.show_count = 1;
   } else {
     shared.show_count = 0;

@@ -101,6 +101,19 @@ TEST_F(CommandsTest, ShowCountAddsTheCountToTheTitleUntilUnchecked) {
   EXPECT_EQ(shared.show_count.load(), 0);
 }
 
+TEST_F(CommandsTest, ShowCountWaitsForAnInstructionExecutedWhileItIsShown) {
+  window->open_rom(sample_rom("demo.z64"));
+  window->on_command(kCmdStartCpu);  // the count hidden
+  ASSERT_EQ(execution.wait_for_run_end(), 1);
+  window->on_command(kCmdResetCpu);
+  menu_item(kCmdShowCount).trigger();
+  const QString running = running_title("KORVEL DEMO");
+  QTest::qWait(100);  // several refreshes of the title
+  EXPECT_EQ(title(), running);
+  window->on_command(kCmdStartCpu);
+  EXPECT_TRUE(wait_until([&] { return title() == running + " 120"; })) << title().toStdString();
+}
+
 TEST_F(CommandsTest, CloseRomDuringACountedRunLeavesTheBareTitle) {
   window->open_rom(sample_rom("spin.z64"));
   window->on_command(kCmdShowCount);
