@@ -176,7 +176,11 @@ void TemplateDialog::set_text(int id, const char* text) {
 }
 
 void TemplateDialog::clear_list(int id) {
-  if (QListWidget* lines = list(id)) lines->clear();
+  QListWidget* lines = list(id);
+  if (!lines) return;
+  lines->clear();
+  // A list emptied and filled again shows its first line, not the old scroll position.
+  lines->scrollToTop();
 }
 
 void TemplateDialog::append_line(int id, const char* text) {

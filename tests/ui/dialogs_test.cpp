@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -72,6 +73,16 @@ TEST_F(DialogsTest, CommandsWindowListsTheDemoAndOnlyOkClosesIt) {
   EXPECT_EQ(listing->item(1)->text(), "04000040   2408000A   ADDIU t0,r0,a");
   EXPECT_EQ(field(*commands, kIdListingPc), "4000040");
   save_screenshot(*commands, "commands-demo");
+  // Each new page shows from its header, wherever the last one was scrolled to.
+  for (int page_button : {kIdListingForward, kIdListingBack}) {
+    listing->scrollToBottom();
+    QTest::qWait(10);
+    ASSERT_GT(listing->verticalScrollBar()->value(), 0);
+    qobject_cast<QPushButton*>(commands->control(page_button))->click();
+    QTest::qWait(10);
+    EXPECT_EQ(listing->verticalScrollBar()->value(), 0) << page_button;
+    EXPECT_EQ(listing->itemAt(QPoint(1, 1)), listing->item(0)) << page_button;
+  }
   QTest::keyClick(commands, Qt::Key_Escape);
   EXPECT_TRUE(commands->isVisible());
   qobject_cast<QPushButton*>(commands->control(kIdOk))->click();
