@@ -3,10 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-void CliHost::message_box(const char* caption, const char* text) {
-  if (std::strcmp(caption, "Memory Error: Read") == 0) ++read_errors_;
-  std::string line = caption;
-  line += ": ";
+std::string one_line(const char* text) {
+  std::string line;
   for (const char* c = text; *c; ++c) {
     if (*c == '\n') {
       line += "\\n";
@@ -14,6 +12,14 @@ void CliHost::message_box(const char* caption, const char* text) {
       line += *c;
     }
   }
+  return line;
+}
+
+void CliHost::message_box(const char* caption, const char* text) {
+  if (std::strcmp(caption, "Memory Error: Read") == 0) ++read_errors_;
+  std::string line = caption;
+  line += ": ";
+  line += one_line(text);
   line += '\n';
   // What was printed before the message comes before it, also when both streams go to one file.
   std::fflush(stdout);
