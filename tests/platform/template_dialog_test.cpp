@@ -117,7 +117,7 @@ TEST(TemplateDialog, BuildsEachControlOfItsKind) {
 TEST(TemplateDialog, ShowsTheAboutPictureAtItsOwnSize) {
   TestProcedure procedure;
   TemplateDialog about(named("ABOUT"), procedure, nullptr);
-  EXPECT_EQ(qobject_cast<QLabel*>(about.control(kIdAboutTitle))->text(), "Korvel 0.2c");
+  EXPECT_EQ(qobject_cast<QLabel*>(about.control(kIdAboutTitle))->text(), "Korvel " KORVEL_VERSION);
   const QLabel* picture = nullptr;
   for (const QLabel* label : about.findChildren<QLabel*>())
     if (!label->pixmap().isNull()) picture = label;

@@ -141,7 +141,8 @@ TEST_F(DialogsTest, RomInfoShowsTheNameAndManufacturerAsTheyStand) {
 
 TEST_F(DialogsTest, AboutShowsTheVersionAndPictureAndClosesOnEscape) {
   with_modal_dialog(kCmdAbout, "About Korvel", [](TemplateDialog& dialog) {
-    EXPECT_EQ(qobject_cast<QLabel*>(dialog.control(kIdAboutTitle))->text(), "Korvel 0.2c");
+    EXPECT_EQ(qobject_cast<QLabel*>(dialog.control(kIdAboutTitle))->text(),
+              "Korvel " KORVEL_VERSION);
     bool picture = false;
     for (QLabel* label : dialog.findChildren<QLabel*>())
       picture |= !label->pixmap().isNull() && label->pixmap().width() == 361;
