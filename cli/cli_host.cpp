@@ -2,9 +2,8 @@
 
 #include <cstdio>
 
-void CliHost::message_box(const char* caption, const char* text) {
-  std::string line = caption;
-  line += ": ";
+std::string one_line(const char* text) {
+  std::string line;
   for (const char* c = text; *c; ++c) {
     if (*c == '\n') {
       line += "\\n";
@@ -12,6 +11,13 @@ void CliHost::message_box(const char* caption, const char* text) {
       line += *c;
     }
   }
+  return line;
+}
+
+void CliHost::message_box(const char* caption, const char* text) {
+  std::string line = caption;
+  line += ": ";
+  line += one_line(text);
   line += '\n';
   // What was printed before the message comes before it, also when both streams go to one file.
   std::fflush(stdout);

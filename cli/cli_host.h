@@ -4,6 +4,10 @@
 
 #include "machine/host.h"
 
+// `text` with every line break written as the two characters \n, so that it prints as one line
+// of the output that scripts read line by line.
+std::string one_line(const char* text);
+
 // korvel-cli's host. A message box is one line on standard error, counted as dismissed at once;
 // the title is only remembered, for `--show-count`.
 class CliHost final : public Host {

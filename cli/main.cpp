@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
   set_host(&cli_host);
 
   CLI::App app("korvel-cli runs Korvel's core without a window.", "korvel-cli");
-  app.set_version_flag("--version", "korvel-cli 0.2c", "Print the version and exit");
+  app.set_version_flag("--version", "korvel-cli " KORVEL_VERSION, "Print the version and exit");
   app.require_subcommand(1);
   app.footer(kUsage);
 

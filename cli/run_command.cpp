@@ -64,7 +64,8 @@ int run_command(const RunOptions& options, CliHost& cli_host) {
 
   RunWatcher watcher(options.trace, options.limit);
   StopReason last = options.steps ? take_steps(*options.steps, watcher) : run(watcher);
-  if (options.show_count) std::printf("title: %s\n", cli_host.last_title().c_str());
+  if (options.show_count)
+    std::printf("title: %s\n", one_line(cli_host.last_title().c_str()).c_str());
   if (options.regs) print_registers();
   std::printf("stopped: %s\n", stop_reason(last, watcher.limit_reached()));
   return kExitDone;

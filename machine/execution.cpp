@@ -161,6 +161,13 @@ void ExecutionController::start(RunObserver* observer) {
 }
 
 void ExecutionController::end_run_thread() {
+  stop_run_thread();
+  // Whoever ends a run at once puts a title of their own in place (Close ROM's "Korvel"): a count
+  // the window has not shown yet must not overwrite it later.
+  shown_count_ = published_count();
+}
+
+void ExecutionController::stop_run_thread() {
   if (!thread_.joinable()) return;
   requests_.fetch_or(kStopRequest);
   resumed_.notify_all();
@@ -181,7 +188,7 @@ void ExecutionController::halt() {
   // With `running` clear the thread would end at its next boundary anyway; the stop request also
   // ends it when it is parked by a pause this thread holds.
   shared.running.store(0);
-  end_run_thread();
+  stop_run_thread();
 }
 
 void ExecutionController::wait_for_thread_end() {
@@ -239,10 +246,12 @@ StopReason ExecutionController::step(RunObserver* observer) {
 }
 
 void ExecutionController::refresh_count_title() {
-  if (!shared.show_count.load()) return;
   uint64_t count = published_count();
   if (count == shown_count_) return;
   shown_count_ = count;
+  // A count published while it is hidden is never shown: the title shows the count after an
+  // instruction executed while it is shown.
+  if (!shared.show_count.load()) return;
   Text<sizeof shared.title_text.data + 16> title;
   title.format("%s %d", shared.title_text.c_str(), low_signed(count));
   host().set_title(title.c_str());

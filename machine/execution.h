@@ -47,11 +47,11 @@ class ExecutionController {
   void start(RunObserver* observer = nullptr);
 
   // Asks the run thread to end after its current instruction and waits for it (Close ROM, Exit,
-  // Start). `running` is left as it is.
+  // Start). `running` is left as it is, and a count not yet shown in the title never will be.
   void end_run_thread();
 
   // Clears `running` and waits until the run thread has ended, so that the state holds still (the
-  // debugger windows).
+  // debugger windows). The run's last count still reaches the title.
   void halt();
 
   // Asks the run to stop at the next instruction boundary that is not between a taken branch and
@@ -89,8 +89,9 @@ class ExecutionController {
   uint64_t published_count() const { return published_count_.load(std::memory_order_relaxed); }
 
   // Shows `title_text`, a blank and the published count in the title when the count is shown and
-  // has changed since it was last shown. The window thread calls this periodically while a run is
-  // going on and once after it ends, so the last title is exact.
+  // has changed since it was last shown; while the count is hidden, takes the published one as
+  // seen. The window thread calls this periodically while a run is going on and once after it
+  // ends, so the last title is exact.
   void refresh_count_title();
 
   // Restores the state of a fresh program (for the tests): no run thread, no title shown.
@@ -110,6 +111,8 @@ class ExecutionController {
   // run is to end.
   bool ends_on_request(std::unique_lock<std::mutex>& lock);
   void lock_serving_requests();
+  // Ends the run thread, if there is one, at its next instruction boundary.
+  void stop_run_thread();
   void wait_for_thread_end();
 
   std::thread thread_;

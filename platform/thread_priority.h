@@ -11,9 +11,10 @@ class RunThreadPriority {
   void thread_started();
   void thread_ended();
 
-  // Any thread. No effect without a run thread; a value the system refuses (raising the priority
+  // Any thread. `nice_offset` counts from the program's own nice value, which is what a new thread
+  // starts with. No effect without a run thread; a value the system refuses (raising the priority
   // without the right to) changes nothing.
-  void set(int nice_value);
+  void set(int nice_offset);
 
  private:
   std::mutex mutex_;

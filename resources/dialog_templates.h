@@ -175,8 +175,9 @@ inline constexpr ControlTemplate kRomControls[] = {
     {kIdRomManufacturer, ControlKind::kEdit, "", 65, 23, 90, 12, kRomFieldStyle},
 };
 
+// KORVEL_VERSION comes from the build, which takes it from the top CMakeLists.txt.
 inline constexpr ControlTemplate kAboutControls[] = {
-    {kIdAboutTitle, ControlKind::kLeftText, "Korvel 0.2c", 40, 12, 100, 8, 0},
+    {kIdAboutTitle, ControlKind::kLeftText, "Korvel " KORVEL_VERSION, 40, 12, 100, 8, 0},
     {10, ControlKind::kLeftText, "An emulator of the Nintendo", 40, 22, 100, 8, 0},
     {11, ControlKind::kLeftText, "64 console, with a debugger.", 40, 32, 100, 8, 0},
     {12, ControlKind::kLeftText, "It runs the R4300i code of a", 40, 42, 100, 8, 0},

@@ -24,11 +24,13 @@
 
 namespace {
 
-// The run thread's scheduling for each item of the CPU Thread menu, as nice values. The system may
-// refuse the raise to High to an unprivileged user; the item is checked all the same.
+// The run thread's scheduling for each item of the CPU Thread menu, as nice values relative to the
+// program's own: Normal is what a new thread gets, whatever nice the program was started under.
+// The system may refuse the raise to High to an unprivileged user; the item is checked all the
+// same.
 struct ThreadPriority {
   int id;
-  int nice_value;
+  int nice_offset;
 };
 constexpr ThreadPriority kThreadPriorities[] = {
     {kCmdPriorityHigh, -5}, {kCmdPriorityNormal, 0}, {kCmdPriorityLow, 5}};
@@ -164,6 +166,9 @@ void MainWindow::open_debugger_window(const char* template_name, DialogProcedure
 
 void MainWindow::toggle_show_count() {
   if (toggle_check_mark(kCmdShowCount)) {
+    // With the count still hidden, the refresh takes the count published so far as seen, so the
+    // title waits for the next instruction's.
+    execution.refresh_count_title();
     shared.show_count = 1;
   } else {
     shared.show_count = 0;
@@ -179,7 +184,7 @@ bool MainWindow::toggle_check_mark(int id) {
 
 void MainWindow::set_run_thread_priority(int id) {
   for (const ThreadPriority& priority : kThreadPriorities) {
-    if (priority.id == id) host_->set_run_thread_priority(priority.nice_value);
+    if (priority.id == id) host_->set_run_thread_priority(priority.nice_offset);
     find_menu_action(*menuBar(), priority.id)->setChecked(priority.id == id);
   }
 }

@@ -5,9 +5,11 @@
 namespace {
 
 // Qt reads a filter's patterns from its last parentheses and, with the details hidden, shows the
-// text before them: so the first filter is shown as written, with its unclosed parenthesis.
+// text before them: so the first filter is shown as written, with its unclosed parenthesis. Its
+// text leaves out the native byte order (.z64), which the loader reads as well; its patterns do
+// not.
 const QStringList kRomFilters = {
-    QStringLiteral("N64 roms (*.v64,*.bin,*.n64 (*.v64 *.bin *.n64)"),
+    QStringLiteral("N64 roms (*.v64,*.bin,*.n64 (*.v64 *.bin *.n64 *.z64)"),
     QStringLiteral("All files (*.*) (*)"),
 };
 

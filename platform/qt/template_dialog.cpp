@@ -15,11 +15,28 @@
 
 namespace {
 
+bool has_equal_advances(const QFont& font) {
+  const QFontMetrics metrics(font);
+  return metrics.horizontalAdvance(QLatin1Char('i')) == metrics.horizontalAdvance(QLatin1Char('W'));
+}
+
+// The listing's columns line up only in a font whose characters all advance alike. Neither the
+// desktop's choice nor fontconfig's fixed-pitch mark can be trusted for that (Noto Sans Mono is
+// not marked, and "monospace" may resolve to a proportional font), so the advances decide, at the
+// size the window uses. DejaVu Sans Mono is the one we know to be there (scripts/dev installs it).
+QFont fixed_pitch_font(int point_size) {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setStyleHint(QFont::Monospace);
+  font.setPointSize(point_size);
+  if (!has_equal_advances(font)) font.setFamily(QStringLiteral("DejaVu Sans Mono"));
+  return font;
+}
+
 // "Courier" stands for the desktop's fixed-pitch font, anything else for its usual one.
 QFont template_font(const DialogTemplate& dialog_template) {
-  QFont font = std::string_view(dialog_template.font) == kFontCourier
-                   ? QFontDatabase::systemFont(QFontDatabase::FixedFont)
-                   : QApplication::font();
+  if (std::string_view(dialog_template.font) == kFontCourier)
+    return fixed_pitch_font(dialog_template.point_size);
+  QFont font = QApplication::font();
   font.setPointSize(dialog_template.point_size);
   return font;
 }
@@ -159,7 +176,11 @@ void TemplateDialog::set_text(int id, const char* text) {
 }
 
 void TemplateDialog::clear_list(int id) {
-  if (QListWidget* lines = list(id)) lines->clear();
+  QListWidget* lines = list(id);
+  if (!lines) return;
+  lines->clear();
+  // A list emptied and filled again shows its first line, not the old scroll position.
+  lines->scrollToTop();
 }
 
 void TemplateDialog::append_line(int id, const char* text) {

@@ -151,7 +151,7 @@ TEST(CliUsage, ErrorsExitWithTwoAndTheUsage) {
 TEST(CliUsage, VersionAndHelp) {
   CliResult version = run_cli({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "korvel-cli 0.2c\n");
+  EXPECT_EQ(version.out, "korvel-cli " KORVEL_VERSION "\n");
   CliResult help = run_cli({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("korvel-cli disasm [--address ADDR] WORD..."), std::string::npos);

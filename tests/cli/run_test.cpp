@@ -1,6 +1,7 @@
 // korvel-cli run: the demo to its breakpoint, the trace, the limit, the steps and each stop reason.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -202,6 +203,9 @@ TEST_F(CliRun, EachStopReason) {
 
 TEST_F(CliRun, ShowCountPrintsTheFinalTitle) {
   std::string unnamed = program("lui $t0, 0x0400\n ori $t0, $t0, 0xB0\n jr $t0", false);
+  // With no name the title holds the path, which may hold a line break; the title stays one line.
+  const std::filesystem::path broken = dir.path() / "a\nstopped: breakpoint.z64";
+  std::filesystem::copy_file(unnamed, broken);
   struct Case {
     std::vector<std::string> args;
     std::string title;
@@ -209,6 +213,8 @@ TEST_F(CliRun, ShowCountPrintsTheFinalTitle) {
   const Case cases[] = {
       {{"run", sample("demo.z64")}, "title: Korvel - KORVEL DEMO          - Running 120"},
       {{"run", unnamed}, "title: Korvel - " + unnamed + " - Running 4"},
+      {{"run", broken.string()},
+       "title: Korvel - " + dir.path().string() + "/a\\nstopped: breakpoint.z64 - Running 4"},
       {{"run", sample("demo.z64"), "--steps", "26"}, "title: Korvel  1b"},  // Count in hex
   };
   for (const Case& c : cases) {

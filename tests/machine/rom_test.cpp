@@ -306,8 +306,8 @@ TEST_F(RomLoading, HugeSparseImageLoadsWithItsSizeHeldAtTheLimit) {
   EXPECT_STREQ(rom.rom_name.c_str(), "KORVEL TEST         ");
 }
 
-// The real images, header fields as listed with the shared test data.
-TEST_F(RomLoading, RealImagesFromTheSharedTestData) {
+// The real images, header fields as listed in tests/data/real/HEADERS.md.
+TEST_F(RomLoading, RealImagesFromTheTestData) {
   struct Case {
     const char* file;
     uint32_t size;

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPointer>
@@ -13,6 +12,7 @@
 #include "machine/machine_state.h"
 #include "platform/qt/template_dialog.h"
 #include "resources/dialog_templates.h"
+#include "tests/platform/screenshot.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/program_rom.h"
 
@@ -81,10 +81,9 @@ TEST_F(RegisterWindowsOnScreen, ShowTheRegistersStepAndGoAwayWhenClosed) {
   EXPECT_EQ(text_colour(*gpr, kGprFieldIds.field(9)), usual);
   EXPECT_EQ(edit(*fpr, kFprFieldIds.pc)->text(), "4000044");
 
-  QDir().mkpath("/tmp/korvel-shots");
-  EXPECT_TRUE(gpr->grab().save("/tmp/korvel-shots/registers-gpr.png"));
-  EXPECT_TRUE(cp0->grab().save("/tmp/korvel-shots/registers-cp0.png"));
-  EXPECT_TRUE(fpr->grab().save("/tmp/korvel-shots/registers-fpr.png"));
+  save_screenshot(*gpr, "registers-gpr");
+  save_screenshot(*cp0, "registers-cp0");
+  save_screenshot(*fpr, "registers-fpr");
 
   // Qt deletes a closed window; later refreshes must not reach it.
   QTest::mouseClick(gpr->control(kIdOk), Qt::LeftButton);

@@ -194,7 +194,7 @@ TEST(RomTemplate, HasTwoReadOnlyFieldsOutOfTheTabOrder) {
 TEST(AboutTemplate, HasTheVersionNineFurtherLinesAndThePicture) {
   const DialogTemplate& about = named("ABOUT");
   ASSERT_EQ(about.controls.size(), 11u);
-  EXPECT_EQ(describe(about.controls[0]), "9 \"Korvel 0.2c\" 40,12,100,8");
+  EXPECT_EQ(describe(about.controls[0]), "9 \"Korvel " KORVEL_VERSION "\" 40,12,100,8");
   const int line_y[] = {22, 32, 42, 52, 67, 77, 87, 97, 107};
   for (int line = 0; line < 9; ++line) {
     const ControlTemplate& label = about.controls[1 + line];

@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "tests/support/rom_image.h"
 
 namespace {
 
@@ -18,14 +19,8 @@ std::string read_file(const std::filesystem::path& path) {
 }  // namespace
 
 std::vector<uint32_t> assemble(const std::string& source) {
-  namespace fs = std::filesystem;
-  char pattern[] = "/tmp/korvel-asm-XXXXXX";
-  const char* made = ::mkdtemp(pattern);
-  if (!made) {
-    ADD_FAILURE() << "no temporary folder for the assembler";
-    return {};
-  }
-  fs::path dir = made;
+  const TempDir temp;
+  const std::filesystem::path& dir = temp.path();
   std::ofstream(dir / "in.s") << ".set noreorder\n.set noat\n.text\n" << source << "\n";
   std::string command = "mips-linux-gnu-as -EB -march=vr4300 -mabi=o64 -o '" +
                         (dir / "in.o").string() + "' '" + (dir / "in.s").string() + "' 2> '" +
@@ -44,7 +39,6 @@ std::vector<uint32_t> assemble(const std::string& source) {
                       static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 3])));
     }
   }
-  fs::remove_all(dir);
   return words;
 }
 

@@ -27,10 +27,10 @@ std::vector<uint8_t> byte_swapped(std::vector<uint8_t> bytes) {
 }
 
 TempDir::TempDir() {
-  char pattern[] = "/tmp/korvel-test-XXXXXX";
-  const char* made = ::mkdtemp(pattern);
-  if (!made) throw std::runtime_error("no temporary folder");
-  path_ = made;
+  // temp_directory_path follows TMPDIR, so parallel or sandboxed runs each keep to their own.
+  std::string pattern = (std::filesystem::temp_directory_path() / "korvel-test-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("no temporary folder in " + pattern);
+  path_ = pattern;
 }
 
 TempDir::~TempDir() {
@@ -48,5 +48,5 @@ std::filesystem::path TempDir::write(const std::string& name,
 }
 
 std::filesystem::path real_testdata(const std::string& name) {
-  return std::filesystem::path(KORVEL_SHARED_TESTDATA) / "real" / name;
+  return std::filesystem::path(KORVEL_TESTDATA) / "real" / name;
 }

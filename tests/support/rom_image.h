@@ -22,7 +22,8 @@ struct RomImage {
 // The image with each pair of bytes exchanged.
 std::vector<uint8_t> byte_swapped(std::vector<uint8_t> bytes);
 
-// A folder that is removed with everything in it when the test ends.
+// A folder under TMPDIR (/tmp without it) that is removed with everything in it when the test
+// ends.
 class TempDir {
  public:
   TempDir();
@@ -37,5 +38,5 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-// Where the third-party ROM images of the shared test data live.
+// A third-party ROM image of tests/data/real/.
 std::filesystem::path real_testdata(const std::string& name);

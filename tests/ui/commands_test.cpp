@@ -3,8 +3,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
+#include <QFontMetrics>
 #include <QImage>
 #include <QMimeData>
+#include <QTest>
 #include <QUrl>
 #include <algorithm>
 
@@ -99,6 +101,31 @@ TEST_F(CommandsTest, ShowCountAddsTheCountToTheTitleUntilUnchecked) {
   EXPECT_EQ(shared.show_count.load(), 0);
 }
 
+TEST_F(CommandsTest, ShowCountWaitsForAnInstructionExecutedWhileItIsShown) {
+  window->open_rom(sample_rom("demo.z64"));
+  window->on_command(kCmdStartCpu);  // the count hidden
+  ASSERT_EQ(execution.wait_for_run_end(), StopReason::breakpoint_address);
+  window->on_command(kCmdResetCpu);
+  menu_item(kCmdShowCount).trigger();
+  const QString running = running_title("KORVEL DEMO");
+  QTest::qWait(100);  // several refreshes of the title
+  EXPECT_EQ(title(), running);
+  window->on_command(kCmdStartCpu);
+  EXPECT_TRUE(wait_until([&] { return title() == running + " 120"; })) << title().toStdString();
+}
+
+TEST_F(CommandsTest, CloseRomDuringACountedRunLeavesTheBareTitle) {
+  window->open_rom(sample_rom("spin.z64"));
+  window->on_command(kCmdShowCount);
+  window->on_command(kCmdStartCpu);
+  const QString running = running_title("KORVEL SPIN");
+  ASSERT_TRUE(wait_until([&] { return title().startsWith(running + ' '); }));
+  window->on_command(kCmdCloseRom);
+  EXPECT_EQ(title(), "Korvel");
+  QTest::qWait(100);
+  EXPECT_EQ(title(), "Korvel");
+}
+
 TEST_F(CommandsTest, CloseRomGivesTheImageUpAndKeepsTheMenu) {
   window->open_rom(sample_rom("spin.z64"));
   window->on_command(kCmdStartCpu);
@@ -139,9 +166,15 @@ TEST_F(CommandsTest, PaintsTheHeaderLinesAtTheirRows) {
   StatusArea& area = window->status_area();
   const QImage picture = area.grab().toImage();
   const QRgb background = area.palette().window().color().rgb();
-  for (int y = 0; y <= 80; y += 20)
-    EXPECT_TRUE(has_ink_in_rows(picture, y, y + 14, background)) << y;
-  EXPECT_FALSE(has_ink_in_rows(picture, 100, picture.height(), background));
+  // The rows are fixed in the window's pixels, the text's height is the font's; the picture may
+  // hold more than one device pixel per window pixel.
+  const int text_height = QFontMetrics(area.font()).height();
+  const auto rows = [&](int top, int bottom) {
+    return has_ink_in_rows(picture, qRound(top * picture.devicePixelRatio()),
+                           qRound(bottom * picture.devicePixelRatio()), background);
+  };
+  for (int y = 0; y <= 80; y += 20) EXPECT_TRUE(rows(y, y + std::min(text_height, 20))) << y;
+  EXPECT_FALSE(rows(80 + text_height, area.height()));
   save_screenshot(*window, "main-window-demo");
 }
 

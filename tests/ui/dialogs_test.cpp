@@ -4,9 +4,11 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -14,6 +16,7 @@
 #include "platform/qt/template_dialog.h"
 #include "resources/dialog_templates.h"
 #include "resources/menu.h"
+#include "tests/support/rom_image.h"
 #include "tests/ui/main_window_fixture.h"
 
 namespace {
@@ -40,8 +43,26 @@ void with_file_dialog(MainWindow& window, const std::function<void(QFileDialog&)
   window.on_command(kCmdOpenRom);
 }
 
+// The names of the files the dialog lists in `folder`, sorted and joined by blanks, once it shows
+// `expected_count` of them or five seconds have passed (it reads folders in the background).
+std::string listed_files(QFileDialog& dialog, const QString& folder, int expected_count) {
+  dialog.setDirectory(folder);
+  auto* view = dialog.findChild<QListView*>(QStringLiteral("listView"));
+  if (!view) return "(no file list)";
+  const auto rows = [&] { return view->model()->rowCount(view->rootIndex()); };
+  static_cast<void>(QTest::qWaitFor([&] { return rows() >= expected_count; }));
+  QStringList names;
+  for (int row = 0; row < rows(); ++row)
+    names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+  names.sort();
+  return names.join(' ').toStdString();
+}
+
 TEST_F(DialogsTest, OpenRomOffersTheRomFiltersAndLoadsTheChosenFile) {
-  with_file_dialog(*window, [](QFileDialog& dialog) {
+  TempDir dir;
+  for (const char* name : {"a.bin", "a.n64", "a.txt", "a.v64", "a.z64"}) dir.write(name, {});
+  const QString folder = QString::fromStdString(dir.path().string());
+  with_file_dialog(*window, [&](QFileDialog& dialog) {
     EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
     auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
     ASSERT_NE(types, nullptr);
@@ -49,6 +70,8 @@ TEST_F(DialogsTest, OpenRomOffersTheRomFiltersAndLoadsTheChosenFile) {
     EXPECT_EQ(types->itemText(0), "N64 roms (*.v64,*.bin,*.n64");
     EXPECT_EQ(types->itemText(1), "All files (*.*)");
     EXPECT_EQ(types->currentIndex(), 0);
+    // The native byte order is among the images, though its text does not say so.
+    EXPECT_EQ(listed_files(dialog, folder, 4), "a.bin a.n64 a.v64 a.z64");
     dialog.reject();
   });
   EXPECT_EQ(title(), "Korvel");  // cancelled: nothing changes
@@ -72,6 +95,16 @@ TEST_F(DialogsTest, CommandsWindowListsTheDemoAndOnlyOkClosesIt) {
   EXPECT_EQ(listing->item(1)->text(), "04000040   2408000A   ADDIU t0,r0,a");
   EXPECT_EQ(field(*commands, kIdListingPc), "4000040");
   save_screenshot(*commands, "commands-demo");
+  // Each new page shows from its header, wherever the last one was scrolled to.
+  for (int page_button : {kIdListingForward, kIdListingBack}) {
+    listing->scrollToBottom();
+    QTest::qWait(10);
+    ASSERT_GT(listing->verticalScrollBar()->value(), 0);
+    qobject_cast<QPushButton*>(commands->control(page_button))->click();
+    QTest::qWait(10);
+    EXPECT_EQ(listing->verticalScrollBar()->value(), 0) << page_button;
+    EXPECT_EQ(listing->itemAt(QPoint(1, 1)), listing->item(0)) << page_button;
+  }
   QTest::keyClick(commands, Qt::Key_Escape);
   EXPECT_TRUE(commands->isVisible());
   qobject_cast<QPushButton*>(commands->control(kIdOk))->click();
@@ -108,7 +141,8 @@ TEST_F(DialogsTest, RomInfoShowsTheNameAndManufacturerAsTheyStand) {
 
 TEST_F(DialogsTest, AboutShowsTheVersionAndPictureAndClosesOnEscape) {
   with_modal_dialog(kCmdAbout, "About Korvel", [](TemplateDialog& dialog) {
-    EXPECT_EQ(qobject_cast<QLabel*>(dialog.control(kIdAboutTitle))->text(), "Korvel 0.2c");
+    EXPECT_EQ(qobject_cast<QLabel*>(dialog.control(kIdAboutTitle))->text(),
+              "Korvel " KORVEL_VERSION);
     bool picture = false;
     for (QLabel* label : dialog.findChildren<QLabel*>())
       picture |= !label->pixmap().isNull() && label->pixmap().width() == 361;

@@ -1,7 +1,6 @@
 #include "tests/ui/main_window_fixture.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QImage>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -67,13 +66,6 @@ void MainWindowTest::with_modal_dialog(int id, const QString& title,
 
 QString sample_rom(const char* file_name) {
   return QStringLiteral(KORVEL_SAMPLES_DIR "/") + QLatin1String(file_name);
-}
-
-void save_screenshot(QWidget& widget, const char* name) {
-  const QString folder = qEnvironmentVariable("KORVEL_SCREENSHOT_DIR");
-  if (folder.isEmpty()) return;
-  QDir().mkpath(folder);
-  widget.grab().save(folder + '/' + QLatin1String(name) + ".png");
 }
 
 bool has_ink_in_rows(const QImage& image, int top, int bottom, QRgb background) {

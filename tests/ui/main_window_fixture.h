@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/platform/screenshot.h"
 #include "ui/main_window.h"
 
 class QAction;
@@ -47,9 +48,6 @@ class MainWindowTest : public ::testing::Test {
 
 // A sample ROM built from assembly.
 QString sample_rom(const char* file_name);
-
-// Saves a picture of `widget` into the folder named by KORVEL_SCREENSHOT_DIR, if it is set.
-void save_screenshot(QWidget& widget, const char* name);
 
 // Whether `image` has a pixel other than `background` in rows [top, bottom).
 bool has_ink_in_rows(const QImage& image, int top, int bottom, QRgb background);
