@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli_host.h"
+#include "machine/machine_state.h"
 
 // Exit statuses: the command did its work (whatever the emulated program did), the ROM image was
 // refused, the command line was wrong.
@@ -18,6 +19,7 @@ struct RunOptions {
   std::optional<uint64_t> steps;
   std::optional<uint64_t> limit;
   bool no_stop = false;
+  Engine engine = Engine::decoded;
   bool show_count = false;
   bool trace = false;
   bool regs = false;

@@ -16,7 +16,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: korvel-cli info ROM\n"
     "       korvel-cli run ROM [--steps N | --limit N] [--no-stop] [--show-count] [--trace] "
-    "[--regs]\n"
+    "[--regs] [--engine NAME]\n"
     "       korvel-cli list ROM [--steps N] [--page K]\n"
     "       korvel-cli disasm [--address ADDR] WORD...\n"
     "       korvel-cli --help | --version\n";
@@ -48,6 +48,22 @@ CLI::Option* add_number(CLI::App& command, const std::string& name, T& value,
     value = number_or_throw<typename NumberOf<T>::type>(name, text);
   };
   return command.add_option_function<std::string>(name, store, help)->type_name(type);
+}
+
+// How the run thread executes: KORVEL_ENGINE in the environment chooses it for both programs, and
+// --engine for this command.
+CLI::Option* add_engine(CLI::App& command, Engine& engine) {
+  engine = engine_from_environment(engine);
+  auto store = [&engine](const std::string& text) {
+    std::optional<Engine> named = engine_named(text);
+    if (!named) throw CLI::ValidationError("--engine", "'" + text + "' is not exact or decoded");
+    engine = *named;
+  };
+  return command
+      .add_option_function<std::string>("--engine", store,
+                                        "exact (every instruction on the interpreter's own path) "
+                                        "or decoded (the default: the same results, faster)")
+      ->type_name("NAME");
 }
 
 CLI::Option* add_rom(CLI::App& command, std::string& path) {
@@ -82,6 +98,7 @@ int main(int argc, char** argv) {
   add_number(*run, "--limit", run_options.limit, "N", "pause the run after N instructions")
       ->excludes(steps);
   run->add_flag("--no-stop", run_options.no_stop, "start with Stop on unhandled opcode unchecked");
+  add_engine(*run, run_options.engine);
   run->add_flag("--show-count", run_options.show_count,
                 "show the count in the title and print the final title");
   run->add_flag("--trace", run_options.trace, "print each instruction before it executes");

@@ -12,8 +12,14 @@ void RunWatcher::fetched(uint32_t address, uint32_t word) {
   std::printf("%s\n", line_.c_str());
 }
 
-void RunWatcher::instruction_done() {
-  if (!limit_ || ++done_ != *limit_) return;
+uint64_t RunWatcher::unseen_allowed() {
+  if (trace_) return 0;
+  return limit_ ? *limit_ - done_ : UINT64_MAX;
+}
+
+void RunWatcher::instructions_done(uint64_t count) {
+  done_ += count;
+  if (!limit_ || done_ != *limit_) return;
   shared.running = 0;
   limit_reached_ = true;
 }

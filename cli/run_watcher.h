@@ -15,10 +15,12 @@ class RunWatcher final : public RunObserver {
   // the plain run loop pays nothing.
   RunObserver* observer() { return trace_ || limit_ ? this : nullptr; }
 
+  // A trace sees every fetch; a limit lets the instructions up to it run unseen.
+  uint64_t unseen_allowed() override;
   // Prints the fetched word as a listing line, from the word itself: memory is not read again.
   void fetched(uint32_t address, uint32_t word) override;
   // Clears `running`, as Pause CPU does, once the limit's number of instructions has been done.
-  void instruction_done() override;
+  void instructions_done(uint64_t count) override;
 
   // Read once the run thread has ended.
   bool limit_reached() const { return limit_reached_; }

@@ -37,6 +37,7 @@ class UserBreakpoints {
   void clear() { addresses_.clear(); }
   bool empty() const { return addresses_.empty(); }
   bool contains(uint32_t address) const;
+  const std::vector<uint32_t>& addresses() const { return addresses_; }
 
  private:
   std::vector<uint32_t> addresses_;  // sorted

@@ -1,8 +1,11 @@
 #include "machine/execution.h"
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "machine/debug_access.h"
+#include "machine/decoded_engine.h"
 #include "machine/fault_messages.h"
 #include "machine/host.h"
 #include "machine/machine_state.h"
@@ -19,16 +22,35 @@ bool stops_on(int32_t result) {
   return not_carried_out(result) && shared.stop_on_unhandled.load(std::memory_order_relaxed);
 }
 
-void report_breakpoint() {
-  shared.message_text.format("PC: 0x%.8X\n", cpu.pc);
-  host().message_box("Breakpoint Encountered", shared.message_text.c_str());
+// The most a batch of decoded instructions runs before the run loop looks at its flags again: well
+// under a millisecond's work.
+constexpr uint64_t kBatchLimit = 65536;
+
+bool near_stop_addresses(uint32_t pc) {
+  return pc - kStopAddress <= kBreakpointAddress - kStopAddress;
+}
+
+// The run's stops at the two addresses, once an instruction or a batch has left pc there.
+std::optional<StopReason> stop_at_address() {
+  if (cpu.pc == kStopAddress) {
+    shared.running.store(0, std::memory_order_relaxed);
+    return StopReason::stop_address;
+  }
+  if (cpu.pc == kBreakpointAddress) {
+    shared.running.store(0, std::memory_order_relaxed);
+    shared.message_text.format("PC: 0x%.8X\n", cpu.pc);
+    host().message_box("Breakpoint Encountered", shared.message_text.c_str());
+    return StopReason::breakpoint_address;
+  }
+  return std::nullopt;
 }
 
 // Lets an optional virtual observer stand where the run loop expects a concrete one.
 struct ObserverRef {
   RunObserver& observer;
+  uint64_t unseen_allowed() { return observer.unseen_allowed(); }
   void fetched(uint32_t address, uint32_t word) { observer.fetched(address, word); }
-  void instruction_done() { observer.instruction_done(); }
+  void instructions_done(uint64_t count) { observer.instructions_done(count); }
 };
 
 // Runs `body` with a concrete observer: the given one, or one that does nothing and costs nothing.
@@ -66,6 +88,8 @@ template <class Observer>
 StopReason ExecutionController::run_loop(Observer& observer, std::unique_lock<std::mutex>& lock) {
   FetchWindow fetch;
   const uint64_t read_errors_before = fault_messages.read_errors();
+  const bool batches = shared.engine == Engine::decoded;
+  decoded_engine.forget_all();
   bool first = true;
   for (;;) {
     if (requests_.load(std::memory_order_relaxed) != 0 && ends_on_request(lock)) [[unlikely]] {
@@ -80,26 +104,35 @@ StopReason ExecutionController::run_loop(Observer& observer, std::unique_lock<st
       return StopReason::user_breakpoint;
     }
     first = false;
+    if (batches && !cpu.delay_slot_pending) {
+      const uint64_t allowed = std::min(observer.unseen_allowed(), kBatchLimit);
+      const uint32_t ran = allowed ? decoded_engine.run(static_cast<uint32_t>(allowed)) : 0;
+      if (ran != 0) {
+        cpu.cp0[kCountRegister] += ran;
+        published_count_.store(cpu.cp0[kCountRegister], std::memory_order_relaxed);
+        if (near_stop_addresses(cpu.pc)) [[unlikely]] {
+          if (std::optional<StopReason> stop = stop_at_address()) return *stop;
+        }
+        observer.instructions_done(ran);
+        continue;
+      }
+    }
     int32_t result = fetch_and_execute(fetch, observer);
     count_instruction();
     published_count_.store(cpu.cp0[kCountRegister], std::memory_order_relaxed);
-    bool near_stop_addresses = cpu.pc - kStopAddress <= kBreakpointAddress - kStopAddress;
-    if (near_stop_addresses && cpu.pc == kStopAddress) [[unlikely]] {
+    const bool near_stop = near_stop_addresses(cpu.pc);
+    // Cleared before an unhandled opcode's message, which the same instruction may raise.
+    if (near_stop && cpu.pc == kStopAddress) [[unlikely]] {
       shared.running.store(0, std::memory_order_relaxed);
     }
     if (stops_on(result)) [[unlikely]] {
       report_unhandled_opcode();
       return StopReason::unhandled_opcode;
     }
-    if (near_stop_addresses) [[unlikely]] {
-      if (cpu.pc == kBreakpointAddress) {
-        shared.running.store(0, std::memory_order_relaxed);
-        report_breakpoint();
-        return StopReason::breakpoint_address;
-      }
-      if (cpu.pc == kStopAddress) return StopReason::stop_address;
+    if (near_stop) [[unlikely]] {
+      if (std::optional<StopReason> stop = stop_at_address()) return *stop;
     }
-    observer.instruction_done();
+    observer.instructions_done(1);
   }
 }
 
@@ -135,6 +168,8 @@ bool ExecutionController::ends_on_request(std::unique_lock<std::mutex>& lock) {
       uint32_t now = requests_.load();
       return now < kPauseUnit || (now & kStopRequest);
     });
+    // The window thread may have written memory meanwhile.
+    decoded_engine.forget_all();
   }
 }
 

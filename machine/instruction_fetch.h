@@ -39,14 +39,19 @@ class FetchWindow {
 class RunObserver {
  public:
   virtual ~RunObserver() = default;
+  // How many instructions may run before the observer must see the next fetch: 0 to see every
+  // one (a trace), the instructions left (a limit). Instructions run in batches do not show their
+  // fetches.
+  virtual uint64_t unseen_allowed() = 0;
   virtual void fetched(uint32_t address, uint32_t word) = 0;
-  // After every instruction the run loop completes without ending.
-  virtual void instruction_done() = 0;
+  // After the run loop completes `count` instructions without ending.
+  virtual void instructions_done(uint64_t count) = 0;
 };
 
 struct NoObserver {
+  static constexpr uint64_t unseen_allowed() { return UINT64_MAX; }
   void fetched(uint32_t, uint32_t) {}
-  void instruction_done() {}
+  void instructions_done(uint64_t) {}
 };
 
 // One fetch and execution: "Reading" names the fetch in any read error, the word comes from the

@@ -1,5 +1,6 @@
 #include "machine/machine_state.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "cpu/cpu_state.h"
@@ -8,6 +9,17 @@
 #include "memory/memory_map.h"
 
 SharedState shared;
+
+std::optional<Engine> engine_named(std::string_view name) {
+  if (name == "exact") return Engine::exact;
+  if (name == "decoded") return Engine::decoded;
+  return std::nullopt;
+}
+
+Engine engine_from_environment(Engine otherwise) {
+  const char* name = std::getenv("KORVEL_ENGINE");
+  return name ? engine_named(name).value_or(otherwise) : otherwise;
+}
 
 void reset_machine() {
   execution.reset();
@@ -21,4 +33,5 @@ void reset_machine() {
   shared.title_text.set("Korvel");
   shared.listing_offset = 0;
   shared.message_text.clear();
+  shared.engine = Engine::decoded;
 }

@@ -2,9 +2,21 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 #include "base/text.h"
 #include "memory/rom_image.h"
+
+// How the run thread executes: every instruction on the interpreter's exact path, or the common
+// ones in batches from decoded words (the same results, much faster).
+enum class Engine : uint8_t { exact, decoded };
+
+// The engine called "exact" or "decoded"; empty for any other name.
+std::optional<Engine> engine_named(std::string_view name);
+
+// The engine KORVEL_ENGINE names in the environment, or `otherwise`.
+Engine engine_from_environment(Engine otherwise);
 
 // What the emulation and the front end share besides the processor, memory and ROM image (`cpu`,
 // `memory` and `rom`, each one instance in its own layer). The flags are read by the run thread
@@ -20,6 +32,8 @@ struct SharedState {
   // The scratch text in which message-box and window texts are built; it holds the longest, a
   // read error with the opcode name appended, and any listing line.
   Text<512> message_text;
+  // Chosen while no run thread exists.
+  Engine engine = Engine::decoded;
 
   SharedState() { title_text.set("Korvel"); }
 };

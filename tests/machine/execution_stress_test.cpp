@@ -67,8 +67,9 @@ class WindowThreadHost final : public Host {
 // Counts every fetch, on the run thread and on steps alike.
 class FetchCounter final : public RunObserver {
  public:
+  uint64_t unseen_allowed() override { return 0; }
   void fetched(uint32_t, uint32_t) override { fetches.fetch_add(1, std::memory_order_relaxed); }
-  void instruction_done() override {}
+  void instructions_done(uint64_t) override {}
   std::atomic<uint64_t> fetches{0};
 };
 

@@ -1,0 +1,167 @@
+#include "tests/support/engine_differential.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <thread>
+
+#include "cpu/cpu_state.h"
+#include "machine/debug_access.h"
+#include "machine/execution.h"
+#include "machine/menu_commands.h"
+#include "memory/memory_map.h"
+#include "memory/rom_image.h"
+#include "tests/support/mips_assembler.h"
+#include "tests/support/rom_image.h"
+
+namespace {
+
+// The programs keep their data in the first 64 KB of RDRAM.
+constexpr std::size_t kRdramWindow = 0x10000;
+
+struct PlainStorage {
+  std::vector<uint8_t> rdram, sp_dmem, sp_imem;
+
+  static PlainStorage take() {
+    return {{memory.rdram, memory.rdram + kRdramWindow},
+            {memory.sp_dmem, memory.sp_dmem + sizeof memory.sp_dmem},
+            {memory.sp_imem, memory.sp_imem + sizeof memory.sp_imem}};
+  }
+  void put() const {
+    std::memcpy(memory.rdram, rdram.data(), rdram.size());
+    std::memcpy(memory.sp_dmem, sp_dmem.data(), sp_dmem.size());
+    std::memcpy(memory.sp_imem, sp_imem.data(), sp_imem.size());
+  }
+  bool operator==(const PlainStorage&) const = default;
+};
+
+// What can be seen of the machine at a stop.
+struct Seen {
+  CpuState cpu;
+  PlainStorage storage;
+  long cartridge_position;
+  std::vector<RecordingHost::Message> messages;
+  StopReason reason;
+  int32_t running;
+
+  // The first difference, in words; empty when there is none.
+  std::string difference(const Seen& other) const {
+    std::ostringstream out;
+    auto compare = [&](const char* name, auto mine, auto theirs) {
+      if (out.tellp() == 0 && mine != theirs)
+        out << name << ": exact " << mine << ", other " << theirs;
+    };
+    for (int i = 0; i < 32; ++i) {
+      compare(("gpr" + std::to_string(i)).c_str(), cpu.gpr[i], other.cpu.gpr[i]);
+      compare(("cp0_" + std::to_string(i)).c_str(), cpu.cp0[i], other.cpu.cp0[i]);
+      compare(("fpr" + std::to_string(i)).c_str(), std::bit_cast<uint64_t>(cpu.fpr[i]),
+              std::bit_cast<uint64_t>(other.cpu.fpr[i]));
+    }
+    compare("hi", cpu.hi_reg, other.cpu.hi_reg);
+    compare("lo", cpu.lo_reg, other.cpu.lo_reg);
+    compare("pc", cpu.pc, other.cpu.pc);
+    compare("delay_slot_pending", cpu.delay_slot_pending, other.cpu.delay_slot_pending);
+    compare("delay_slot_pc", cpu.delay_slot_pc, other.cpu.delay_slot_pc);
+    compare("current_instruction", cpu.current_instruction, other.cpu.current_instruction);
+    compare("opcode_name", std::string(cpu.opcode_name.c_str()),
+            std::string(other.cpu.opcode_name.c_str()));
+    compare("stop reason", static_cast<int>(reason), static_cast<int>(other.reason));
+    compare("running", running, other.running);
+    compare("cartridge position", cartridge_position, other.cartridge_position);
+    compare("messages", messages.size(), other.messages.size());
+    for (std::size_t i = 0; i < messages.size() && i < other.messages.size(); ++i) {
+      compare("message", messages[i].caption + ": " + messages[i].text,
+              other.messages[i].caption + ": " + other.messages[i].text);
+    }
+    compare("plain storage", storage == other.storage, true);
+    return out.str();
+  }
+};
+
+// Pauses the run once the limit's number of instructions has run, as korvel-cli's --limit does.
+class Limit final : public RunObserver {
+ public:
+  explicit Limit(uint64_t limit) : left_(limit) {}
+  uint64_t unseen_allowed() override { return left_; }
+  void fetched(uint32_t, uint32_t) override {}
+  void instructions_done(uint64_t count) override {
+    left_ -= count;
+    if (left_ == 0) shared.running = 0;
+  }
+
+ private:
+  uint64_t left_;
+};
+
+struct Start {
+  CpuState cpu;
+  PlainStorage storage;
+  long cartridge_position;
+
+  void put() const {
+    ::cpu = cpu;
+    storage.put();
+    std::fseek(rom.rom_file, cartridge_position, SEEK_SET);
+  }
+};
+
+Seen run_from(const Start& start, Engine engine, uint64_t limit, RecordingHost& recorder) {
+  start.put();
+  recorder.clear();
+  shared.engine = engine;
+  Limit observer(limit);
+  shared.running = 1;
+  execution.start(limit ? &observer : nullptr);
+  // A program that never stops by itself is a fault of the test's: end it, and say so.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!execution.run_ended() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  if (!execution.run_ended()) {
+    ADD_FAILURE() << "the program runs on without a limit";
+    execution.interrupt();
+  }
+  Seen seen{};
+  seen.reason = execution.wait_for_run_end();
+  seen.cpu = cpu;
+  seen.storage = PlainStorage::take();
+  seen.cartridge_position = std::ftell(rom.rom_file);
+  seen.messages = recorder.messages();
+  seen.running = shared.running;
+  return seen;
+}
+
+}  // namespace
+
+void expect_engine_matches_exact(Engine engine, const DifferentialProgram& program,
+                                 RecordingHost& recorder) {
+  TempDir dir;
+  RomImage image;
+  image.boot_code = to_bytes(program.boot_code);
+  image.cartridge = program.cartridge;
+  ASSERT_EQ(load_rom(dir.write("program.z64", image.native()).c_str()), 1);
+  shared.stop_on_unhandled = program.stop_on_unhandled ? 1 : 0;
+  user_breakpoints.clear();
+  for (uint32_t address : program.user_breakpoints) user_breakpoints.insert(address);
+  if (program.prepare) program.prepare();
+  const Start start{cpu, PlainStorage::take(), std::ftell(rom.rom_file)};
+
+  int differences = 0;
+  for (int limit = 1; limit <= program.longest_limit + 1 && differences < 3; ++limit) {
+    // The last round runs without a limit, to wherever the program stops by itself.
+    const uint64_t chosen = limit <= program.longest_limit ? static_cast<uint64_t>(limit) : 0;
+    const Seen exact = run_from(start, Engine::exact, chosen, recorder);
+    const Seen other = run_from(start, engine, chosen, recorder);
+    std::string difference = exact.difference(other);
+    if (!difference.empty()) {
+      ++differences;
+      ADD_FAILURE() << "limit " << chosen << ": " << difference;
+    }
+  }
+  shared.engine = Engine::decoded;
+  user_breakpoints.clear();
+}
