@@ -32,7 +32,7 @@ DecodedEngine::~DecodedEngine() {
 }
 
 DecodedPage* DecodedEngine::page_holding(uint32_t physical, const void* const* handlers) {
-  int index = decoded_page_index(physical);
+  int index = code_page_index(physical);
   if (index < 0) return nullptr;
   std::unique_ptr<DecodedPage>& page = pages_[index];
   if (!page) {
@@ -47,7 +47,7 @@ DecodedPage* DecodedEngine::page_holding(uint32_t physical, const void* const* h
 }
 
 void DecodedEngine::code_written(uint32_t physical) {
-  int index = decoded_page_index(physical);
+  int index = code_page_index(physical);
   if (index < 0 || !pages_[index] || pages_[index]->generation != generation_) return;
   DecodedWord& word = pages_[index]->words[(physical & 0xFFF) >> 2];
   word.op = op_decode;
@@ -56,6 +56,8 @@ void DecodedEngine::code_written(uint32_t physical) {
 
 // A store into code, this batch's own too, takes effect from the next word run.
 void DecodedEngine::forget_stored_word(uint32_t physical) {
+  mark_code_page_written(physical);
+  mark_code_page_written(physical + 3);
   code_written(physical);
   code_written(physical + 3);
 }

@@ -41,7 +41,7 @@ class DecodedEngine final : public CodeWriteWatcher {
   DecodedPage* page_holding(uint32_t physical, const void* const* handlers);
   void forget_stored_word(uint32_t physical);
 
-  std::array<std::unique_ptr<DecodedPage>, kDecodedPages> pages_;
+  std::array<std::unique_ptr<DecodedPage>, kCodePages> pages_;
   uint32_t generation_ = 1;
   const void* decode_handler_ = nullptr;  // the run loop's place for a word to decode again
 };

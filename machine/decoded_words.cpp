@@ -59,26 +59,10 @@ bool branch_may_stop(uint32_t physical_target) {
   return physical_target - kStopAddress <= kBreakpointAddress + 4 - kStopAddress;
 }
 
-uint8_t* page_storage(int index) {
-  if (index < 1024) return memory.rdram + (static_cast<uint32_t>(index) << 12);
-  return index == 1024 ? memory.sp_dmem : memory.sp_imem;
-}
-
-uint32_t page_physical(int index) {
-  return index < 1024 ? static_cast<uint32_t>(index) << 12 : 0x04000000u + ((index - 1024u) << 12);
-}
-
 }  // namespace
 
 DecodedPage::DecodedPage(int index)
-    : storage(page_storage(index)), physical(page_physical(index)) {}
-
-int decoded_page_index(uint32_t physical) {
-  if (physical <= 0x003FFFFF) return static_cast<int>(physical >> 12);
-  uint32_t sp = physical - 0x04000000u;
-  if (sp <= 0x1FFF) return 1024 + static_cast<int>(sp >> 12);
-  return -1;
-}
+    : storage(code_page_storage(index)), physical(code_page_physical(index)) {}
 
 void decode_word(const DecodedPage& page, DecodedWord& word, const void* const* handlers) {
   const uint32_t index = static_cast<uint32_t>(&word - page.words);

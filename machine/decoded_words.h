@@ -90,10 +90,6 @@ struct DecodedPage {
   DecodedWord words[1025]{};
 };
 
-// The page index of a physical address: RDRAM's 1024 pages, then SP DMEM and SP IMEM; -1 for
-// storage code is never decoded from.
-constexpr int kDecodedPages = 1026;
-int decoded_page_index(uint32_t physical);
 
 // Fills `word` from the storage it stands for. `handlers` gives each operation's place in the run
 // loop.

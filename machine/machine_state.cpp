@@ -26,6 +26,7 @@ void reset_machine() {
   user_breakpoints.clear();
   cpu = CpuState{};
   std::memset(&memory, 0, sizeof memory);
+  std::memset(code_page_written, 0, sizeof code_page_written);
   reset_rom_state();
   shared.running = 0;
   shared.stop_on_unhandled = 1;

@@ -4,6 +4,7 @@
 #include "memory/rom_image.h"
 
 MemoryStorage memory{};
+uint8_t code_page_written[kCodePages];
 
 namespace {
 
@@ -35,7 +36,10 @@ CodeWriteWatcher* code_watcher = nullptr;
 
 void store(const MemoryRegion& region, uint32_t physical, uint8_t value) {
   region.storage[physical - region.first] = value;
-  if (code_watcher && holds_code(physical)) code_watcher->code_written(physical);
+  int page = code_page_index(physical);
+  if (page < 0) return;
+  code_page_written[page] = 1;
+  if (code_watcher) code_watcher->code_written(physical);
 }
 
 }  // namespace
@@ -46,6 +50,15 @@ MemoryFaultSink& memory_fault_sink() {
 
 void set_memory_fault_sink(MemoryFaultSink* sink) {
   installed_sink = sink ? sink : &no_fault_sink;
+}
+
+uint8_t* code_page_storage(int index) {
+  if (index < 1024) return memory.rdram + (static_cast<uint32_t>(index) << 12);
+  return index == 1024 ? memory.sp_dmem : memory.sp_imem;
+}
+
+uint32_t code_page_physical(int index) {
+  return index < 1024 ? static_cast<uint32_t>(index) << 12 : 0x04000000u + ((index - 1024u) << 12);
 }
 
 void set_code_write_watcher(CodeWriteWatcher* watcher) {

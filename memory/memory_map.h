@@ -53,9 +53,33 @@ const MemoryRegion* find_storage_region(uint32_t physical);
 uint8_t mem_read_byte(uint64_t address);
 void mem_write_byte(uint32_t address, uint8_t value);
 
-// RDRAM and the signal processor's two memories: the storage instructions are decoded from.
+// RDRAM and the signal processor's two memories: the storage instructions are decoded from, in
+// pages of 4 KB: RDRAM's 1024, then SP DMEM and SP IMEM.
+inline constexpr int kCodePages = 1026;
+
+// The code page holding a physical address; -1 outside RDRAM and the SP memories.
+inline int code_page_index(uint32_t physical) {
+  if (physical <= 0x003FFFFF) return static_cast<int>(physical >> 12);
+  uint32_t sp = physical - 0x04000000u;
+  if (sp <= 0x1FFF) return 1024 + static_cast<int>(sp >> 12);
+  return -1;
+}
+
 inline bool holds_code(uint32_t physical) {
-  return physical <= 0x003FFFFF || physical - 0x04000000u <= 0x1FFF;
+  return code_page_index(physical) >= 0;
+}
+
+// The first byte of a code page, and its physical address.
+uint8_t* code_page_storage(int index);
+uint32_t code_page_physical(int index);
+
+// Which code pages have been stored into since their marks were last cleared, by anyone: the
+// memory map, a debugger's poke and the engines' own stores all mark them. Whoever keeps copies of
+// memory (the history that steps backwards) clears the marks it has taken.
+extern uint8_t code_page_written[kCodePages];
+
+inline void mark_code_page_written(uint32_t physical) {
+  if (int index = code_page_index(physical); index >= 0) code_page_written[index] = 1;
 }
 
 // Told of every byte stored into storage that holds code, by the processor or a debugger, so that
