@@ -27,8 +27,9 @@ std::vector<uint8_t> byte_swapped(std::vector<uint8_t> bytes) {
 }
 
 TempDir::TempDir() {
-  char pattern[] = "/tmp/korvel-test-XXXXXX";
-  const char* made = ::mkdtemp(pattern);
+  // temp_directory_path() follows TMPDIR.
+  std::string pattern = (std::filesystem::temp_directory_path() / "korvel-test-XXXXXX").string();
+  const char* made = ::mkdtemp(pattern.data());
   if (!made) throw std::runtime_error("no temporary folder");
   path_ = made;
 }
