@@ -167,12 +167,21 @@ TEST_F(GdbServer, TheDemosBreakpointIsATrapWithItsMessage) {
   EXPECT_TRUE(server->err().ends_with("\n" + message + message)) << server->err();
 }
 
-TEST_F(GdbServer, SigintDuringARunEndsTheServer) {
+TEST_F(GdbServer, ARunItsClientLeftPausesForTheNextAndSigintEndsTheServer) {
   start("spin.z64");
-  CliResult session =
-      gdb({"set endian big", target,
+  // gdb ends here with the target still running, and goes without a word.
+  gdb({"set endian big", target, "continue &", "shell sleep 0.3"});
+  CliResult next =
+      gdb({"set endian big", target, "p $t0", "maint flush register-cache", "p $t0",
            "shell (sleep 1; kill -INT " + std::to_string(server->pid()) + ") &", "continue"});
-  EXPECT_NE(session.err.find("Remote connection closed"), std::string::npos) << session.err;
+  std::size_t first = next.out.find("$1 = ");
+  std::size_t second = next.out.find("$2 = ");
+  ASSERT_NE(first, std::string::npos) << next.out << next.err;
+  ASSERT_NE(second, std::string::npos) << next.out;
+  const std::string t0 = next.out.substr(first + 5, next.out.find('\n', first) - first - 5);
+  EXPECT_NE(t0, "0");  // the first client's run went on for a while,
+  EXPECT_EQ(next.out.substr(second + 5, t0.size() + 1), t0 + "\n");  // and then held still
+  EXPECT_NE(next.err.find("Remote connection closed"), std::string::npos) << next.err;
   EXPECT_EQ(server->wait(), 0);
 }
 
