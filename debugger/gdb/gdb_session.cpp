@@ -29,9 +29,9 @@ std::string supported_reply() {
 bool offers(std::string_view packet, std::string_view feature) {
   auto features = split_at(packet, ':');
   for (std::string_view rest = features ? features->second : ""; !rest.empty();) {
-    std::size_t end = std::min(rest.find(';'), rest.size());
-    if (rest.substr(0, end) == feature) return true;
-    rest.remove_prefix(std::min(end + 1, rest.size()));
+    auto first_and_rest = split_at(rest, ';');
+    if ((first_and_rest ? first_and_rest->first : rest) == feature) return true;
+    rest = first_and_rest ? first_and_rest->second : "";
   }
   return false;
 }

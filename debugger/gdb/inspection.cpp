@@ -98,7 +98,8 @@ std::string write_memory(std::string_view text, bool binary) {
   if (!parts) return kError;
   std::optional<Range> range = parse_range(parts->first);
   std::string_view data = parts->second;
-  if (!range || data.size() != range->length * (binary ? 1 : 2)) return kError;
+  const std::size_t width = binary ? 1 : 2;  // characters a byte
+  if (!range || data.size() % width != 0 || data.size() / width != range->length) return kError;
   for (uint64_t i = 0; i < range->length; ++i) {
     std::optional<uint64_t> byte =
         binary ? static_cast<uint8_t>(data[i]) : parse_hex(data.substr(2 * i, 2));
@@ -131,11 +132,14 @@ std::string change_breakpoint(std::string_view text, bool insert) {
 std::string read_features(std::string_view text) {
   auto parts = split_at(text, ':');
   if (!parts || parts->first != "target.xml") return kError;
-  std::optional<Range> range = parse_range(parts->second);
-  if (!range) return kError;
+  auto offset_and_length = split_at(parts->second, ',');
+  if (!offset_and_length) return kError;
+  std::optional<uint64_t> offset_asked = parse_hex(offset_and_length->first);
+  std::optional<uint64_t> length_asked = parse_hex(offset_and_length->second);
+  if (!offset_asked || !length_asked) return kError;
   const std::string& xml = target_description();
-  std::size_t offset = std::min<std::size_t>(range->address, xml.size());
-  std::size_t length = std::min<uint64_t>(range->length, kMaxReadLength);
+  std::size_t offset = std::min<uint64_t>(*offset_asked, xml.size());
+  std::size_t length = std::min<uint64_t>(*length_asked, kMaxReadLength);
   std::string_view part = std::string_view(xml).substr(offset, length);
   return (offset + part.size() < xml.size() ? "m" : "l") + std::string(part);
 }
