@@ -31,6 +31,13 @@ struct ListOptions {
   int64_t page = 0;
 };
 
+struct GdbServerOptions {
+  std::string rom;
+  std::string address = "127.0.0.1";
+  uint16_t port = 4567;
+  Engine engine = Engine::decoded;
+};
+
 struct DisasmOptions {
   uint32_t address = 0;
   std::vector<uint32_t> words;
@@ -43,3 +50,4 @@ int info_command(const std::string& rom_path);
 int run_command(const RunOptions& options, CliHost& cli_host);
 int list_command(const ListOptions& options);
 int disasm_command(const DisasmOptions& options);
+int gdbserver_command(const GdbServerOptions& options);
