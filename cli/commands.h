@@ -19,7 +19,7 @@ struct RunOptions {
   std::optional<uint64_t> steps;
   std::optional<uint64_t> limit;
   bool no_stop = false;
-  Engine engine = Engine::decoded;
+  Engine engine = Engine::jit;
   bool show_count = false;
   bool trace = false;
   bool regs = false;
@@ -35,7 +35,7 @@ struct GdbServerOptions {
   std::string rom;
   std::string address = "127.0.0.1";
   uint16_t port = 4567;
-  Engine engine = Engine::decoded;
+  Engine engine = Engine::jit;
 };
 
 struct DisasmOptions {

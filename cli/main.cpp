@@ -57,13 +57,15 @@ CLI::Option* add_engine(CLI::App& command, Engine& engine) {
   engine = engine_from_environment(engine);
   auto store = [&engine](const std::string& text) {
     std::optional<Engine> named = engine_named(text);
-    if (!named) throw CLI::ValidationError("--engine", "'" + text + "' is not exact or decoded");
+    if (!named) {
+      throw CLI::ValidationError("--engine", "'" + text + "' is not exact, decoded or jit");
+    }
     engine = *named;
   };
   return command
       .add_option_function<std::string>("--engine", store,
-                                        "exact (every instruction on the interpreter's own path) "
-                                        "or decoded (the default: the same results, faster)")
+                                        "exact (every instruction on the interpreter's own path), "
+                                        "decoded or jit (the default): the same results, faster")
       ->type_name("NAME");
 }
 

@@ -2,6 +2,7 @@
 
 #include "cpu/alu.h"
 #include "cpu/cpu_state.h"
+#include "machine/code_watch.h"
 #include "machine/execution.h"
 
 DecodedEngine decoded_engine;
@@ -22,14 +23,6 @@ DecodedWord marker(const void* const* handlers, DecodedOp op) {
 }
 
 }  // namespace
-
-DecodedEngine::DecodedEngine() {
-  set_code_write_watcher(this);
-}
-
-DecodedEngine::~DecodedEngine() {
-  set_code_write_watcher(nullptr);
-}
 
 DecodedPage* DecodedEngine::page_holding(uint32_t physical, const void* const* handlers) {
   int index = code_page_index(physical);
@@ -56,10 +49,10 @@ void DecodedEngine::code_written(uint32_t physical) {
 
 // A store into code, this batch's own too, takes effect from the next word run.
 void DecodedEngine::forget_stored_word(uint32_t physical) {
-  mark_code_page_written(physical);
-  mark_code_page_written(physical + 3);
-  code_written(physical);
-  code_written(physical + 3);
+  for (uint32_t k = 0; k < 4; k += 3) {
+    mark_code_page_written(physical + k);
+    code_stored(physical + k);
+  }
 }
 
 // The words of a batch run in segments of straight-line code, each begun at the batch's start or

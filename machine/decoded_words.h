@@ -90,6 +90,8 @@ struct DecodedPage {
   DecodedWord words[1025]{};
 };
 
+// The word at `physical` (in a code page) in decoded form, without a handler.
+DecodedWord decoded_form(uint32_t physical);
 
 // Fills `word` from the storage it stands for. `handlers` gives each operation's place in the run
 // loop.

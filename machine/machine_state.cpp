@@ -13,6 +13,7 @@ SharedState shared;
 std::optional<Engine> engine_named(std::string_view name) {
   if (name == "exact") return Engine::exact;
   if (name == "decoded") return Engine::decoded;
+  if (name == "jit") return Engine::jit;
   return std::nullopt;
 }
 
@@ -34,5 +35,5 @@ void reset_machine() {
   shared.title_text.set("Korvel");
   shared.listing_offset = 0;
   shared.message_text.clear();
-  shared.engine = Engine::decoded;
+  shared.engine = Engine::jit;
 }

@@ -1,0 +1,24 @@
+#include "machine/code_watch.h"
+
+#include "machine/block_translator.h"
+#include "machine/decoded_engine.h"
+#include "memory/memory_map.h"
+
+namespace {
+
+// The memory map's stores and pokes reach both engines through here.
+class BothEngines final : public CodeWriteWatcher {
+ public:
+  BothEngines() { set_code_write_watcher(this); }
+  ~BothEngines() override { set_code_write_watcher(nullptr); }
+  void code_written(uint32_t physical) override { code_stored(physical); }
+};
+
+BothEngines both_engines;
+
+}  // namespace
+
+bool code_stored(uint32_t physical) {
+  decoded_engine.code_written(physical);
+  return block_translator.code_written(physical);
+}
