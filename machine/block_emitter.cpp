@@ -433,15 +433,15 @@ class BlockEmitter {
     });
   }
 
-  // After a store: its page is marked written, and where translated words may stand there the
-  // translator drops the blocks holding the stored bytes; when it dropped any, this block, which
-  // may be one of them, leaves.
+  // After a store: its page is marked written, and where decoded or translated words may stand
+  // the engines drop the copies of the stored bytes; when translated blocks went, this block,
+  // which may be one of them, leaves.
   void emit_store_marks(uint32_t k) {
     const Label hit = a_.newLabel();
     const Label resume = a_.newLabel();
     a_.mov(x86::rdx, imm(reinterpret_cast<uint64_t>(code_page_written)));
     a_.mov(x86::byte_ptr(x86::rdx, x86::rcx), 1);
-    a_.mov(x86::rdx, imm(reinterpret_cast<uint64_t>(tables_.translated_pages)));
+    a_.mov(x86::rdx, imm(reinterpret_cast<uint64_t>(tables_.copied_pages)));
     a_.cmp(x86::byte_ptr(x86::rdx, x86::rcx), 0);
     a_.jne(hit);
     a_.bind(resume);

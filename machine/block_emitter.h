@@ -37,9 +37,9 @@ inline constexpr uint32_t kJrEntries = 4096;
 
 // What a block's code needs of the translator.
 struct EmitterTables {
-  uint64_t leave;                   // the trampoline's way back to C++
-  const JrEntry* jr_table;          // kJrEntries entries
-  const uint8_t* translated_pages;  // per code page: translated words may stand there
+  uint64_t leave;               // the trampoline's way back to C++
+  const JrEntry* jr_table;      // kJrEntries entries
+  const uint8_t* copied_pages;  // per code page: decoded or translated words may stand there
   // Called after a store into a page with translated words; nonzero when it dropped any block.
   int (*store_hook)(uint32_t page, uint32_t offset);
 };

@@ -76,7 +76,6 @@ uint8_t* BlockTranslator::writable(const uint8_t* executable) const {
 void BlockTranslator::flush() {
   blocks_.clear();
   for (std::vector<Block*>& page : blocks_in_page_) page.clear();
-  translated_pages_.fill(0);
   for (JrEntry& entry : jr_table_) entry = {kNoWord, 0, nullptr};
   used_ = (trampoline_size_ + 63) & ~std::size_t{63};
   ++flushes_;
@@ -120,7 +119,7 @@ BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
   asmjit::CodeHolder holder;
   holder.init(asmjit::Environment::host(), base);
   x86::Assembler a(&holder);
-  const EmitterTables tables{leave_, jr_table_.data(), translated_pages_.data(), &store_hook};
+  const EmitterTables tables{leave_, jr_table_.data(), code_page_copied, &store_hook};
   emit_block(a, source, tables);
   const std::size_t size = place(holder, base, writable_ + used_, kCodeBytes - used_);
   if (size == 0) return nullptr;
@@ -129,7 +128,7 @@ BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
       Block{pc, physical, static_cast<uint32_t>(source.words.size()), executable_ + used_, {}});
   used_ = (used_ + size + 63) & ~std::size_t{63};
   blocks_in_page_[page].push_back(block.get());
-  translated_pages_[page] = 1;
+  code_page_copied[page] = 1;
   Block* made = block.get();
   blocks_[pc] = std::move(block);
   ++statistics_.blocks;
@@ -158,7 +157,7 @@ void BlockTranslator::kill(Block* block) {
 
 bool BlockTranslator::code_written(uint32_t physical) {
   const int page = code_page_index(physical);
-  if (page < 0 || !translated_pages_[page]) return false;
+  if (page < 0 || blocks_in_page_[page].empty()) return false;
   bool dropped = false;
   std::vector<Block*>& blocks = blocks_in_page_[page];
   // Downwards, as each drop takes its block out of the list.

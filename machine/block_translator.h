@@ -79,7 +79,6 @@ class BlockTranslator {
 
   std::unordered_map<uint32_t, std::unique_ptr<Block>> blocks_;
   std::array<std::vector<Block*>, kCodePages> blocks_in_page_;
-  std::array<uint8_t, kCodePages> translated_pages_{};
   std::array<JrEntry, kJrEntries> jr_table_{};
   JitContext context_{};
   bool flush_pending_ = true;

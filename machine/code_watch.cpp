@@ -1,5 +1,7 @@
 #include "machine/code_watch.h"
 
+#include <cstring>
+
 #include "machine/block_translator.h"
 #include "machine/decoded_engine.h"
 #include "memory/memory_map.h"
@@ -17,6 +19,12 @@ class BothEngines final : public CodeWriteWatcher {
 BothEngines both_engines;
 
 }  // namespace
+
+void forget_all_code() {
+  decoded_engine.forget_all();
+  block_translator.forget_all();
+  std::memset(code_page_copied, 0, sizeof code_page_copied);
+}
 
 bool code_stored(uint32_t physical) {
   decoded_engine.code_written(physical);

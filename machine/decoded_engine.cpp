@@ -36,6 +36,7 @@ DecodedPage* DecodedEngine::page_holding(uint32_t physical, const void* const* h
     for (int i = 0; i < 1024; ++i) page->words[i] = marker(handlers, op_decode);
     page->generation = generation_;
   }
+  code_page_copied[index] = 1;
   return page.get();
 }
 
@@ -50,8 +51,9 @@ void DecodedEngine::code_written(uint32_t physical) {
 // A store into code, this batch's own too, takes effect from the next word run.
 void DecodedEngine::forget_stored_word(uint32_t physical) {
   for (uint32_t k = 0; k < 4; k += 3) {
-    mark_code_page_written(physical + k);
-    code_stored(physical + k);
+    const int page = code_page_index(physical + k);
+    code_page_written[page] = 1;
+    if (code_page_copied[page]) code_stored(physical + k);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "machine/block_translator.h"
+#include "machine/code_watch.h"
 #include "machine/debug_access.h"
 #include "machine/decoded_engine.h"
 #include "machine/fault_messages.h"
@@ -91,8 +92,7 @@ StopReason ExecutionController::run_loop(Observer& observer, std::unique_lock<st
   const uint64_t read_errors_before = fault_messages.read_errors();
   const bool batches = shared.engine != Engine::exact;
   const bool blocks = shared.engine == Engine::jit && block_translator.available();
-  decoded_engine.forget_all();
-  block_translator.forget_all();
+  forget_all_code();
   bool first = true;
   for (;;) {
     if (requests_.load(std::memory_order_relaxed) != 0 && ends_on_request(lock)) [[unlikely]] {
@@ -175,8 +175,7 @@ bool ExecutionController::ends_on_request(std::unique_lock<std::mutex>& lock) {
       return now < kPauseUnit || (now & kStopRequest);
     });
     // The window thread may have written memory meanwhile.
-    decoded_engine.forget_all();
-    block_translator.forget_all();
+    forget_all_code();
   }
 }
 

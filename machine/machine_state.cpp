@@ -35,5 +35,5 @@ void reset_machine() {
   shared.title_text.set("Korvel");
   shared.listing_offset = 0;
   shared.message_text.clear();
-  shared.engine = Engine::jit;
+  shared.engine = engine_from_environment(Engine::jit);
 }

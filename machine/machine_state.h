@@ -43,5 +43,6 @@ struct SharedState {
 extern SharedState shared;
 
 // Puts the processor, memory, ROM image, shared flags and texts, the run thread's controller and
-// the user breakpoints back as they are at program start (for the tests).
+// the user breakpoints back as they are at program start (for the tests); the engine as
+// KORVEL_ENGINE says, so that a test run can choose it.
 void reset_machine();
