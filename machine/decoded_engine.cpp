@@ -48,12 +48,18 @@ void DecodedEngine::code_written(uint32_t physical) {
   word.handler = decode_handler_;
 }
 
-// A store into code, this batch's own too, takes effect from the next word run.
+// A store into code, this batch's own too, takes effect from the next word run. The four bytes lie
+// in one memory, in two pages only when they cross a page's end.
 void DecodedEngine::forget_stored_word(uint32_t physical) {
-  for (uint32_t k = 0; k < 4; k += 3) {
-    const int page = code_page_index(physical + k);
-    code_page_written[page] = 1;
-    if (code_page_copied[page]) code_stored(physical + k);
+  const int page = code_page_index(physical);
+  code_page_written[page] = 1;
+  if (code_page_copied[page]) [[unlikely]] {
+    code_stored(physical);
+    code_stored(physical + 3);
+  }
+  if ((physical & 0xFFF) > 0xFFC) [[unlikely]] {
+    code_page_written[page + 1] = 1;
+    if (code_page_copied[page + 1]) code_stored(physical + 3);
   }
 }
 
@@ -126,16 +132,16 @@ uint32_t DecodedEngine::run(uint32_t budget) {
   };
   auto in_this_page = [&](uint32_t address) { return (address & ~0xFFCu) == page_base; };
   // Where a load or store goes, if the engine can make it.
-  auto reach = [&](const DecodedWord* word) {
+  auto reach = [&](const DecodedWord* word, uint32_t size) {
     physical = translate_address(alu::effective_address(r[word->b], word->imm));
-    bytes = plain_bytes(physical, access_size(word->op));
+    bytes = plain_bytes(physical, size);
     return bytes != nullptr;
   };
 
   // Each word's handlers, where REACH_FAILED is where a load or store goes when the engine cannot
   // make its access, and TAKEN where a taken branch goes.
-#define REACH() \
-  if (!reach(e)) goto REACH_FAILED
+#define REACH(size) \
+  if (!reach(e, size)) goto REACH_FAILED
 #define KORVEL_UNCOUNTED(name, body) \
   uncounted_##name : body;           \
   ++e;                               \

@@ -9,7 +9,7 @@
 // The decoded form of instruction words, for the decoded engine.
 
 // The words the engine runs besides the jumps and branches, with what each does; any of them may
-// stand in a delay slot. `r` is the register file and `e` the word's entry; REACH() finds the
+// stand in a delay slot. `r` is the register file and `e` the word's entry; REACH(size) finds the
 // bytes of a load or store, or leaves the word to the exact path. Expanded by the engine's run
 // loop once for each way a word can run.
 #define KORVEL_SLOT_BODIES(X)                                          \
@@ -41,11 +41,11 @@
   X(nor, r[e->a] = alu::nor(r[e->b], r[e->c]))                         \
   X(slt, r[e->a] = alu::slt(r[e->b], r[e->c]))                         \
   X(sltu, r[e->a] = alu::sltu(r[e->b], r[e->c]))                       \
-  X(lb, REACH(); r[e->a] = alu::lb_value(bytes[0]))                    \
-  X(lbu, REACH(); r[e->a] = bytes[0])                                  \
-  X(lw, REACH(); r[e->a] = alu::lw_value(load_big_endian(bytes, 4)))   \
-  X(ld, REACH(); r[e->a] = load_big_endian(bytes, 8))                  \
-  X(sw, REACH(); store_big_endian_word(bytes, r[e->a]); forget_stored_word(physical))
+  X(lb, REACH(1); r[e->a] = alu::lb_value(bytes[0]))                   \
+  X(lbu, REACH(1); r[e->a] = bytes[0])                                 \
+  X(lw, REACH(4); r[e->a] = alu::lw_value(load_big_endian(bytes, 4)))  \
+  X(ld, REACH(8); r[e->a] = load_big_endian(bytes, 8))                 \
+  X(sw, REACH(4); store_big_endian_word(bytes, r[e->a]); forget_stored_word(physical))
 
 // The branches, which go on to the next word when not taken, and to TAKEN when taken.
 #define KORVEL_BRANCH_BODIES(X)              \
