@@ -15,6 +15,7 @@
 #include "cpu/cpu_state.h"
 #include "machine/block_translator.h"
 #include "machine/execution.h"
+#include "machine/instruction_limit.h"
 #include "machine/machine_state.h"
 #include "machine/menu_commands.h"
 #include "memory/memory_map.h"
@@ -52,21 +53,6 @@ void report(benchmark::State& state, uint64_t instructions, double seconds, doub
   state.counters["x_baseline"] = instructions / seconds / baseline;
 }
 
-// Pauses the run once `limit` instructions have run, as korvel-cli's --limit does.
-class Limit final : public RunObserver {
- public:
-  explicit Limit(uint64_t limit) : left_(limit) {}
-  uint64_t unseen_allowed() override { return left_; }
-  void fetched(uint32_t, uint32_t) override {}
-  void instructions_done(uint64_t count) override {
-    left_ -= count;
-    if (left_ == 0) shared.running = 0;
-  }
-
- private:
-  uint64_t left_;
-};
-
 void baseline(benchmark::State& state) {
   const Loop loop = static_cast<Loop>(state.range(0));
   load(loop);
@@ -97,7 +83,7 @@ void limited_run(benchmark::State& state) {
   shared.engine = engine;
   for (auto _ : state) {
     const double baseline = baseline_rate(loop);
-    Limit observer(limit);
+    InstructionLimit observer(limit);
     shared.running = 1;
     auto started = std::chrono::steady_clock::now();
     execution.start(&observer);

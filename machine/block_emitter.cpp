@@ -303,37 +303,14 @@ class BlockEmitter {
         a_.mov(cpu_field(offsetof(CpuState, lo_reg), 8), value(w.b, rax));
         return;
       case op_add:
-        a_.mov(rax, value(w.b, rax));
-        a_.add(rax, value(w.c, rcx));
-        break;
       case op_addu:
-        low_half(w.b, rax);
-        a_.add(rax, value(w.c, rcx));
-        break;
       case op_dsub:
-        a_.mov(rax, value(w.b, rax));
-        a_.sub(rax, value(w.c, rcx));
-        break;
       case op_dsubu:
-        low_half(w.b, rax);
-        a_.sub(rax, value(w.c, rcx));
-        break;
       case op_and:
-        a_.mov(rax, value(w.b, rax));
-        a_.and_(rax, value(w.c, rcx));
-        break;
       case op_or:
-        a_.mov(rax, value(w.b, rax));
-        a_.or_(rax, value(w.c, rcx));
-        break;
       case op_xor:
-        a_.mov(rax, value(w.b, rax));
-        a_.xor_(rax, value(w.c, rcx));
-        break;
       case op_nor:
-        a_.mov(rax, value(w.b, rax));
-        a_.or_(rax, value(w.c, rcx));
-        a_.not_(rax);
+        emit_register_arithmetic(w);
         break;
       case op_slt:
         a_.mov(rax, value(w.b, rax));
@@ -354,6 +331,36 @@ class BlockEmitter {
         break;
     }
     set(w.a, rax);
+  }
+
+  // The three-register operations: rax = rs (its low half for ADDU and DSUBU) op rt.
+  void emit_register_arithmetic(const DecodedWord& w) {
+    if (w.op == op_addu || w.op == op_dsubu) {
+      low_half(w.b, x86::rax);
+    } else {
+      a_.mov(x86::rax, value(w.b, x86::rax));
+    }
+    const x86::Gp rt = value(w.c, x86::rcx);
+    switch (w.op) {
+      case op_add:
+      case op_addu:
+        a_.add(x86::rax, rt);
+        break;
+      case op_dsub:
+      case op_dsubu:
+        a_.sub(x86::rax, rt);
+        break;
+      case op_and:
+        a_.and_(x86::rax, rt);
+        break;
+      case op_xor:
+        a_.xor_(x86::rax, rt);
+        break;
+      default:  // OR, and NOR, its complement
+        a_.or_(x86::rax, rt);
+        if (w.op == op_nor) a_.not_(x86::rax);
+        break;
+    }
   }
 
   // A load or store. Its bytes must lie in RDRAM or one of the SP memories, a store's within one
