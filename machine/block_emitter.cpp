@@ -48,10 +48,6 @@ bool is_branch(uint8_t op) {
 bool is_jump(uint8_t op) {
   return op == op_j || op == op_jal || op == op_jr;
 }
-bool writes_a(uint8_t op) {
-  return runs_in_a_slot(op) && op != op_nop && op != op_mthi && op != op_mtlo && op != op_sw;
-}
-
 // Which of a word's register fields it reads: `b` (rs) and `c` (rt); SW reads `a`.
 bool reads_b(uint8_t op) {
   switch (op) {

@@ -32,12 +32,6 @@ DecodedOp operation_of(InstrFields f) {
   return op_exit;
 }
 
-// Whether an operation writes register `a` (SW reads it).
-bool writes_a(uint8_t op) {
-  return runs_in_a_slot(op) && op != op_nop && op != op_mthi && op != op_mtlo && op != op_ddiv &&
-         op != op_sw;
-}
-
 // The straight-line words that lead to the run loop's two stop addresses are left to the exact
 // path, which stops after them.
 bool leads_to_a_stop(uint32_t physical) {

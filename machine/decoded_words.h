@@ -103,6 +103,12 @@ inline bool runs_in_a_slot(uint8_t op) {
   return op >= op_nop && op <= op_sw;
 }
 
+// Whether an operation writes register `a` (SW reads it).
+inline bool writes_a(uint8_t op) {
+  return runs_in_a_slot(op) && op != op_nop && op != op_mthi && op != op_mtlo && op != op_ddiv &&
+         op != op_sw;
+}
+
 inline unsigned access_size(uint8_t op) {
   return op == op_lw || op == op_sw ? 4 : op == op_ld ? 8 : 1;
 }
