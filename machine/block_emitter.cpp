@@ -114,6 +114,16 @@ class BlockEmitter {
  private:
   uint32_t address(uint32_t k) const { return block_.pc + 4 * k; }
 
+  // Whether the block's jump or taken branch goes back to its own start.
+  bool loops_to_itself() const {
+    for (uint32_t k = 0; k < n_; ++k) {
+      const DecodedWord& w = block_.words[k];
+      if ((w.op == op_j || w.op == op_jal) && alu::jump_target(w.imm) == block_.pc) return true;
+      if (is_branch(w.op) && branch_target(k) == block_.pc) return true;
+    }
+    return false;
+  }
+
   // The guest registers the block uses most, in host registers while it runs.
   void choose_cached_registers() {
     std::array<int, 32> uses{};
@@ -130,12 +140,15 @@ class BlockEmitter {
       ++uses[31];
       written_[31] = true;
     }
+    // Loading a register on entry and storing it on leaving costs more than a few accesses to it
+    // in memory save, unless the block loops round them.
+    const bool loops = loops_to_itself();
     for (std::size_t slot = 0; slot < kPool.size(); ++slot) {
       int best = 0;
       for (int g = 1; g < 32; ++g) {
         if (cached_[g] < 0 && uses[g] > uses[best]) best = g;
       }
-      if (best == 0) break;
+      if (best == 0 || (!loops && uses[best] < 4)) break;
       cached_[best] = static_cast<int>(slot);
     }
   }
