@@ -426,24 +426,21 @@ class BlockEmitter {
         emit_store_marks(k);
         break;
     }
+    // SP DMEM and SP IMEM, one page each, after one another from 0x04000000.
     cold_.push_back([this, elsewhere, access, refused, size, store, exit_before] {
-      const Label imem = a_.newLabel();
       a_.bind(elsewhere);
       a_.lea(x86::ecx, x86::ptr(x86::rax, -0x04000000));
-      a_.cmp(x86::ecx, 0x1000 - size);
-      a_.ja(imem);
-      a_.mov(x86::eax, x86::ecx);
-      a_.mov(x86::rdx, imm(reinterpret_cast<uint64_t>(memory.sp_dmem)));
-      if (store) a_.mov(x86::ecx, 1024);
-      a_.jmp(access);
-      a_.bind(imem);
-      a_.sub(x86::ecx, 0x1000);
-      a_.cmp(x86::ecx, 0x1000 - size);
-      a_.ja(refused);
-      a_.mov(x86::eax, x86::ecx);
-      a_.mov(x86::rdx, imm(reinterpret_cast<uint64_t>(memory.sp_imem)));
-      if (store) a_.mov(x86::ecx, 1025);
-      a_.jmp(access);
+      for (int page : {1024, 1025}) {
+        const Label next = a_.newLabel();
+        a_.cmp(x86::ecx, 0x1000 - size);
+        a_.ja(next);
+        a_.mov(x86::eax, x86::ecx);
+        a_.mov(x86::rdx, imm(reinterpret_cast<uint64_t>(code_page_storage(page))));
+        if (store) a_.mov(x86::ecx, page);
+        a_.jmp(access);
+        a_.bind(next);
+        a_.sub(x86::ecx, 0x1000);
+      }
       a_.bind(refused);
       side_exit(exit_before);
     });
