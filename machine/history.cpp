@@ -1,6 +1,7 @@
 #include "machine/history.h"
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 
 History history;
@@ -11,6 +12,7 @@ bool History::start(uint64_t budget, uint64_t interval) {
   // Positions stay far from wrapping around however the interval is chosen.
   interval_ = std::clamp<uint64_t>(interval, 1, uint64_t{1} << 48);
   clock_.set(0);
+  snapshot_time_ = {};
   store_.begin(budget, 0);
   arm();
   return true;
@@ -49,7 +51,11 @@ void take_due_snapshot() {
   if (h.landing_) h.store_.drop_after(*h.landing_);
   h.landing_.reset();
   const uint64_t now = h.clock_.now();
-  if (now >= h.store_.newest_position() + h.interval_) h.store_.take(now);
+  if (now >= h.store_.newest_position() + h.interval_) {
+    const auto started = std::chrono::steady_clock::now();
+    h.store_.take(now);
+    h.snapshot_time_ += std::chrono::steady_clock::now() - started;
+  }
   h.arm();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -28,7 +29,7 @@ enum class ReverseEnd : uint8_t {
 class History {
  public:
   static constexpr uint64_t kDefaultBudget = uint64_t{256} << 20;
-  static constexpr uint64_t kDefaultInterval = uint64_t{1} << 24;
+  static constexpr uint64_t kDefaultInterval = uint64_t{1} << 25;
 
   // The smallest budget that holds a snapshot of the whole machine.
   static uint64_t smallest_budget() { return SnapshotStore::smallest_budget(); }
@@ -44,6 +45,8 @@ class History {
   uint64_t first_position() const { return store_.first_position(); }
   uint64_t bytes_used() const { return store_.bytes_used(); }
   std::size_t snapshot_count() const { return store_.snapshot_count(); }
+  // What the runs have spent taking snapshots since recording started.
+  std::chrono::duration<double> snapshot_time() const { return snapshot_time_; }
 
   // One instruction back; at the start of history nothing changes.
   ReverseEnd step_back(const KeepGoing& keep_going = {});
@@ -82,6 +85,7 @@ class History {
   uint64_t interval_ = kDefaultInterval;
   // Where a move backwards left the machine, while snapshots after that point are kept.
   std::optional<uint64_t> landing_;
+  std::chrono::duration<double> snapshot_time_{};
 };
 
 extern History history;

@@ -6,6 +6,7 @@
 #include "machine/debug_access.h"
 #include "machine/execution.h"
 #include "machine/host.h"
+#include "machine/instruction_limit.h"
 #include "machine/machine_state.h"
 
 namespace {
@@ -46,25 +47,20 @@ class ReplayScope {
   UserBreakpoints breakpoints_;
 };
 
-// Ends a run after `left` instructions. While it watches breakpoints, every instruction is taken
-// one at a time so that each fetch address is seen: the run itself no longer stops at them.
-class Countdown final : public RunObserver {
+// While it watches breakpoints, every instruction is taken one at a time so that each fetch
+// address is seen: the run itself no longer stops at them.
+class Countdown final : public InstructionLimit {
  public:
   Countdown(uint64_t left, const InstructionClock& clock, const UserBreakpoints* watched,
             std::optional<uint64_t>* last_stop)
-      : left_(left), clock_(clock), watched_(watched), last_stop_(last_stop) {}
+      : InstructionLimit(left), clock_(clock), watched_(watched), last_stop_(last_stop) {}
 
-  uint64_t unseen_allowed() override { return watched_ ? 0 : left_; }
+  uint64_t unseen_allowed() override { return watched_ ? 0 : InstructionLimit::unseen_allowed(); }
   void fetched(uint32_t address, uint32_t) override {
     if (watched_ && watched_->contains(address)) *last_stop_ = clock_.now();
   }
-  void instructions_done(uint64_t count) override {
-    left_ -= count;
-    if (left_ == 0) shared.running = 0;
-  }
 
  private:
-  uint64_t left_;
   const InstructionClock& clock_;
   const UserBreakpoints* watched_;
   std::optional<uint64_t>* last_stop_;

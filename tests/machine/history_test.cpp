@@ -1,4 +1,5 @@
 #include "machine/history.h"
+#include "machine/instruction_limit.h"
 
 #include <gtest/gtest.h>
 
@@ -81,20 +82,6 @@ struct MachineView {
     compare("cartridge position", cartridge_position, expected.cartridge_position);
     return out.str();
   }
-};
-
-// Ends a run after a number of instructions, as korvel-cli's --limit does.
-class Limit final : public RunObserver {
- public:
-  explicit Limit(uint64_t left) : left_(left) {}
-  uint64_t unseen_allowed() override { return left_; }
-  void fetched(uint32_t, uint32_t) override {}
-  void instructions_done(uint64_t count) override {
-    if ((left_ -= count) == 0) shared.running = 0;
-  }
-
- private:
-  uint64_t left_;
 };
 
 struct Program {
@@ -226,7 +213,7 @@ class HistoryReplay : public CoreTest,
         execution.step();
         continue;
       }
-      Limit limit(std::min<uint64_t>(target - history.position(), 1 + random() % 50));
+      InstructionLimit limit(std::min<uint64_t>(target - history.position(), 1 + random() % 50));
       shared.running = 1;
       execution.start(&limit);
       execution.wait_for_run_end();
@@ -372,7 +359,7 @@ TEST_F(HistoryLimits, ABudgetBelowOneSnapshotIsRefusedAndALongReplayCanBeGivenUp
   // The smallest budget keeps the newest snapshot alone, here the first.
   ASSERT_TRUE(history.start(History::smallest_budget(), uint64_t{1} << 30));
   constexpr uint64_t kForward = 30'000'000;
-  Limit limit(kForward);
+  InstructionLimit limit(kForward);
   shared.running = 1;
   execution.start(&limit);
   execution.wait_for_run_end();
