@@ -19,7 +19,7 @@ struct RunOptions {
   std::optional<uint64_t> steps;
   std::optional<uint64_t> limit;
   bool no_stop = false;
-  Engine engine = Engine::decoded;
+  Engine engine = Engine::jit;
   bool show_count = false;
   bool trace = false;
   bool regs = false;
@@ -29,6 +29,13 @@ struct ListOptions {
   std::string rom;
   uint64_t steps = 0;
   int64_t page = 0;
+};
+
+struct GdbServerOptions {
+  std::string rom;
+  std::string address = "127.0.0.1";
+  uint16_t port = 4567;
+  Engine engine = Engine::jit;
 };
 
 struct DisasmOptions {
@@ -43,3 +50,4 @@ int info_command(const std::string& rom_path);
 int run_command(const RunOptions& options, CliHost& cli_host);
 int list_command(const ListOptions& options);
 int disasm_command(const DisasmOptions& options);
+int gdbserver_command(const GdbServerOptions& options);

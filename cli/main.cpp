@@ -19,6 +19,7 @@ constexpr const char* kUsage =
     "[--regs] [--engine NAME]\n"
     "       korvel-cli list ROM [--steps N] [--page K]\n"
     "       korvel-cli disasm [--address ADDR] WORD...\n"
+    "       korvel-cli gdbserver ROM [--port N] [--listen ADDR] [--engine NAME]\n"
     "       korvel-cli --help | --version\n";
 
 template <class T>
@@ -56,13 +57,15 @@ CLI::Option* add_engine(CLI::App& command, Engine& engine) {
   engine = engine_from_environment(engine);
   auto store = [&engine](const std::string& text) {
     std::optional<Engine> named = engine_named(text);
-    if (!named) throw CLI::ValidationError("--engine", "'" + text + "' is not exact or decoded");
+    if (!named) {
+      throw CLI::ValidationError("--engine", "'" + text + "' is not exact, decoded or jit");
+    }
     engine = *named;
   };
   return command
       .add_option_function<std::string>("--engine", store,
-                                        "exact (every instruction on the interpreter's own path) "
-                                        "or decoded (the default: the same results, faster)")
+                                        "exact (every instruction on the interpreter's own path), "
+                                        "decoded or jit (the default): the same results, faster")
       ->type_name("NAME");
 }
 
@@ -121,6 +124,17 @@ int main(int argc, char** argv) {
       ->type_name("WORD")
       ->required();
 
+  GdbServerOptions gdbserver_options;
+  CLI::App* gdbserver = app.add_subcommand("gdbserver", "Serve the ROM to gdb over TCP");
+  add_rom(*gdbserver, gdbserver_options.rom);
+  add_engine(*gdbserver, gdbserver_options.engine);
+  add_number(*gdbserver, "--port", gdbserver_options.port, "N",
+             "TCP port, 0 for any free one (default 4567)");
+  gdbserver
+      ->add_option("--listen", gdbserver_options.address,
+                   "address to listen on (default 127.0.0.1)")
+      ->type_name("ADDR");
+
   try {
     app.parse(argc, argv);
     // A limit of none would never be reached: the count is taken after each instruction.
@@ -135,5 +149,6 @@ int main(int argc, char** argv) {
   if (*info) return info_command(info_rom);
   if (*run) return run_command(run_options, cli_host);
   if (*list) return list_command(list_options);
+  if (*gdbserver) return gdbserver_command(gdbserver_options);
   return disasm_command(disasm_options);
 }

@@ -2,6 +2,7 @@
 
 #include "cpu/alu.h"
 #include "cpu/cpu_state.h"
+#include "machine/code_watch.h"
 #include "machine/execution.h"
 
 DecodedEngine decoded_engine;
@@ -23,14 +24,6 @@ DecodedWord marker(const void* const* handlers, DecodedOp op) {
 
 }  // namespace
 
-DecodedEngine::DecodedEngine() {
-  set_code_write_watcher(this);
-}
-
-DecodedEngine::~DecodedEngine() {
-  set_code_write_watcher(nullptr);
-}
-
 DecodedPage* DecodedEngine::page_holding(uint32_t physical, const void* const* handlers) {
   int index = code_page_index(physical);
   if (index < 0) return nullptr;
@@ -43,6 +36,7 @@ DecodedPage* DecodedEngine::page_holding(uint32_t physical, const void* const* h
     for (int i = 0; i < 1024; ++i) page->words[i] = marker(handlers, op_decode);
     page->generation = generation_;
   }
+  code_page_copied[index] = 1;
   return page.get();
 }
 
@@ -54,12 +48,19 @@ void DecodedEngine::code_written(uint32_t physical) {
   word.handler = decode_handler_;
 }
 
-// A store into code, this batch's own too, takes effect from the next word run.
+// A store into code, this batch's own too, takes effect from the next word run. The four bytes lie
+// in one memory, in two pages only when they cross a page's end.
 void DecodedEngine::forget_stored_word(uint32_t physical) {
-  mark_code_page_written(physical);
-  mark_code_page_written(physical + 3);
-  code_written(physical);
-  code_written(physical + 3);
+  const int page = code_page_index(physical);
+  code_page_written[page] = 1;
+  if (code_page_copied[page]) [[unlikely]] {
+    code_stored(physical);
+    code_stored(physical + 3);
+  }
+  if ((physical & 0xFFF) > 0xFFC) [[unlikely]] {
+    code_page_written[page + 1] = 1;
+    if (code_page_copied[page + 1]) code_stored(physical + 3);
+  }
 }
 
 // The words of a batch run in segments of straight-line code, each begun at the batch's start or
@@ -131,16 +132,16 @@ uint32_t DecodedEngine::run(uint32_t budget) {
   };
   auto in_this_page = [&](uint32_t address) { return (address & ~0xFFCu) == page_base; };
   // Where a load or store goes, if the engine can make it.
-  auto reach = [&](const DecodedWord* word) {
+  auto reach = [&](const DecodedWord* word, uint32_t size) {
     physical = translate_address(alu::effective_address(r[word->b], word->imm));
-    bytes = plain_bytes(physical, access_size(word->op));
+    bytes = plain_bytes(physical, size);
     return bytes != nullptr;
   };
 
   // Each word's handlers, where REACH_FAILED is where a load or store goes when the engine cannot
   // make its access, and TAKEN where a taken branch goes.
-#define REACH() \
-  if (!reach(e)) goto REACH_FAILED
+#define REACH(size) \
+  if (!reach(e, size)) goto REACH_FAILED
 #define KORVEL_UNCOUNTED(name, body) \
   uncounted_##name : body;           \
   ++e;                               \

@@ -16,10 +16,9 @@
 // dropped when a run starts or resumes after a pause, since the window thread may have written
 // memory or changed the user breakpoints meanwhile. Run thread only, or with the run thread
 // parked.
-class DecodedEngine final : public CodeWriteWatcher {
+class DecodedEngine final {
  public:
-  DecodedEngine();
-  ~DecodedEngine() override;
+  DecodedEngine() = default;
   DecodedEngine(const DecodedEngine&) = delete;
   DecodedEngine& operator=(const DecodedEngine&) = delete;
 
@@ -35,7 +34,8 @@ class DecodedEngine final : public CodeWriteWatcher {
   // Drops every decoded word.
   void forget_all() { ++generation_; }
 
-  void code_written(uint32_t physical) override;
+  // Drops the decoded word holding the byte at `physical`.
+  void code_written(uint32_t physical);
 
  private:
   DecodedPage* page_holding(uint32_t physical, const void* const* handlers);

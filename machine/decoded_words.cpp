@@ -32,12 +32,6 @@ DecodedOp operation_of(InstrFields f) {
   return op_exit;
 }
 
-// Whether an operation writes register `a` (SW reads it).
-bool writes_a(uint8_t op) {
-  return runs_in_a_slot(op) && op != op_nop && op != op_mthi && op != op_mtlo && op != op_ddiv &&
-         op != op_sw;
-}
-
 // The straight-line words that lead to the run loop's two stop addresses are left to the exact
 // path, which stops after them.
 bool leads_to_a_stop(uint32_t physical) {
@@ -64,10 +58,12 @@ bool branch_may_stop(uint32_t physical_target) {
 DecodedPage::DecodedPage(int index)
     : storage(code_page_storage(index)), physical(code_page_physical(index)) {}
 
-void decode_word(const DecodedPage& page, DecodedWord& word, const void* const* handlers) {
-  const uint32_t index = static_cast<uint32_t>(&word - page.words);
-  const uint32_t physical = page.physical + 4 * index;
-  const InstrFields f{static_cast<uint32_t>(load_big_endian(page.storage + 4 * index, 4))};
+DecodedWord decoded_form(uint32_t physical) {
+  const int page = code_page_index(physical);
+  const uint32_t index = (physical & 0xFFF) >> 2;
+  const InstrFields f{
+      static_cast<uint32_t>(load_big_endian(code_page_storage(page) + 4 * index, 4))};
+  DecodedWord word{};
   DecodedOp op = operation_of(f);
   word.a = f.op() == kSpecialOpcode ? f.rd() : f.rt();
   // Register 0 reads as 0 within a batch, which is zeroed once at its start: a word that writes
@@ -79,12 +75,11 @@ void decode_word(const DecodedPage& page, DecodedWord& word, const void* const* 
   const bool in_page = target >= 0 && target < 1024;
   const bool hands_over =
       (op == op_beq || op == op_bne) &&
-      (!in_page || branch_may_stop(page.physical + 4 * static_cast<uint32_t>(target)));
+      (!in_page || branch_may_stop(code_page_physical(page) + 4 * static_cast<uint32_t>(target)));
   if (writes_zero || hands_over || leads_to_a_stop(physical) || at_a_user_breakpoint(physical)) {
     op = op_exit;
   }
   word.op = op;
-  word.handler = handlers[op];
   word.b = f.rs();
   word.c = f.rt();
   word.imm = op == op_j || op == op_jal        ? f.target()
@@ -92,4 +87,10 @@ void decode_word(const DecodedPage& page, DecodedWord& word, const void* const* 
                                                : f.imm();
   word.word = f.word;
   word.target = in_page ? static_cast<uint16_t>(target) : 0;
+  return word;
+}
+
+void decode_word(const DecodedPage& page, DecodedWord& word, const void* const* handlers) {
+  word = decoded_form(page.physical + 4 * static_cast<uint32_t>(&word - page.words));
+  word.handler = handlers[word.op];
 }

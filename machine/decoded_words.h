@@ -9,7 +9,7 @@
 // The decoded form of instruction words, for the decoded engine.
 
 // The words the engine runs besides the jumps and branches, with what each does; any of them may
-// stand in a delay slot. `r` is the register file and `e` the word's entry; REACH() finds the
+// stand in a delay slot. `r` is the register file and `e` the word's entry; REACH(size) finds the
 // bytes of a load or store, or leaves the word to the exact path. Expanded by the engine's run
 // loop once for each way a word can run.
 #define KORVEL_SLOT_BODIES(X)                                          \
@@ -41,11 +41,11 @@
   X(nor, r[e->a] = alu::nor(r[e->b], r[e->c]))                         \
   X(slt, r[e->a] = alu::slt(r[e->b], r[e->c]))                         \
   X(sltu, r[e->a] = alu::sltu(r[e->b], r[e->c]))                       \
-  X(lb, REACH(); r[e->a] = alu::lb_value(bytes[0]))                    \
-  X(lbu, REACH(); r[e->a] = bytes[0])                                  \
-  X(lw, REACH(); r[e->a] = alu::lw_value(load_big_endian(bytes, 4)))   \
-  X(ld, REACH(); r[e->a] = load_big_endian(bytes, 8))                  \
-  X(sw, REACH(); store_big_endian_word(bytes, r[e->a]); forget_stored_word(physical))
+  X(lb, REACH(1); r[e->a] = alu::lb_value(bytes[0]))                   \
+  X(lbu, REACH(1); r[e->a] = bytes[0])                                 \
+  X(lw, REACH(4); r[e->a] = alu::lw_value(load_big_endian(bytes, 4)))  \
+  X(ld, REACH(8); r[e->a] = load_big_endian(bytes, 8))                 \
+  X(sw, REACH(4); store_big_endian_word(bytes, r[e->a]); forget_stored_word(physical))
 
 // The branches, which go on to the next word when not taken, and to TAKEN when taken.
 #define KORVEL_BRANCH_BODIES(X)              \
@@ -90,6 +90,8 @@ struct DecodedPage {
   DecodedWord words[1025]{};
 };
 
+// The word at `physical` (in a code page) in decoded form, without a handler.
+DecodedWord decoded_form(uint32_t physical);
 
 // Fills `word` from the storage it stands for. `handlers` gives each operation's place in the run
 // loop.
@@ -99,6 +101,12 @@ void decode_word(const DecodedPage& page, DecodedWord& word, const void* const* 
 // treats in a way of its own.
 inline bool runs_in_a_slot(uint8_t op) {
   return op >= op_nop && op <= op_sw;
+}
+
+// Whether an operation writes register `a` (SW reads it).
+inline bool writes_a(uint8_t op) {
+  return runs_in_a_slot(op) && op != op_nop && op != op_mthi && op != op_mtlo && op != op_ddiv &&
+         op != op_sw;
 }
 
 inline unsigned access_size(uint8_t op) {

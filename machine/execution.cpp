@@ -4,6 +4,8 @@
 #include <chrono>
 #include <optional>
 
+#include "machine/block_translator.h"
+#include "machine/code_watch.h"
 #include "machine/debug_access.h"
 #include "machine/decoded_engine.h"
 #include "machine/fault_messages.h"
@@ -89,8 +91,9 @@ template <class Observer>
 StopReason ExecutionController::run_loop(Observer& observer, std::unique_lock<std::mutex>& lock) {
   FetchWindow fetch;
   const uint64_t read_errors_before = fault_messages.read_errors();
-  const bool batches = shared.engine == Engine::decoded;
-  decoded_engine.forget_all();
+  const bool batches = shared.engine != Engine::exact;
+  const bool blocks = shared.engine == Engine::jit && block_translator.available();
+  forget_all_code();
   bool first = true;
   for (;;) {
     if (snapshot_due()) [[unlikely]] take_due_snapshot();
@@ -107,8 +110,11 @@ StopReason ExecutionController::run_loop(Observer& observer, std::unique_lock<st
     }
     first = false;
     if (batches && !cpu.delay_slot_pending) {
-      const uint64_t allowed = std::min(observer.unseen_allowed(), kBatchLimit);
-      const uint32_t ran = allowed ? decoded_engine.run(static_cast<uint32_t>(allowed)) : 0;
+      const uint32_t allowed =
+          static_cast<uint32_t>(std::min(observer.unseen_allowed(), kBatchLimit));
+      // Translated blocks first, then decoded words for what they leave.
+      uint32_t ran = blocks && allowed ? block_translator.run(allowed) : 0;
+      if (ran == 0 && allowed) ran = decoded_engine.run(allowed);
       if (ran != 0) {
         cpu.cp0[kCountRegister] += ran;
         published_count_.store(cpu.cp0[kCountRegister], std::memory_order_relaxed);
@@ -171,7 +177,7 @@ bool ExecutionController::ends_on_request(std::unique_lock<std::mutex>& lock) {
       return now < kPauseUnit || (now & kStopRequest);
     });
     // The window thread may have written memory meanwhile.
-    decoded_engine.forget_all();
+    forget_all_code();
   }
 }
 

@@ -14,6 +14,7 @@ SharedState shared;
 std::optional<Engine> engine_named(std::string_view name) {
   if (name == "exact") return Engine::exact;
   if (name == "decoded") return Engine::decoded;
+  if (name == "jit") return Engine::jit;
   return std::nullopt;
 }
 
@@ -36,5 +37,5 @@ void reset_machine() {
   shared.title_text.set("Korvel");
   shared.listing_offset = 0;
   shared.message_text.clear();
-  shared.engine = Engine::decoded;
+  shared.engine = engine_from_environment(Engine::jit);
 }

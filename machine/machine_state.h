@@ -8,11 +8,13 @@
 #include "base/text.h"
 #include "memory/rom_image.h"
 
-// How the run thread executes: every instruction on the interpreter's exact path, or the common
-// ones in batches from decoded words (the same results, much faster).
-enum class Engine : uint8_t { exact, decoded };
+// How the run thread executes: every instruction on the interpreter's exact path, the common ones
+// in batches from decoded words, or in blocks translated to the host's code (the same results,
+// each much faster than the one before). Where translation is not to be had, "jit" runs as
+// "decoded".
+enum class Engine : uint8_t { exact, decoded, jit };
 
-// The engine called "exact" or "decoded"; empty for any other name.
+// The engine called "exact", "decoded" or "jit"; empty for any other name.
 std::optional<Engine> engine_named(std::string_view name);
 
 // The engine KORVEL_ENGINE names in the environment, or `otherwise`.
@@ -33,7 +35,7 @@ struct SharedState {
   // read error with the opcode name appended, and any listing line.
   Text<512> message_text;
   // Chosen while no run thread exists.
-  Engine engine = Engine::decoded;
+  Engine engine = Engine::jit;
 
   SharedState() { title_text.set("Korvel"); }
 };
@@ -41,5 +43,6 @@ struct SharedState {
 extern SharedState shared;
 
 // Puts the processor, memory, ROM image, shared flags and texts, the run thread's controller and
-// the user breakpoints back as they are at program start (for the tests).
+// the user breakpoints back as they are at program start (for the tests); the engine as
+// KORVEL_ENGINE says, so that a test run can choose it.
 void reset_machine();

@@ -47,20 +47,22 @@ class ReplayScope {
   UserBreakpoints breakpoints_;
 };
 
-// While it watches breakpoints, every instruction is taken one at a time so that each fetch
-// address is seen: the run itself no longer stops at them.
-class Countdown final : public InstructionLimit {
+// Ends a run after `left` instructions. While it watches breakpoints, every instruction is taken
+// one at a time so that each fetch address is seen: the run itself no longer stops at them.
+class Countdown final : public RunObserver {
  public:
   Countdown(uint64_t left, const InstructionClock& clock, const UserBreakpoints* watched,
             std::optional<uint64_t>* last_stop)
-      : InstructionLimit(left), clock_(clock), watched_(watched), last_stop_(last_stop) {}
+      : limit_(left), clock_(clock), watched_(watched), last_stop_(last_stop) {}
 
-  uint64_t unseen_allowed() override { return watched_ ? 0 : InstructionLimit::unseen_allowed(); }
+  uint64_t unseen_allowed() override { return watched_ ? 0 : limit_.unseen_allowed(); }
   void fetched(uint32_t address, uint32_t) override {
     if (watched_ && watched_->contains(address)) *last_stop_ = clock_.now();
   }
+  void instructions_done(uint64_t count) override { limit_.instructions_done(count); }
 
  private:
+  InstructionLimit limit_;
   const InstructionClock& clock_;
   const UserBreakpoints* watched_;
   std::optional<uint64_t>* last_stop_;

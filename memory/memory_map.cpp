@@ -5,6 +5,7 @@
 
 MemoryStorage memory{};
 uint8_t code_page_written[kCodePages];
+uint8_t code_page_copied[kCodePages];
 
 namespace {
 
@@ -39,7 +40,7 @@ void store(const MemoryRegion& region, uint32_t physical, uint8_t value) {
   int page = code_page_index(physical);
   if (page < 0) return;
   code_page_written[page] = 1;
-  if (code_watcher) code_watcher->code_written(physical);
+  if (code_watcher && code_page_copied[page]) code_watcher->code_written(physical);
 }
 
 }  // namespace

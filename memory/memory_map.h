@@ -78,6 +78,10 @@ uint32_t code_page_physical(int index);
 // memory (the history that steps backwards) clears the marks it has taken.
 extern uint8_t code_page_written[kCodePages];
 
+// Which code pages an engine holds decoded or translated copies of words from: a store there has
+// the engines drop the copies it touches. Set by the engines, cleared when they drop everything.
+extern uint8_t code_page_copied[kCodePages];
+
 inline void mark_code_page_written(uint32_t physical) {
   if (int index = code_page_index(physical); index >= 0) code_page_written[index] = 1;
 }

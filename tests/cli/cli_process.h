@@ -1,10 +1,15 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
-// What one run of the built korvel-cli printed and returned.
+#include "tests/support/rom_image.h"
+
+// What one run of a program printed and returned.
 struct CliResult {
   std::string out;
   std::string err;
@@ -13,8 +18,37 @@ struct CliResult {
   std::vector<std::string> out_lines() const;
 };
 
-// Runs korvel-cli with `args` and waits for it (killing it after a generous timeout).
+// Runs `program` with `args` and waits for it (killing it after a generous timeout).
+CliResult run_program(const std::string& program, const std::vector<std::string>& args);
+
+// Runs the built korvel-cli with `args` and waits for it.
 CliResult run_cli(const std::vector<std::string>& args);
+
+// The built korvel-cli started in the background, its standard error going to a file. Killed when
+// it goes out of scope while still running.
+class BackgroundCli {
+ public:
+  explicit BackgroundCli(const std::vector<std::string>& args);
+  ~BackgroundCli();
+  BackgroundCli(const BackgroundCli&) = delete;
+  BackgroundCli& operator=(const BackgroundCli&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // What it has printed to standard error so far.
+  std::string err() const;
+  // Waits until its standard error holds `text`; false after a generous timeout.
+  bool wait_for_err(const std::string& text) const;
+  // Waits for it to end: its exit status, or -1 (and a failure) as for `run_program`.
+  int wait();
+
+ private:
+  TempDir dir_;
+  pid_t pid_ = -1;
+};
+
+// The `--regs` lines of an output, by register name: the lines of two words whose first does not
+// end with a colon, as "stopped:" does.
+std::map<std::string, std::string> registers(const CliResult& result);
 
 // A sample ROM built from samples/, e.g. "demo.z64".
 std::string sample(const std::string& file);

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -13,19 +12,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-
-// The `--regs` lines of an output, by register name: the lines of two words whose first does not
-// end with a colon, as "stopped:" does.
-std::map<std::string, std::string> registers(const CliResult& result) {
-  std::map<std::string, std::string> values;
-  for (const std::string& line : result.out_lines()) {
-    std::size_t blank = line.find(' ');
-    if (blank == std::string::npos || blank == 0 || line[blank - 1] == ':') continue;
-    if (line.find(' ', blank + 1) == std::string::npos)
-      values[line.substr(0, blank)] = line.substr(blank + 1);
-  }
-  return values;
-}
 
 std::string value(uint64_t v) {
   char text[17];

@@ -10,11 +10,11 @@
 
 namespace {
 
-// The decoded engine against the exact path, stop for stop.
-class DecodedEngineMatchesExact : public CoreTest {
+// Each faster engine against the exact path, stop for stop.
+class EngineMatchesExact : public CoreTest, public ::testing::WithParamInterface<Engine> {
  protected:
   void expect_same(DifferentialProgram program) {
-    expect_engine_matches_exact(Engine::decoded, program, recorder);
+    expect_engine_matches_exact(GetParam(), program, recorder);
   }
   void expect_same(const std::string& source, int longest_limit = 120) {
     DifferentialProgram program;
@@ -27,7 +27,7 @@ class DecodedEngineMatchesExact : public CoreTest {
 // Ends a program at the breakpoint address.
 constexpr const char* kToBreakpoint = "\n lui $k0, 0x0400\n ori $k0, $k0, 0xB0\n jr $k0\n nop\n";
 
-TEST_F(DecodedEngineMatchesExact, StoresIntoCodeTakeEffectAtOnceThroughEveryAlias) {
+TEST_P(EngineMatchesExact, StoresIntoCodeTakeEffectAtOnceThroughEveryAlias) {
   // Each round rewrites the immediates of two words it runs next, decoded in the round before:
   // one through KSEG1, one through the plain address. Stale words would add the wrong amounts.
   expect_same(R"(
@@ -49,7 +49,7 @@ TEST_F(DecodedEngineMatchesExact, StoresIntoCodeTakeEffectAtOnceThroughEveryAlia
   )" + std::string(kToBreakpoint));
 }
 
-TEST_F(DecodedEngineMatchesExact, CodeInRdramThroughKseg0PatchedThroughKseg1) {
+TEST_P(EngineMatchesExact, CodeInRdramThroughKseg0PatchedThroughKseg1) {
   DifferentialProgram program;
   program.boot_code = assemble(R"(
       lui $s0, 0x8000
@@ -81,7 +81,7 @@ TEST_F(DecodedEngineMatchesExact, CodeInRdramThroughKseg0PatchedThroughKseg1) {
   expect_same(program);
 }
 
-TEST_F(DecodedEngineMatchesExact, TheStopAddressesAndTheirAliases) {
+TEST_P(EngineMatchesExact, TheStopAddressesAndTheirAliases) {
   // Straight-line code into 0x040000A8.
   expect_same(".rept 26\n addiu $t0, $t0, 1\n .endr\n addiu $t1, $t1, 1");
   // A branch whose continuation (target minus 4) is 0x040000A8, and one, nearby, whose target is
@@ -106,7 +106,7 @@ TEST_F(DecodedEngineMatchesExact, TheStopAddressesAndTheirAliases) {
   )" + std::string(kToBreakpoint));
 }
 
-TEST_F(DecodedEngineMatchesExact, DelaySlotsHoldingBranchesLoadsStoresJumpsAndRegisterZero) {
+TEST_P(EngineMatchesExact, DelaySlotsHoldingBranchesLoadsStoresJumpsAndRegisterZero) {
   const char* slots[] = {
       "beq $zero, $zero, far",  // a branch in a delay slot
       "bne $t0, $zero, far",   "lw $t4, 0x100($s0)",
@@ -141,7 +141,7 @@ TEST_F(DecodedEngineMatchesExact, DelaySlotsHoldingBranchesLoadsStoresJumpsAndRe
   }
 }
 
-TEST_F(DecodedEngineMatchesExact, ADelaySlotAcrossAPageEnd) {
+TEST_P(EngineMatchesExact, ADelaySlotAcrossAPageEnd) {
   // SP DMEM ends at 0x04000FFF: a branch in its last word has its slot in SP IMEM.
   expect_same(R"(
       lui $t0, 0x0400
@@ -157,7 +157,7 @@ TEST_F(DecodedEngineMatchesExact, ADelaySlotAcrossAPageEnd) {
   )");
 }
 
-TEST_F(DecodedEngineMatchesExact, FailingReadsCartridgeCodeAndCountWrites) {
+TEST_P(EngineMatchesExact, FailingReadsCartridgeCodeAndCountWrites) {
   DifferentialProgram program;
   program.cartridge = to_bytes(assemble(R"(
       addiu $t0, $t0, 1
@@ -180,6 +180,111 @@ TEST_F(DecodedEngineMatchesExact, FailingReadsCartridgeCodeAndCountWrites) {
       addiu $t5, $t5, 1
       jr $t3
   )");
+  expect_same(program);
+}
+
+TEST_P(EngineMatchesExact, JumpsOntoStopAddressesAndUnalignedTargets) {
+  // JR onto the stop address, a loop that branches onto the breakpoint address once its count runs
+  // out, and JR to an address that is not a word's.
+  expect_same(R"(
+      lui $t0, 0x0400
+      ori $t0, $t0, 0xA8
+      jr $t0
+  )");
+  expect_same(R"(
+      addiu $t1, $zero, 3
+      .org 0x5C
+  loop:
+      addiu $t1, $t1, -1
+      bne $t1, $zero, loop     # falls through to 0x040000A8 once t1 is 0
+      addiu $t2, $t2, 7
+      .org 0x68
+      addiu $t3, $t3, 1
+  )");
+  expect_same(R"(
+      addiu $t1, $zero, 3
+  loop:
+      addiu $t1, $t1, -1
+      beq $t1, $zero, at_b0    # to 0x040000B0 at last
+      addiu $t2, $t2, 7
+      j 0x04000044             # loop
+      nop
+      .org 0x70
+  at_b0:
+      nop
+  )");
+  expect_same(R"(
+      lui $t0, 0x0400
+      ori $t0, $t0, 0x62
+      jr $t0
+  )");
+}
+
+TEST_P(EngineMatchesExact, ManyLiveRegistersAroundASlowLoadAndAFailingStore) {
+  // Every value in flight when the block meets the cartridge and an unmapped address.
+  expect_same(R"(
+      lui $s0, 0xB000
+      lui $s1, 0x0500
+      addiu $t0, $zero, 1
+      addiu $t1, $t0, 2
+      addiu $t2, $t1, 3
+      addiu $t3, $t2, 4
+      addiu $t4, $t3, 5
+      addiu $t5, $t4, 6
+      addiu $t6, $t5, 7
+      addiu $t7, $t6, 8
+      addiu $s2, $t7, 9
+      addiu $s3, $s2, 10
+      lw $s4, 4($s0)           # from the cartridge
+      addu $s5, $s4, $s3
+      sw $s5, 0($s1)           # nowhere: a write error, and on
+      addu $s6, $s5, $t0
+      lw $s7, 0($s1)           # nowhere: a read error, which stops the run
+      addiu $t8, $t8, 1
+  )" + std::string(kToBreakpoint));
+}
+
+TEST_P(EngineMatchesExact, AnUnalignedStoreRewritesCodeInImemReachedByJalAndJr) {
+  // A subroutine in SP IMEM, called twice; between the calls an unaligned store rewrites the
+  // immediate of its first word (the low half of one word, the high half of the next).
+  DifferentialProgram program;
+  program.boot_code = assemble(R"(
+      lui $s0, 0xA400
+      ori $s0, $s0, 0x1000     # SP IMEM through KSEG1
+      jal 0x04001000
+      nop
+      lui $t5, 0x0007
+      ori $t5, $t5, 0x254A
+      sw $t5, 2($s0)           # bytes 2 to 5: the first word's immediate becomes 7
+      jal 0x04001000
+      nop
+      lui $t6, 0x0400
+      ori $t6, $t6, 0x1004
+      jalr $zero, $t6          # not carried out: stops, unless the stop is off
+  )" + std::string(kToBreakpoint));
+  const std::vector<uint32_t> subroutine = assemble(R"(
+      addiu $t1, $t1, 1
+      addiu $t2, $t2, 1
+      jr $ra
+  )");
+  program.prepare = [subroutine] {
+    for (std::size_t i = 0; i < subroutine.size(); ++i) {
+      for (int k = 0; k < 4; ++k) memory.sp_imem[4 * i + k] = subroutine[i] >> (24 - 8 * k);
+    }
+  };
+  expect_same(program);
+}
+
+TEST_P(EngineMatchesExact, AUserBreakpointOnATakenBranchsDelaySlot) {
+  DifferentialProgram program;
+  program.boot_code = assemble(R"(
+      addiu $t1, $zero, 3
+  loop:
+      addiu $t1, $t1, -1
+      bne $t1, $zero, loop
+      addiu $t2, $t2, 1        # 0x0400004C, the delay slot
+  )" + std::string(kToBreakpoint));
+  program.user_breakpoints = {0x0400004C};
   expect_same(program);
 }
 
@@ -259,7 +364,7 @@ std::vector<uint32_t> random_program(std::mt19937& random, bool with_unhandled) 
   return words;
 }
 
-TEST_F(DecodedEngineMatchesExact, RandomPrograms) {
+TEST_P(EngineMatchesExact, RandomPrograms) {
   std::mt19937 random(20261208);
   for (int round = 0; round < 30; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
@@ -272,5 +377,10 @@ TEST_F(DecodedEngineMatchesExact, RandomPrograms) {
     if (HasFailure()) break;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(, EngineMatchesExact, ::testing::Values(Engine::decoded, Engine::jit),
+                         [](const ::testing::TestParamInfo<Engine>& engine) {
+                           return engine.param == Engine::jit ? "Translated" : "Decoded";
+                         });
 
 }  // namespace

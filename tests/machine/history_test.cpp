@@ -334,7 +334,8 @@ TEST_P(HistoryReplay, EveryCountOfDirectedAndRandomPrograms) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EnginesAndBudgets, HistoryReplay,
-                         testing::Combine(testing::Values(Engine::exact, Engine::decoded),
+                         testing::Combine(testing::Values(Engine::exact, Engine::decoded,
+                                                          Engine::jit),
                                           testing::Values(Budget::ample, Budget::tight)));
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "cpu/cpu_state.h"
 #include "machine/debug_access.h"
 #include "machine/execution.h"
+#include "machine/instruction_limit.h"
 #include "machine/menu_commands.h"
 #include "memory/memory_map.h"
 #include "memory/rom_image.h"
@@ -82,21 +83,6 @@ struct Seen {
   }
 };
 
-// Pauses the run once the limit's number of instructions has run, as korvel-cli's --limit does.
-class Limit final : public RunObserver {
- public:
-  explicit Limit(uint64_t limit) : left_(limit) {}
-  uint64_t unseen_allowed() override { return left_; }
-  void fetched(uint32_t, uint32_t) override {}
-  void instructions_done(uint64_t count) override {
-    left_ -= count;
-    if (left_ == 0) shared.running = 0;
-  }
-
- private:
-  uint64_t left_;
-};
-
 struct Start {
   CpuState cpu;
   PlainStorage storage;
@@ -113,7 +99,7 @@ Seen run_from(const Start& start, Engine engine, uint64_t limit, RecordingHost& 
   start.put();
   recorder.clear();
   shared.engine = engine;
-  Limit observer(limit);
+  InstructionLimit observer(limit);
   shared.running = 1;
   execution.start(limit ? &observer : nullptr);
   // A program that never stops by itself is a fault of the test's: end it, and say so.

@@ -1,0 +1,35 @@
+// gdbserver: the machine served to gdb over TCP, one client after another.
+#include <cstdio>
+#include <memory>
+
+#include "cli/commands.h"
+#include "debugger/gdb/gdb_session.h"
+#include "platform/stop_signals.h"
+#include "platform/tcp_server.h"
+
+int gdbserver_command(const GdbServerOptions& options) {
+  hold_stop_signals();
+  shared.engine = options.engine;
+  if (!open_rom(options.rom)) return kExitRefused;
+
+  TcpServer server;
+  if (std::string error = server.listen(options.address, options.port); !error.empty()) {
+    std::fprintf(stderr, "korvel-cli: cannot listen on %s port %u: %s\n", options.address.c_str(),
+                 options.port, error.c_str());
+    return kExitUsage;
+  }
+  if (!server.loopback()) {
+    std::fprintf(stderr,
+                 "korvel-cli: warning: %s is not a loopback address: anyone who can reach the "
+                 "port can read and change the emulated machine\n",
+                 server.endpoint().c_str());
+  }
+  std::fprintf(stderr, "listening on %s\n", server.endpoint().c_str());
+
+  // A client that detaches or goes away leaves the machine as it is for the next one.
+  while (std::unique_ptr<Connection> client = server.accept()) {
+    GdbSession session(*client);
+    if (session.serve() == SessionEnd::killed) break;
+  }
+  return kExitDone;
+}

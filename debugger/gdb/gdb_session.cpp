@@ -1,0 +1,172 @@
+#include "debugger/gdb/gdb_session.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "debugger/gdb/hex.h"
+#include "debugger/gdb/inspection.h"
+#include "debugger/gdb/register_layout.h"
+#include "machine/debug_access.h"
+#include "machine/host.h"
+#include "machine/machine_state.h"
+
+namespace {
+
+constexpr uint8_t kCtrlC = 0x03;
+constexpr std::chrono::milliseconds kForever{-1};
+// How long a run waits for the client before it looks at the run again: short, because gdb's
+// stepi is a continue to a breakpoint a few instructions on.
+constexpr std::chrono::milliseconds kRunPoll{1};
+
+std::string supported_reply() {
+  char packet_size[32];
+  std::snprintf(packet_size, sizeof packet_size, "PacketSize=%zx", kMaxPacketSize);
+  return std::string(packet_size) + ";QStartNoAckMode+;qXfer:features:read+;swbreak+";
+}
+
+// Whether gdb's qSupported lists `feature` ("name+") among its ';'-separated features.
+bool offers(std::string_view packet, std::string_view feature) {
+  auto features = split_at(packet, ':');
+  for (std::string_view rest = features ? features->second : ""; !rest.empty();) {
+    auto first_and_rest = split_at(rest, ';');
+    if ((first_and_rest ? first_and_rest->first : rest) == feature) return true;
+    rest = first_and_rest ? first_and_rest->second : "";
+  }
+  return false;
+}
+
+}  // namespace
+
+SessionEnd GdbSession::serve() {
+  SessionEnd end = SessionEnd::disconnected;
+  while (std::optional<uint8_t> byte = next_byte()) {
+    ByteEvent event = reader_.feed(*byte);
+    if (!acks_ && event != ByteEvent::packet) continue;
+    if (event == ByteEvent::bad_packet) connection_.send("-");
+    if (event == ByteEvent::nak) connection_.send(last_reply_);
+    if (event != ByteEvent::packet) continue;
+    if (acks_) connection_.send("+");
+    if (std::optional<SessionEnd> ended = handle(reader_.payload())) {
+      end = *ended;
+      break;
+    }
+  }
+  user_breakpoints.clear();
+  return end;
+}
+
+std::optional<SessionEnd> GdbSession::handle(std::string_view packet) {
+  if (packet == "D" || packet.starts_with("D;")) {
+    reply("OK");
+    return SessionEnd::detached;
+  }
+  if (packet == "k") return SessionEnd::killed;
+  if (packet.starts_with("vKill")) {
+    reply("OK");
+    return SessionEnd::killed;
+  }
+  bool client_stays = true;
+  if (packet.starts_with("vCont;") && packet.size() > 6) {
+    client_stays = resume(packet[6], "");
+  } else if (packet.starts_with('c') || packet.starts_with('s')) {
+    client_stays = resume(packet[0], packet.substr(1));
+  } else if (packet.starts_with('C') || packet.starts_with('S')) {
+    // The signal gdb would deliver means nothing to this processor; an address may follow it.
+    auto signal_and_address = split_at(packet, ';');
+    client_stays = resume(packet[0], signal_and_address ? signal_and_address->second : "");
+  } else if (packet == "QStartNoAckMode") {
+    reply("OK");  // the last packet either side acknowledges
+    acks_ = false;
+  } else {
+    reply(query_reply(packet));
+  }
+  if (!client_stays) return SessionEnd::disconnected;
+  return std::nullopt;
+}
+
+std::string GdbSession::query_reply(std::string_view packet) {
+  if (packet == "?") return last_stop_;
+  if (packet.starts_with("qSupported")) {
+    reports_swbreak_ = offers(packet, "swbreak+");
+    return supported_reply();
+  }
+  if (packet == "vCont?") return "vCont;c;C;s;S";
+  return inspection_reply(packet);
+}
+
+void GdbSession::reply(std::string_view payload) {
+  last_reply_ = frame_packet(payload);
+  connection_.send(last_reply_);
+}
+
+bool GdbSession::resume(char action, std::string_view address) {
+  if (action != 'c' && action != 'C' && action != 's' && action != 'S') {
+    reply("");
+    return true;
+  }
+  if (!address.empty()) {
+    std::optional<uint32_t> pc = parse_address(address);
+    if (!pc) {
+      reply("E01");
+      return true;
+    }
+    write_gdb_register(kGdbPc, *pc);
+  }
+  std::optional<StopReason> reason = action == 's' || action == 'S' ? execution.step() : run();
+  if (!reason) return false;
+  last_stop_ = stop_reply(*reason);
+  reply(last_stop_);
+  return true;
+}
+
+std::optional<StopReason> GdbSession::run() {
+  shared.running = 1;
+  execution.start();
+  for (;;) {
+    // In all-stop mode the client sends nothing but Ctrl-C while the target runs; anything else
+    // is dropped. Bytes that came with the packet that asked for the run count as sent during it.
+    auto first = input_.begin() + input_begin_;
+    auto last = input_.begin() + input_end_;
+    if (std::find(first, last, kCtrlC) != last) execution.interrupt();
+    input_begin_ = input_end_ = 0;
+    if (execution.run_ended()) return execution.wait_for_run_end();
+    host().serve_pending_requests();
+    std::optional<std::size_t> received = connection_.receive(input_, kRunPoll);
+    if (!received) {
+      // Nobody is left to tell of the stop: pause where the run is.
+      execution.interrupt();
+      execution.wait_for_run_end();
+      return std::nullopt;
+    }
+    input_end_ = *received;
+  }
+}
+
+std::string GdbSession::stop_reply(StopReason reason) const {
+  switch (reason) {
+    case StopReason::unhandled_opcode:
+      return "T04thread:1;";  // SIGILL
+    case StopReason::memory_error:
+      return "T0bthread:1;";  // SIGSEGV
+    case StopReason::paused:
+      return "T02thread:1;";  // SIGINT: only an interrupt pauses a run of the client's
+    case StopReason::user_breakpoint:
+      return reports_swbreak_ ? "T05swbreak:;thread:1;" : "T05thread:1;";
+    case StopReason::breakpoint_address:
+    case StopReason::stop_address:
+    case StopReason::step_done:
+      break;
+  }
+  return "T05thread:1;";  // SIGTRAP
+}
+
+std::optional<uint8_t> GdbSession::next_byte() {
+  while (input_begin_ == input_end_) {
+    std::optional<std::size_t> received = connection_.receive(input_, kForever);
+    if (!received) return std::nullopt;
+    input_begin_ = 0;
+    input_end_ = *received;
+  }
+  return input_[input_begin_++];
+}

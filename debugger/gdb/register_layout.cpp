@@ -1,0 +1,52 @@
+#include "debugger/gdb/register_layout.h"
+
+#include <optional>
+
+#include "cpu/cpu_state.h"
+#include "machine/debug_access.h"
+#include "machine/execution.h"
+
+namespace {
+
+// The machine's register behind a gdb number; nothing for pc, fcsr and fir, which have none.
+std::optional<RegisterNumber> machine_register(int number) {
+  if (number < 32) return RegisterNumber{RegisterFile::gpr, static_cast<unsigned>(number)};
+  if (number >= kGdbF0 && number < kGdbF0 + 32) {
+    return RegisterNumber{RegisterFile::fpr, static_cast<unsigned>(number - kGdbF0)};
+  }
+  switch (number) {
+    case kGdbStatus:
+      return RegisterNumber{RegisterFile::cp0, 12};
+    case kGdbLo:
+      return RegisterNumber{RegisterFile::lo};
+    case kGdbHi:
+      return RegisterNumber{RegisterFile::hi};
+    case kGdbBadVaddr:
+      return RegisterNumber{RegisterFile::cp0, 8};
+    case kGdbCause:
+      return RegisterNumber{RegisterFile::cp0, 13};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+uint64_t read_gdb_register(int number) {
+  if (number == kGdbPc) {
+    return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(next_fetch_address())));
+  }
+  std::optional<RegisterNumber> reg = machine_register(number);
+  return reg ? read_register(*reg) : 0;
+}
+
+void write_gdb_register(int number, uint64_t value) {
+  if (number != kGdbPc) {
+    if (std::optional<RegisterNumber> reg = machine_register(number)) write_register(*reg, value);
+    return;
+  }
+  ExecutionController::ScopedPause pause(execution);
+  const uint32_t pc = static_cast<uint32_t>(value);
+  if (pc == next_fetch_address()) return;
+  cpu.pc = pc;
+  cpu.delay_slot_pending = 0;
+}

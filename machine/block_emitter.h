@@ -1,0 +1,65 @@
+#pragma once
+
+#include <asmjit/x86.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "machine/decoded_words.h"
+
+// The x86-64 code of translated blocks, and what it shares with the translator.
+//
+// Inside translated code rbx holds `&cpu`, rbp the `JitContext` and r12 the instructions the run
+// may still execute; a block subtracts its length from r12 on entry and gives back what it did not
+// run when it leaves early. Guest registers that a block uses most live in host registers while it
+// runs and are stored back wherever it leaves.
+
+// Why translated code went back to the translator.
+enum class JitExit : uint32_t {
+  stopped = 0,   // nothing more to run here: `cpu.pc` is where the run goes on
+  link = 1,      // a jump to a block not translated yet; `link_site` is the jump to patch
+  dispatch = 2,  // a JR to an address the lookup table does not hold
+};
+
+struct JitContext {
+  uint32_t last_word;  // the word last run, for `current_instruction`
+  JitExit exit;
+  uint64_t link_site;  // the executable address just past the rel32 to patch
+};
+
+// The lookup table of JR targets: an entry per address, indexed by its word number.
+struct JrEntry {
+  uint32_t pc;  // never the address of a word while the entry is empty
+  uint32_t unused;
+  const void* code;
+};
+inline constexpr uint32_t kJrEntries = 4096;
+
+// What a block's code needs of the translator.
+struct EmitterTables {
+  uint64_t leave;               // the trampoline's way back to C++
+  const JrEntry* jr_table;      // kJrEntries entries
+  const uint8_t* copied_pages;  // per code page: decoded or translated words may stand there
+  // Called after a store into a page with translated words; nonzero when it dropped any block.
+  int (*store_hook)(uint32_t page, uint32_t offset);
+};
+
+// The words of a block, from `pc` on: straight-line words, possibly ending with a jump, or with a
+// branch and its delay slot. All of them are ones the translator runs.
+struct BlockSource {
+  uint32_t pc;
+  std::vector<DecodedWord> words;
+};
+
+// Emits the way in, `uint64_t enter(CpuState*, JitContext*, uint64_t budget, const void* code)`,
+// which returns the budget left, and binds `leave` at the way back.
+void emit_trampoline(asmjit::x86::Assembler& a, const asmjit::Label& leave);
+
+// Emits a block's code.
+void emit_block(asmjit::x86::Assembler& a, const BlockSource& block, const EmitterTables& tables);
+
+// Whether the translator runs a word: the decoded engine's operations but the divide, whose rare
+// use does not earn its code here.
+inline bool translatable(uint8_t op) {
+  return op != op_decode && op != op_exit && op != op_ddiv;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "debugger/gdb/connection.h"
+
+// A TCP listening socket that serves one client at a time: while a client's connection is open,
+// any further client is accepted and closed at once. Every wait ends when a stop signal arrives
+// (see stop_signals.h).
+class TcpServer {
+ public:
+  TcpServer() = default;
+  ~TcpServer();
+  TcpServer(const TcpServer&) = delete;
+  TcpServer& operator=(const TcpServer&) = delete;
+
+  // Listens on `address` (an IPv4 or IPv6 address, or a host name) and `port`, 0 for any free
+  // one. Returns why it could not, or an empty text.
+  std::string listen(const std::string& address, uint16_t port);
+
+  // The address and port bound, "127.0.0.1:4567" or "[::1]:4567".
+  const std::string& endpoint() const { return endpoint_; }
+  // Whether only this machine can reach it.
+  bool loopback() const { return loopback_; }
+
+  // Waits for the next client; null once a stop signal has arrived.
+  std::unique_ptr<Connection> accept();
+
+ private:
+  int socket_ = -1;
+  std::string endpoint_;
+  bool loopback_ = false;
+};
