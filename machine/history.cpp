@@ -7,13 +7,15 @@
 History history;
 SnapshotWindow snapshot_window;
 
-bool History::start(uint64_t budget, uint64_t interval) {
+bool History::start(uint64_t budget, uint64_t interval, std::chrono::milliseconds period) {
   if (budget < smallest_budget()) return false;
   // Positions stay far from wrapping around however the interval is chosen.
   interval_ = std::clamp<uint64_t>(interval, 1, uint64_t{1} << 48);
+  period_ = period;
   clock_.set(0);
   snapshot_time_ = {};
   store_.begin(budget, 0);
+  newest_taken_ = std::chrono::steady_clock::now();
   arm();
   return true;
 }
@@ -27,11 +29,15 @@ void History::stop() {
 void History::arm() {
   const uint64_t now = clock_.now();
   const uint64_t due = store_.newest_position() + interval_;
-  snapshot_window.first_count = cpu.cp0[kCountRegister];
-  snapshot_window.span = due - now - 1;
+  uint64_t wait = due > now ? due - now : 0;
+  if (period_.count() > 0) wait = std::min(wait, kClockLook);
   // At the run loop's next look: a snapshot is overdue (single steps led here), or the run is to
   // leave the snapshots ahead of it behind.
-  if (due <= now || landing_) snapshot_window = {cpu.cp0[kCountRegister] - 1, 0};
+  if (wait == 0 || landing_) {
+    snapshot_window = {cpu.cp0[kCountRegister] - 1, 0};
+  } else {
+    snapshot_window = {cpu.cp0[kCountRegister], wait - 1};
+  }
 }
 
 void History::leave_landing() {
@@ -51,10 +57,15 @@ void take_due_snapshot() {
   if (h.landing_) h.store_.drop_after(*h.landing_);
   h.landing_.reset();
   const uint64_t now = h.clock_.now();
-  if (now >= h.store_.newest_position() + h.interval_) {
-    const auto started = std::chrono::steady_clock::now();
+  const uint64_t newest = h.store_.newest_position();
+  const uint64_t since = now > newest ? now - newest : 0;
+  const auto started = std::chrono::steady_clock::now();
+  const bool by_clock = h.period_.count() > 0 && since >= History::kClockLook &&
+                        started - h.newest_taken_ >= h.period_;
+  if (since >= h.interval_ || by_clock) {
     h.store_.take(now);
-    h.snapshot_time_ += std::chrono::steady_clock::now() - started;
+    h.newest_taken_ = std::chrono::steady_clock::now();
+    h.snapshot_time_ += h.newest_taken_ - started;
   }
   h.arm();
 }

@@ -16,10 +16,11 @@ enum class ReverseEnd : uint8_t {
   interrupted,  // given up on the way, at an instruction boundary
 };
 
-// Steps backwards. While recording, the run loop keeps the past as snapshots every `interval`
-// instructions (between batches, so a little later); going back puts the newest snapshot at or
-// before the point in place and replays from it to exactly that point. The machine is
-// deterministic given its state and the cartridge image, so the replay does again what was done.
+// Steps backwards. While recording, the run loop keeps the past as snapshots: every `period` of
+// running, so that a step back replays about that long whatever the engine, and at most every
+// `interval` instructions (between batches, so a little later). Going back puts the newest
+// snapshot at or before the point in place and replays from it to exactly that point. The machine
+// is deterministic given its state and the cartridge image, so the replay does again what was done.
 // Going forward after going back simply runs on, and leaves the snapshots after that point
 // behind as it does: a debugger's write, the one outside input, may lie among them. A write also
 // starts a new timeline at once, from where the machine stands.
@@ -29,14 +30,20 @@ enum class ReverseEnd : uint8_t {
 class History {
  public:
   static constexpr uint64_t kDefaultBudget = uint64_t{256} << 20;
-  static constexpr uint64_t kDefaultInterval = uint64_t{1} << 25;
+  static constexpr uint64_t kDefaultInterval = uint64_t{1} << 28;
+  static constexpr std::chrono::milliseconds kDefaultPeriod{40};
+  // Snapshots by the clock are this many instructions apart at least; the run loop looks at the
+  // clock once every so many.
+  static constexpr uint64_t kClockLook = uint64_t{1} << 20;
 
   // The smallest budget that holds a snapshot of the whole machine.
   static uint64_t smallest_budget() { return SnapshotStore::smallest_budget(); }
 
   // Starts recording at the current state, which becomes the start of history. False, with
-  // nothing changed, for a budget below `smallest_budget()`.
-  bool start(uint64_t budget = kDefaultBudget, uint64_t interval = kDefaultInterval);
+  // nothing changed, for a budget below `smallest_budget()`. A period of 0 spaces the snapshots by
+  // `interval` alone.
+  bool start(uint64_t budget = kDefaultBudget, uint64_t interval = kDefaultInterval,
+             std::chrono::milliseconds period = kDefaultPeriod);
   void stop();
   bool recording() const { return !store_.empty(); }
 
@@ -83,6 +90,8 @@ class History {
   SnapshotStore store_;
   InstructionClock clock_;
   uint64_t interval_ = kDefaultInterval;
+  std::chrono::milliseconds period_ = kDefaultPeriod;
+  std::chrono::steady_clock::time_point newest_taken_;  // when the newest snapshot was taken
   // Where a move backwards left the machine, while snapshots after that point are kept.
   std::optional<uint64_t> landing_;
   std::chrono::duration<double> snapshot_time_{};

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <random>
@@ -175,7 +176,8 @@ class HistoryReplay : public CoreTest,
                       public testing::WithParamInterface<std::tuple<Engine, Budget>> {
  protected:
   static constexpr uint64_t kLength = 160;  // instructions run forward
-  static constexpr uint64_t kInterval = 9;  // between snapshots, so that there are many
+  // Between snapshots, so that there are many, whatever the clock says.
+  static constexpr uint64_t kInterval = 9;
 
   void boot(const Program& program) {
     reset_all_state();
@@ -243,7 +245,7 @@ void HistoryReplay::check(const Program& program, std::mt19937& random) {
 
   boot(program);
   for (uint32_t address : program.breakpoints) user_breakpoints.insert(address);
-  ASSERT_TRUE(history.start(budget(), kInterval));
+  ASSERT_TRUE(history.start(budget(), kInterval, std::chrono::milliseconds(0)));
   forward_to(kLength, random);
   ASSERT_EQ(history.position(), kLength);
   expect_view(views[kLength], "forward");
@@ -352,7 +354,8 @@ TEST_F(HistoryLimits, ABudgetBelowOneSnapshotIsRefusedAndALongReplayCanBeGivenUp
   EXPECT_FALSE(history.recording());
 
   // The smallest budget keeps the newest snapshot alone, here the first.
-  ASSERT_TRUE(history.start(History::smallest_budget(), uint64_t{1} << 30));
+  ASSERT_TRUE(
+      history.start(History::smallest_budget(), uint64_t{1} << 30, std::chrono::milliseconds(0)));
   constexpr uint64_t kForward = 30'000'000;
   InstructionLimit limit(kForward);
   shared.running = 1;
