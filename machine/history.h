@@ -31,7 +31,7 @@ class History {
  public:
   static constexpr uint64_t kDefaultBudget = uint64_t{256} << 20;
   static constexpr uint64_t kDefaultInterval = uint64_t{1} << 28;
-  static constexpr std::chrono::milliseconds kDefaultPeriod{40};
+  static constexpr std::chrono::milliseconds kDefaultPeriod{50};
   // Snapshots by the clock are this many instructions apart at least; the run loop looks at the
   // clock once every so many.
   static constexpr uint64_t kClockLook = uint64_t{1} << 20;
