@@ -36,6 +36,7 @@ struct GdbServerOptions {
   std::string address = "127.0.0.1";
   uint16_t port = 4567;
   Engine engine = Engine::jit;
+  uint64_t history_mb = 256;  // 0 for no history
 };
 
 struct DisasmOptions {

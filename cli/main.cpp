@@ -10,6 +10,8 @@
 #include "cli/cli_host.h"
 #include "cli/commands.h"
 #include "cli/numbers.h"
+#include "machine/history.h"
+#include "platform/physical_memory.h"
 
 namespace {
 
@@ -19,7 +21,8 @@ constexpr const char* kUsage =
     "[--regs] [--engine NAME]\n"
     "       korvel-cli list ROM [--steps N] [--page K]\n"
     "       korvel-cli disasm [--address ADDR] WORD...\n"
-    "       korvel-cli gdbserver ROM [--port N] [--listen ADDR] [--engine NAME]\n"
+    "       korvel-cli gdbserver ROM [--port N] [--listen ADDR] [--engine NAME] "
+    "[--history-mb N]\n"
     "       korvel-cli --help | --version\n";
 
 template <class T>
@@ -67,6 +70,26 @@ CLI::Option* add_engine(CLI::App& command, Engine& engine) {
                                         "exact (every instruction on the interpreter's own path), "
                                         "decoded or jit (the default): the same results, faster")
       ->type_name("NAME");
+}
+
+// A history must hold one snapshot of the whole machine, and may not ask for more memory than
+// the machine has.
+void check_history_budget(uint64_t megabytes) {
+  if (megabytes == 0) return;
+  const uint64_t smallest = (History::smallest_budget() + (1 << 20) - 1) >> 20;
+  if (megabytes < smallest) {
+    throw CLI::ValidationError("--history-mb", std::to_string(megabytes) +
+                                                   " MB cannot hold one snapshot of the machine, " +
+                                                   "which takes " + std::to_string(smallest) +
+                                                   " MB: give " + std::to_string(smallest) +
+                                                   " or more, or 0 for no history");
+  }
+  const uint64_t available = physical_memory_bytes() >> 20;
+  if (available != 0 && megabytes > available) {
+    throw CLI::ValidationError("--history-mb", std::to_string(megabytes) +
+                                                   " MB is more than this machine's memory (" +
+                                                   std::to_string(available) + " MB)");
+  }
 }
 
 CLI::Option* add_rom(CLI::App& command, std::string& path) {
@@ -134,12 +157,15 @@ int main(int argc, char** argv) {
       ->add_option("--listen", gdbserver_options.address,
                    "address to listen on (default 127.0.0.1)")
       ->type_name("ADDR");
+  add_number(*gdbserver, "--history-mb", gdbserver_options.history_mb, "N",
+             "memory for stepping backwards, in MB (default 256; 0 for none)");
 
   try {
     app.parse(argc, argv);
     // A limit of none would never be reached: the count is taken after each instruction.
     if (run_options.limit == uint64_t{0})
       throw CLI::ValidationError("--limit", "N must be 1 or more");
+    if (*gdbserver) check_history_budget(gdbserver_options.history_mb);
   } catch (const CLI::ParseError& error) {
     if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(error);
     std::fprintf(stderr, "korvel-cli: %s\n%s", error.what(), kUsage);

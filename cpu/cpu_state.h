@@ -25,6 +25,11 @@ inline constexpr int kCountRegister = 9;
 
 extern CpuState cpu;
 
+// Every change the program has made to Count by writing it (MTC0), summed modulo 2^64. Only its
+// growth means anything: between two moments, Count's growth less this one's is the number of
+// instructions executed, whatever the program wrote, and that is how the history counts them.
+extern uint64_t count_moved_by_writes;
+
 // Zeroes the general-purpose, coprocessor-0 and floating-point registers (and so the instruction
 // count); pc, HI, LO and the delay-slot hand-over keep their values.
 void clear_registers();

@@ -5,6 +5,7 @@
 
 #include "cpu/cpu_state.h"
 #include "machine/execution.h"
+#include "machine/history.h"
 #include "memory/memory_map.h"
 
 UserBreakpoints user_breakpoints;
@@ -16,6 +17,7 @@ std::optional<uint8_t> peek(uint32_t address) {
 
 bool poke(uint32_t address, uint8_t value) {
   ExecutionController::ScopedPause pause(execution);
+  History::DebuggerWrite write;
   return poke_byte(address, value);
 }
 
@@ -41,6 +43,7 @@ uint64_t read_register(RegisterNumber reg) {
 
 void write_register(RegisterNumber reg, uint64_t value) {
   ExecutionController::ScopedPause pause(execution);
+  History::DebuggerWrite write;
   unsigned n = reg.index & 31;
   switch (reg.file) {
     case RegisterFile::gpr:

@@ -9,6 +9,7 @@
 #include "machine/debug_access.h"
 #include "machine/decoded_engine.h"
 #include "machine/fault_messages.h"
+#include "machine/history_window.h"
 #include "machine/host.h"
 #include "machine/machine_state.h"
 
@@ -95,6 +96,7 @@ StopReason ExecutionController::run_loop(Observer& observer, std::unique_lock<st
   forget_all_code();
   bool first = true;
   for (;;) {
+    if (snapshot_due()) [[unlikely]] take_due_snapshot();
     if (requests_.load(std::memory_order_relaxed) != 0 && ends_on_request(lock)) [[unlikely]] {
       return StopReason::paused;
     }

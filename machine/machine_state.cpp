@@ -6,6 +6,7 @@
 #include "cpu/cpu_state.h"
 #include "machine/debug_access.h"
 #include "machine/execution.h"
+#include "machine/history.h"
 #include "memory/memory_map.h"
 
 SharedState shared;
@@ -24,6 +25,7 @@ Engine engine_from_environment(Engine otherwise) {
 
 void reset_machine() {
   execution.reset();
+  history.stop();
   user_breakpoints.clear();
   cpu = CpuState{};
   std::memset(&memory, 0, sizeof memory);

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <span>
 
 #include "debugger/gdb/hex.h"
 #include "debugger/gdb/inspection.h"
 #include "debugger/gdb/register_layout.h"
 #include "machine/debug_access.h"
+#include "machine/history.h"
 #include "machine/host.h"
 #include "machine/machine_state.h"
 
@@ -15,6 +17,7 @@ namespace {
 
 constexpr uint8_t kCtrlC = 0x03;
 constexpr std::chrono::milliseconds kForever{-1};
+constexpr std::chrono::milliseconds kNoWait{0};
 // How long a run waits for the client before it looks at the run again: short, because gdb's
 // stepi is a continue to a breakpoint a few instructions on.
 constexpr std::chrono::milliseconds kRunPoll{1};
@@ -22,7 +25,12 @@ constexpr std::chrono::milliseconds kRunPoll{1};
 std::string supported_reply() {
   char packet_size[32];
   std::snprintf(packet_size, sizeof packet_size, "PacketSize=%zx", kMaxPacketSize);
-  return std::string(packet_size) + ";QStartNoAckMode+;qXfer:features:read+;swbreak+";
+  return std::string(packet_size) + ";QStartNoAckMode+;qXfer:features:read+;swbreak+" +
+         (history.recording() ? ";ReverseStep+;ReverseContinue+" : "");
+}
+
+bool holds_ctrl_c(std::span<const uint8_t> bytes) {
+  return std::ranges::find(bytes, kCtrlC) != bytes.end();
 }
 
 // Whether gdb's qSupported lists `feature` ("name+") among its ';'-separated features.
@@ -71,6 +79,8 @@ std::optional<SessionEnd> GdbSession::handle(std::string_view packet) {
     client_stays = resume(packet[6], "");
   } else if (packet.starts_with('c') || packet.starts_with('s')) {
     client_stays = resume(packet[0], packet.substr(1));
+  } else if (packet == "bs" || packet == "bc") {
+    client_stays = reverse(packet[1]);
   } else if (packet.starts_with('C') || packet.starts_with('S')) {
     // The signal gdb would deliver means nothing to this processor; an address may follow it.
     auto signal_and_address = split_at(packet, ';');
@@ -141,6 +151,38 @@ std::optional<StopReason> GdbSession::run() {
     }
     input_end_ = *received;
   }
+}
+
+bool GdbSession::reverse(char action) {
+  if (!history.recording()) {
+    reply("");  // unsupported: there is no history to go back in
+    return true;
+  }
+  // As during a run, the client sends nothing but Ctrl-C, and what came with the packet counts.
+  bool interrupted =
+      holds_ctrl_c(std::span(input_).subspan(input_begin_, input_end_ - input_begin_));
+  bool gone = false;
+  input_begin_ = input_end_ = 0;
+  auto keep_going = [&] {
+    std::optional<std::size_t> received = connection_.receive(input_, kNoWait);
+    gone = !received;
+    if (received) interrupted |= holds_ctrl_c(std::span(input_).first(*received));
+    return !gone && !interrupted;
+  };
+  const ReverseEnd end =
+      action == 's' ? history.step_back(keep_going) : history.continue_back(keep_going);
+  if (gone) return false;
+  if (end == ReverseEnd::interrupted) {
+    last_stop_ = stop_reply(StopReason::paused);
+  } else if (end == ReverseEnd::at_start) {
+    last_stop_ = "T05thread:1;replaylog:begin;";
+  } else {
+    // A step back is a step, wherever it lands.
+    const bool at_breakpoint = action == 'c' && user_breakpoints.contains(next_fetch_address());
+    last_stop_ = stop_reply(at_breakpoint ? StopReason::user_breakpoint : StopReason::step_done);
+  }
+  reply(last_stop_);
+  return true;
 }
 
 std::string GdbSession::stop_reply(StopReason reason) const {

@@ -40,6 +40,9 @@ class GdbSession {
   bool resume(char action, std::string_view address);
   // Runs until a stop, watching the client for Ctrl-C meanwhile; nothing when it went away.
   std::optional<StopReason> run();
+  // bs and bc: one instruction back, or back to where a run would last have stopped, then the
+  // stop reply. False when the client went away meanwhile.
+  bool reverse(char action);
   std::string stop_reply(StopReason reason) const;
   // The next byte from the client; nothing once it has gone.
   std::optional<uint8_t> next_byte();

@@ -38,11 +38,13 @@ std::vector<std::string> words(const std::string& line) {
   return found;
 }
 
-// The table gdb's `info registers` printed between "<regs>" and "</regs>", by register name: a
-// line of names, then a line of their values, after a row label ("R8") in the general rows.
-Registers gdb_registers(const std::string& out) {
+// The table gdb's `info registers` printed between "<regs>" and "</regs>" (the first, or the one
+// after `skipped` others), by register name: a line of names, then a line of their values, after a
+// row label ("R8") in the general rows.
+Registers gdb_registers(const std::string& out, int skipped = 0) {
   std::size_t begin = out.find("<regs>\n");
-  std::size_t end = out.find("</regs>");
+  while (skipped-- > 0 && begin != std::string::npos) begin = out.find("<regs>\n", begin + 1);
+  std::size_t end = out.find("</regs>", begin);
   if (begin == std::string::npos || end == std::string::npos) return {};
   std::istringstream table(out.substr(begin + 7, end - begin - 7));
   Registers values;
@@ -80,9 +82,10 @@ void expect_same_registers(const Registers& shown, const Registers& held) {
 class GdbServer : public ::testing::Test {
  protected:
   // Starts the server on a sample and returns the port its listening line names.
-  std::string start(const std::string& rom) {
-    server = std::make_unique<BackgroundCli>(
-        std::vector<std::string>{"gdbserver", sample(rom), "--port", "0"});
+  std::string start(const std::string& rom, const std::vector<std::string>& options = {}) {
+    std::vector<std::string> args = {"gdbserver", sample(rom), "--port", "0"};
+    args.insert(args.end(), options.begin(), options.end());
+    server = std::make_unique<BackgroundCli>(args);
     const std::string prefix = "listening on 127.0.0.1:";
     EXPECT_TRUE(server->wait_for_err("\n"));
     std::string err = server->err();
@@ -182,6 +185,98 @@ TEST_F(GdbServer, ARunItsClientLeftPausesForTheNextAndSigintEndsTheServer) {
   EXPECT_NE(t0, "0");  // the first client's run went on for a while,
   EXPECT_EQ(next.out.substr(second + 5, t0.size() + 1), t0 + "\n");  // and then held still
   EXPECT_NE(next.err.find("Remote connection closed"), std::string::npos) << next.err;
+  EXPECT_EQ(server->wait(), 0);
+}
+
+TEST_F(GdbServer, TheDemoSteppedAndContinuedBackwardsAsRunsToTheSameCountsLeaveIt) {
+  start("demo.z64");
+  // One line for each instruction up to the breakpoint address, then the stop.
+  const std::vector<std::string> trace =
+      run_cli({"run", sample("demo.z64"), "--trace"}).out_lines();
+  // gdb's pc is where the next word is fetched from, which is the delay slot's address between a
+  // branch and its slot: the trace's address, where --regs shows the processor's pc.
+  auto after = [&](uint64_t count) {
+    Registers held =
+        registers(run_cli({"run", sample("demo.z64"), "--limit", std::to_string(count), "--regs"}));
+    held["pc"] = trace.at(count).substr(0, 8);
+    return held;
+  };
+  const uint64_t at_breakpoint = trace.size() - 1;
+  // The loop's first word, as last fetched before the three steps back.
+  uint64_t last_loop = 0;
+  for (uint64_t count = 0; count < at_breakpoint - 3; ++count) {
+    if (trace[count].starts_with("04000048")) last_loop = count;
+  }
+  std::vector<std::string> commands = {"set endian big", "set mips abi o64", target, "continue"};
+  auto then_registers = [&](std::initializer_list<std::string> steps) {
+    commands.insert(commands.end(), steps);
+    commands.insert(commands.end(), {"echo <regs>\\n", "info registers", "echo </regs>\\n"});
+  };
+  for (int back = 1; back <= 3; ++back) then_registers({"reverse-stepi"});
+  then_registers({"break *0x04000048", "reverse-continue"});
+  then_registers({"delete", "reverse-continue"});
+  commands.insert(commands.end(), {"reverse-stepi", "p/x $pc", "kill"});
+  CliResult session = gdb(commands);
+  for (int back = 1; back <= 3; ++back) {
+    SCOPED_TRACE(back);
+    expect_same_registers(gdb_registers(session.out, back - 1), after(at_breakpoint - back));
+  }
+  expect_same_registers(gdb_registers(session.out, 3), after(last_loop));
+  expect_same_registers(gdb_registers(session.out, 4),
+                        registers(run_cli({"run", sample("demo.z64"), "--steps", "0", "--regs"})));
+  EXPECT_TRUE(holds_in_order(
+      session.out, {"SIGTRAP", "Breakpoint 1, 0x04000048 in ?? ()",
+                    "No more reverse-execution history.\n0x04000040",
+                    "No more reverse-execution history.\n0x04000040", "$1 = 0x4000040\n"}));
+  // The replays showed nothing: the breakpoint's message is the forward run's alone.
+  EXPECT_EQ(server->wait(), 0);
+  const std::size_t message = server->err().find("Breakpoint Encountered");
+  EXPECT_NE(message, std::string::npos);
+  EXPECT_EQ(message, server->err().rfind("Breakpoint Encountered"));
+}
+
+TEST_F(GdbServer, AClientThatLeavesDuringALongReplayFindsTheMachineWholeWhenItComesBack) {
+  start("spin.z64");
+  // A second of spin, then back towards its start: interrupted once, then left.
+  CliResult first = gdb({"set endian big", target, "shell (sleep 1; kill -INT $PPID) &", "continue",
+                         "p $t0", "shell (sleep 0.2; kill -INT $PPID) &", "reverse-continue",
+                         "p $t0", "reverse-continue &"});
+  // The loop starts by counting t0 at 0x04000040 and ends by counting t5 in its delay slot.
+  CliResult next = gdb({"set endian big", target, "p $t0",
+                        "p $pc >= 0x4000040 && $pc <= 0x4000058 && "
+                        "$t0 - $t5 == ($pc != 0x4000040)",
+                        "reverse-continue", "p $t0", "kill"});
+  auto value = [](const CliResult& session, int number) {
+    const std::string name = "$" + std::to_string(number) + " = ";
+    std::size_t at = session.out.find(name);
+    return at == std::string::npos ? -1 : std::stoll(session.out.substr(at + name.size()));
+  };
+  const long long ran = value(first, 1), interrupted = value(first, 2), left = value(next, 1);
+  EXPECT_TRUE(holds_in_order(first.out, {"SIGINT", "SIGINT"})) << first.out << first.err;
+  EXPECT_GT(ran, interrupted);
+  EXPECT_GT(interrupted, left);  // the replay went on until the client went
+  EXPECT_GT(left, 0);
+  EXPECT_TRUE(
+      holds_in_order(next.out, {"$2 = 1\n", "No more reverse-execution history.", "$3 = 0\n"}))
+      << next.out;
+  EXPECT_EQ(server->wait(), 0);
+}
+
+TEST_F(GdbServer, WithoutAHistoryThereIsNoGoingBack) {
+  CliResult too_small =
+      run_cli({"gdbserver", sample("demo.z64"), "--port", "0", "--history-mb", "4"});
+  EXPECT_EQ(too_small.status, 2);
+  EXPECT_TRUE(too_small.err.starts_with(
+      "korvel-cli: --history-mb: 4 MB cannot hold one snapshot of the machine, which takes 5 MB: "
+      "give 5 or more, or 0 for no history\n"))
+      << too_small.err;
+
+  start("demo.z64", {"--history-mb", "0"});
+  CliResult session = gdb(
+      {"set endian big", target, "reverse-stepi", "maint packet bs", "maint packet bc", "kill"});
+  EXPECT_TRUE(holds_in_order(session.err, {"Target remote does not support this command."}));
+  EXPECT_TRUE(holds_in_order(
+      session.out, {"sending: bs\nreceived: \"\"\n", "sending: bc\nreceived: \"\"\n", "killed"}));
   EXPECT_EQ(server->wait(), 0);
 }
 

@@ -1,0 +1,378 @@
+#include "machine/history.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <sstream>
+#include <string_view>
+
+#include "machine/debug_access.h"
+#include "machine/execution.h"
+#include "machine/instruction_limit.h"
+#include "machine/machine_state.h"
+#include "machine/menu_commands.h"
+#include "memory/rom_image.h"
+#include "tests/support/core_fixture.h"
+#include "tests/support/mips_assembler.h"
+#include "tests/support/rom_image.h"
+
+namespace {
+
+// The standard library's hash runs uninstrumented under the sanitizers: every page of memory is
+// digested at every count.
+uint64_t digest(const uint8_t* bytes, std::size_t size) {
+  return std::hash<std::string_view>{}(
+      std::string_view(reinterpret_cast<const char*>(bytes), size));
+}
+
+// Everything a run depends on: the processor, every page of plain storage, the register blocks
+// and the cartridge position. Pages are kept as digests, so that a test can hold hundreds.
+struct MachineView {
+  CpuState cpu;
+  std::array<uint64_t, kCodePages> pages;
+  uint64_t register_blocks;
+  long cartridge_position;
+
+  static MachineView take() {
+    MachineView view{::cpu, {}, 0, std::ftell(rom.rom_file)};
+    for (int i = 0; i < kCodePages; ++i) view.pages[i] = digest(code_page_storage(i), 4096);
+    const auto* after_pages = reinterpret_cast<const uint8_t*>(&memory.sp_regs);
+    const auto* end = reinterpret_cast<const uint8_t*>(&memory + 1);
+    view.register_blocks = digest(memory.rdram_regs, sizeof memory.rdram_regs) ^
+                           digest(after_pages, static_cast<std::size_t>(end - after_pages));
+    return view;
+  }
+
+  // The first difference, in words; empty when there is none.
+  std::string difference(const MachineView& expected) const {
+    std::ostringstream out;
+    auto compare = [&](const std::string& name, auto mine, auto theirs) {
+      if (out.tellp() == 0 && mine != theirs) out << name << " " << mine << ", not " << theirs;
+    };
+    for (int i = 0; i < 32; ++i) {
+      compare("gpr" + std::to_string(i), cpu.gpr[i], expected.cpu.gpr[i]);
+      compare("cp0_" + std::to_string(i), cpu.cp0[i], expected.cpu.cp0[i]);
+      compare("fpr" + std::to_string(i), std::bit_cast<uint64_t>(cpu.fpr[i]),
+              std::bit_cast<uint64_t>(expected.cpu.fpr[i]));
+    }
+    compare("hi", cpu.hi_reg, expected.cpu.hi_reg);
+    compare("lo", cpu.lo_reg, expected.cpu.lo_reg);
+    compare("pc", cpu.pc, expected.cpu.pc);
+    compare("delay_slot_pending", cpu.delay_slot_pending, expected.cpu.delay_slot_pending);
+    compare("delay_slot_pc", cpu.delay_slot_pc, expected.cpu.delay_slot_pc);
+    compare("current_instruction", cpu.current_instruction, expected.cpu.current_instruction);
+    compare("opcode_name", std::string(cpu.opcode_name.c_str()),
+            std::string(expected.cpu.opcode_name.c_str()));
+    for (int i = 0; i < kCodePages; ++i) {
+      compare("page " + std::to_string(i), pages[i], expected.pages[i]);
+    }
+    compare("register blocks", register_blocks, expected.register_blocks);
+    compare("cartridge position", cartridge_position, expected.cartridge_position);
+    return out.str();
+  }
+};
+
+struct Program {
+  std::string source;
+  bool stop_on_unhandled = true;
+  std::vector<uint32_t> breakpoints;
+};
+
+// Stores into RDRAM, SP DMEM and a register block, cartridge reads, a memory error, Count
+// written, a word not carried out, branches with their delay slots, a store into the code it
+// runs, and on through the breakpoint address, which stops every run that reaches it.
+const char* kDirected = R"(
+    lui $s0, 0x8000
+    lui $s1, 0xA400
+    lui $s2, 0xB000
+    lui $s3, 0x0500
+    lui $s5, 0xA430          # the MI registers
+    addiu $s4, $zero, 6
+    lui $t7, 0x2529          # "addiu $t1, $t1, 0"
+loop:
+    or $t5, $t7, $s4
+    sw $t5, 0x70($s1)        # rewrites the word at 0x04000070
+    lw $t0, 0($s2)
+    sw $t0, 0x1FFC($s0)
+    sw $t0, 0x2000($s0)
+    addiu $t1, $t1, 0        # at 0x04000070
+    beq $t1, $t0, skip
+    lbu $t2, 0($s2)          # at 0x04000078
+    addiu $t3, $t3, 1
+skip:
+    lw $t4, 0($s3)           # nothing is there
+    sw $t1, 0x0C($s5)
+    mtc0 $t1, $9
+    srl $t6, $t6, 1          # not carried out
+    addiu $s4, $s4, -1
+    bne $s4, $zero, loop
+    sw $s4, 0x800($s1)
+    lui $k0, 0x0400
+    ori $k0, $k0, 0xB0
+    jr $k0
+    nop
+)";
+
+// A loop of random words: arithmetic, loads and stores within eight pages of RDRAM and SP DMEM,
+// cartridge reads, forward branches over a word, now and then a memory error, a Count written
+// or a word not carried out; afterwards on through the breakpoint address.
+Program random_program(std::mt19937& random) {
+  auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  auto t = [&] { return "$t" + std::to_string(pick(8)); };
+  auto offset = [&](int words) { return std::to_string(4 * pick(words)); };
+  auto plain = [&]() -> std::string {
+    switch (pick(7)) {
+      case 0:
+        return "addu " + t() + ", " + t() + ", " + t();
+      case 1:
+        return "xor " + t() + ", " + t() + ", " + t();
+      case 2:
+        return "addiu " + t() + ", " + t() + ", " + std::to_string(pick(2000) - 1000);
+      case 3:
+        return "sw " + t() + ", " + offset(0x2000) + "($s0)";
+      case 4:
+        return "ld " + t() + ", " + offset(0x1FFF) + "($s0)";
+      case 5:
+        return "lw " + t() + ", 0($s2)";
+      default:
+        return "sw " + t() + ", " + std::to_string(0x800 + 4 * pick(0x100)) + "($s1)";
+    }
+  };
+  auto rare = [&]() -> std::string {
+    switch (pick(4)) {
+      case 0:
+        return "lw $t0, 0($s3)";
+      case 1:
+        return "mtc0 " + t() + ", $9";
+      case 2:
+        return "mult " + t() + ", " + t();
+      default:
+        return "beq " + t() + ", " + t() + ", 1f\n " + plain() + "\n " + plain() + "\n1:";
+    }
+  };
+  Program program;
+  program.stop_on_unhandled = pick(2) == 0;
+  program.source = "lui $s0, 0x8000\n lui $s1, 0xA400\n lui $s2, 0xB000\n lui $s3, 0x0500\n" +
+                   ("addiu $s4, $zero, " + std::to_string(3 + pick(6))) + "\nloop:\n";
+  const int length = 6 + pick(12);
+  for (int i = 0; i < length; ++i) program.source += " " + (pick(4) ? plain() : rare()) + "\n";
+  program.source += " addiu $s4, $s4, -1\n bne $s4, $zero, loop\n " + plain() +
+                    "\n lui $k0, 0x0400\n ori $k0, $k0, 0xB0\n jr $k0\n nop\n";
+  program.breakpoints = {0x04000054u + 4 * static_cast<uint32_t>(pick(length))};
+  return program;
+}
+
+enum class Budget { ample, tight };
+
+// Runs a program forward with the history recording, goes back to every count it passed and
+// checks the state against a plain run of the exact path to that count.
+class HistoryReplay : public CoreTest,
+                      public testing::WithParamInterface<std::tuple<Engine, Budget>> {
+ protected:
+  static constexpr uint64_t kLength = 160;  // instructions run forward
+  // Between snapshots, so that there are many, whatever the clock says.
+  static constexpr uint64_t kInterval = 9;
+
+  void boot(const Program& program) {
+    reset_all_state();
+    set_host(&recorder);
+    RomImage image;
+    image.boot_code = to_bytes(assemble(program.source));
+    for (int i = 0; i < 0x400; ++i) image.cartridge.push_back(static_cast<uint8_t>(i * 7 + 3));
+    ASSERT_EQ(load_rom(dir.write("program.z64", image.native()).c_str()), 1);
+    shared.stop_on_unhandled = program.stop_on_unhandled ? 1 : 0;
+    shared.engine = std::get<Engine>(GetParam());
+  }
+
+  // The state after every count of instructions, one single step at a time.
+  std::vector<MachineView> expected_views(const Program& program) {
+    boot(program);
+    std::vector<MachineView> views{MachineView::take()};
+    while (views.size() <= kLength) {
+      execution.step();
+      views.push_back(MachineView::take());
+    }
+    return views;
+  }
+
+  // Forward as a debugger goes: runs that stop wherever they stop, started again, and steps.
+  void forward_to(uint64_t target, std::mt19937& random) {
+    while (history.position() < target) {
+      if (random() % 4 == 0) {
+        execution.step();
+        continue;
+      }
+      InstructionLimit limit(std::min<uint64_t>(target - history.position(), 1 + random() % 50));
+      shared.running = 1;
+      execution.start(&limit);
+      execution.wait_for_run_end();
+    }
+  }
+
+  uint64_t budget() const {
+    // The tight budget keeps the oldest snapshot and a few pages more.
+    return std::get<Budget>(GetParam()) == Budget::ample ? History::kDefaultBudget
+                                                         : History::smallest_budget() + 3 * 4200;
+  }
+
+  void expect_view(const MachineView& expected, const std::string& where) {
+    std::string difference = MachineView::take().difference(expected);
+    EXPECT_EQ(difference, "") << where;
+    EXPECT_LE(history.bytes_used(), budget()) << where;
+  }
+
+  void check(const Program& program, std::mt19937& random);
+
+  TempDir dir;
+};
+
+void HistoryReplay::check(const Program& program, std::mt19937& random) {
+  const std::vector<MachineView> views = expected_views(program);
+  // Where a forward run would stop: before a user breakpoint or on a stop address.
+  auto stops_at = [&](uint64_t count) {
+    const CpuState& state = views[count].cpu;
+    const uint32_t next = state.delay_slot_pending ? state.delay_slot_pc : state.pc;
+    return state.pc == kStopAddress || state.pc == kBreakpointAddress ||
+           std::find(program.breakpoints.begin(), program.breakpoints.end(), next) !=
+               program.breakpoints.end();
+  };
+
+  boot(program);
+  for (uint32_t address : program.breakpoints) user_breakpoints.insert(address);
+  ASSERT_TRUE(history.start(budget(), kInterval, std::chrono::milliseconds(0)));
+  forward_to(kLength, random);
+  ASSERT_EQ(history.position(), kLength);
+  expect_view(views[kLength], "forward");
+  recorder.clear();
+
+  for (uint64_t count = kLength; count-- > history.first_position();) {
+    ASSERT_EQ(history.step_back(), ReverseEnd::arrived);
+    ASSERT_EQ(history.position(), count);
+    expect_view(views[count], "back at " + std::to_string(count));
+    if (HasFailure()) return;
+  }
+  const uint64_t first = history.first_position();
+  EXPECT_EQ(history.step_back(), ReverseEnd::at_start);
+  expect_view(views[first], "the start, stepped back from");
+  EXPECT_TRUE(recorder.messages().empty());  // the replays showed nothing
+  if (std::get<Budget>(GetParam()) == Budget::ample) {
+    EXPECT_EQ(first, 0u);
+  } else {
+    EXPECT_GT(first, 0u);  // the budget dropped the oldest
+  }
+
+  // Forward again runs the same instructions again.
+  forward_to(kLength, random);
+  expect_view(views[kLength], "forward again");
+  recorder.clear();
+
+  // Back from breakpoint to breakpoint, down to the start of history.
+  for (uint64_t from = kLength;;) {
+    // The budget may have dropped more of the oldest on the way forward.
+    const uint64_t start = history.first_position();
+    uint64_t stop = from;
+    while (stop > start && !stops_at(--stop)) {
+    }
+    const bool found = stop < from && stops_at(stop);
+    EXPECT_EQ(history.continue_back(), found ? ReverseEnd::arrived : ReverseEnd::at_start);
+    ASSERT_EQ(history.position(), found ? stop : start) << "continued back from " << from;
+    expect_view(views[history.position()], "continued back from " + std::to_string(from));
+    if (!found) break;
+    from = stop;
+  }
+  EXPECT_EQ(user_breakpoints.addresses(), program.breakpoints);
+  EXPECT_TRUE(recorder.messages().empty());
+
+  // What the debugger writes halfway starts a new timeline: going back there finds it. Going on
+  // from before it, by steps, a replay or runs, runs the program's own timeline again and leaves
+  // that one behind. (A tight budget would not keep halfway for long.)
+  if (std::get<Budget>(GetParam()) == Budget::tight) return;
+  const uint64_t halfway = (first + kLength) / 2;
+  for (std::string_view onward : {"steps", "replay", "runs"}) {
+    SCOPED_TRACE(std::string(onward));
+    ASSERT_EQ(history.go_to(halfway), ReverseEnd::arrived);
+    write_register({RegisterFile::gpr, 9}, 0x5EED);
+    poke(0x80000100, 0xA5);
+    const MachineView written = MachineView::take();
+    forward_to(halfway + 2 * kInterval + 3, random);
+    ASSERT_EQ(history.go_to(halfway), ReverseEnd::arrived);
+    expect_view(written, "back at the write");
+    ASSERT_EQ(history.go_to(halfway - 1), ReverseEnd::arrived);
+    if (onward == "steps") {
+      for (int i = 0; i < 4; ++i) execution.step();
+    } else if (onward == "replay") {
+      ASSERT_EQ(history.go_to(halfway + 4), ReverseEnd::arrived);
+    } else {
+      forward_to(kLength, random);
+      expect_view(views[kLength], "forward from before the write");
+    }
+    ASSERT_EQ(history.go_to(halfway + 1), ReverseEnd::arrived);
+    expect_view(views[halfway + 1], "back past the write");
+  }
+}
+
+TEST_P(HistoryReplay, EveryCountOfDirectedAndRandomPrograms) {
+  std::mt19937 random(20270117);
+  {
+    SCOPED_TRACE("directed");
+    check(Program{kDirected, true, {0x04000070, 0x04000078}}, random);
+  }
+  for (int round = 0; round < 6 && !HasFailure(); ++round) {
+    SCOPED_TRACE("random program " + std::to_string(round));
+    check(random_program(random), random);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EnginesAndBudgets, HistoryReplay,
+                         testing::Combine(testing::Values(Engine::exact, Engine::decoded,
+                                                          Engine::jit),
+                                          testing::Values(Budget::ample, Budget::tight)));
+
+}  // namespace
+
+class HistoryLimits : public CoreTest {
+ protected:
+  TempDir dir;
+};
+
+TEST_F(HistoryLimits, ABudgetBelowOneSnapshotIsRefusedAndALongReplayCanBeGivenUp) {
+  RomImage image;
+  image.boot_code = to_bytes(assemble(R"(
+  loop:
+      addiu $t0, $t0, 1
+      beq $zero, $zero, loop
+      addiu $t1, $t1, 1
+  )"));
+  ASSERT_EQ(load_rom(dir.write("loop.z64", image.native()).c_str()), 1);
+  EXPECT_FALSE(history.start(History::smallest_budget() - 1));
+  EXPECT_FALSE(history.recording());
+
+  // The smallest budget keeps the newest snapshot alone, here the first.
+  ASSERT_TRUE(
+      history.start(History::smallest_budget(), uint64_t{1} << 30, std::chrono::milliseconds(0)));
+  constexpr uint64_t kForward = 30'000'000;
+  InstructionLimit limit(kForward);
+  shared.running = 1;
+  execution.start(&limit);
+  execution.wait_for_run_end();
+  ASSERT_EQ(history.position(), kForward);
+
+  int asked = 0;
+  EXPECT_EQ(history.step_back([&] { return ++asked < 2; }), ReverseEnd::interrupted);
+  const uint64_t stopped = history.position();
+  EXPECT_LT(stopped, kForward - 1);
+  // At an instruction boundary outside a delay slot, with everything in step.
+  EXPECT_EQ(cpu.delay_slot_pending, 0);
+  EXPECT_EQ(cpu.cp0[kCountRegister], 1 + stopped);
+  EXPECT_EQ(cpu.gpr[8], (stopped + 2) / 3);
+  EXPECT_EQ(cpu.gpr[9], stopped / 3);
+  EXPECT_EQ(history.step_back(), ReverseEnd::arrived);
+  EXPECT_EQ(history.position(), stopped - 1);
+  EXPECT_LE(history.bytes_used(), History::smallest_budget());
+}
