@@ -179,7 +179,7 @@ TEST(ExecutionStress, ACommandRunWhileAPauseWaitsForTheRunThreadLeavesThePauseSo
   cpu.pc = 0x04000048;  // past the failing load: zero words up to the stop address
   shared.running = 1;
   execution.start();
-  execution.halt();
+  EXPECT_EQ(execution.wait_for_run_end(), StopReason::stop_address);
   EXPECT_GT(cpu.cp0[kCountRegister], 1u);
   set_host(nullptr);
   reset_all_state();
