@@ -1,7 +1,6 @@
 #include "cpu/cpu_state.h"
 
 CpuState cpu{};
-uint64_t count_moved_by_writes = 0;
 
 void clear_registers() {
   for (int i = 0; i < 32; ++i) {

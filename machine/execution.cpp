@@ -96,7 +96,8 @@ StopReason ExecutionController::run_loop(Observer& observer, std::unique_lock<st
   forget_all_code();
   bool first = true;
   for (;;) {
-    if (snapshot_due()) [[unlikely]] take_due_snapshot();
+    if (snapshot_due()) [[unlikely]]
+      take_due_snapshot();
     if (requests_.load(std::memory_order_relaxed) != 0 && ends_on_request(lock)) [[unlikely]] {
       return StopReason::paused;
     }

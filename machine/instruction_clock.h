@@ -13,11 +13,11 @@ class InstructionClock {
   void set(uint64_t position) {
     position_ = position;
     count_ = cpu.cp0[kCountRegister];
-    moved_ = count_moved_by_writes;
+    moved_ = cpu.count_moved_by_writes;
   }
 
   uint64_t now() const {
-    return position_ + (cpu.cp0[kCountRegister] - count_) - (count_moved_by_writes - moved_);
+    return position_ + (cpu.cp0[kCountRegister] - count_) - (cpu.count_moved_by_writes - moved_);
   }
 
  private:

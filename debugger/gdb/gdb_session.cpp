@@ -6,7 +6,7 @@
 #include <span>
 
 #include "debugger/gdb/hex.h"
-#include "debugger/gdb/inspection.h"
+#include "debugger/gdb/machine_packets.h"
 #include "debugger/gdb/register_layout.h"
 #include "machine/debug_access.h"
 #include "machine/history.h"
@@ -102,7 +102,7 @@ std::string GdbSession::query_reply(std::string_view packet) {
     return supported_reply();
   }
   if (packet == "vCont?") return "vCont;c;C;s;S";
-  return inspection_reply(packet);
+  return machine_packet_reply(packet);
 }
 
 void GdbSession::reply(std::string_view payload) {

@@ -4,12 +4,10 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <random>
-#include <sstream>
 #include <string_view>
 
 #include "machine/debug_access.h"
@@ -19,6 +17,7 @@
 #include "machine/menu_commands.h"
 #include "memory/rom_image.h"
 #include "tests/support/core_fixture.h"
+#include "tests/support/cpu_difference.h"
 #include "tests/support/mips_assembler.h"
 #include "tests/support/rom_image.h"
 
@@ -51,30 +50,14 @@ struct MachineView {
 
   // The first difference, in words; empty when there is none.
   std::string difference(const MachineView& expected) const {
-    std::ostringstream out;
-    auto compare = [&](const std::string& name, auto mine, auto theirs) {
-      if (out.tellp() == 0 && mine != theirs) out << name << " " << mine << ", not " << theirs;
-    };
-    for (int i = 0; i < 32; ++i) {
-      compare("gpr" + std::to_string(i), cpu.gpr[i], expected.cpu.gpr[i]);
-      compare("cp0_" + std::to_string(i), cpu.cp0[i], expected.cpu.cp0[i]);
-      compare("fpr" + std::to_string(i), std::bit_cast<uint64_t>(cpu.fpr[i]),
-              std::bit_cast<uint64_t>(expected.cpu.fpr[i]));
-    }
-    compare("hi", cpu.hi_reg, expected.cpu.hi_reg);
-    compare("lo", cpu.lo_reg, expected.cpu.lo_reg);
-    compare("pc", cpu.pc, expected.cpu.pc);
-    compare("delay_slot_pending", cpu.delay_slot_pending, expected.cpu.delay_slot_pending);
-    compare("delay_slot_pc", cpu.delay_slot_pc, expected.cpu.delay_slot_pc);
-    compare("current_instruction", cpu.current_instruction, expected.cpu.current_instruction);
-    compare("opcode_name", std::string(cpu.opcode_name.c_str()),
-            std::string(expected.cpu.opcode_name.c_str()));
+    FirstDifference first;
+    first.compare(expected.cpu, cpu);
     for (int i = 0; i < kCodePages; ++i) {
-      compare("page " + std::to_string(i), pages[i], expected.pages[i]);
+      first.compare("page " + std::to_string(i), expected.pages[i], pages[i]);
     }
-    compare("register blocks", register_blocks, expected.register_blocks);
-    compare("cartridge position", cartridge_position, expected.cartridge_position);
-    return out.str();
+    first.compare("register blocks", expected.register_blocks, register_blocks);
+    first.compare("cartridge position", expected.cartridge_position, cartridge_position);
+    return first.text();
   }
 };
 

@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <sstream>
 #include <thread>
 
 #include "cpu/cpu_state.h"
@@ -16,6 +14,7 @@
 #include "machine/menu_commands.h"
 #include "memory/memory_map.h"
 #include "memory/rom_image.h"
+#include "tests/support/cpu_difference.h"
 #include "tests/support/mips_assembler.h"
 #include "tests/support/rom_image.h"
 
@@ -51,35 +50,18 @@ struct Seen {
 
   // The first difference, in words; empty when there is none.
   std::string difference(const Seen& other) const {
-    std::ostringstream out;
-    auto compare = [&](const char* name, auto mine, auto theirs) {
-      if (out.tellp() == 0 && mine != theirs)
-        out << name << ": exact " << mine << ", other " << theirs;
-    };
-    for (int i = 0; i < 32; ++i) {
-      compare(("gpr" + std::to_string(i)).c_str(), cpu.gpr[i], other.cpu.gpr[i]);
-      compare(("cp0_" + std::to_string(i)).c_str(), cpu.cp0[i], other.cpu.cp0[i]);
-      compare(("fpr" + std::to_string(i)).c_str(), std::bit_cast<uint64_t>(cpu.fpr[i]),
-              std::bit_cast<uint64_t>(other.cpu.fpr[i]));
-    }
-    compare("hi", cpu.hi_reg, other.cpu.hi_reg);
-    compare("lo", cpu.lo_reg, other.cpu.lo_reg);
-    compare("pc", cpu.pc, other.cpu.pc);
-    compare("delay_slot_pending", cpu.delay_slot_pending, other.cpu.delay_slot_pending);
-    compare("delay_slot_pc", cpu.delay_slot_pc, other.cpu.delay_slot_pc);
-    compare("current_instruction", cpu.current_instruction, other.cpu.current_instruction);
-    compare("opcode_name", std::string(cpu.opcode_name.c_str()),
-            std::string(other.cpu.opcode_name.c_str()));
-    compare("stop reason", static_cast<int>(reason), static_cast<int>(other.reason));
-    compare("running", running, other.running);
-    compare("cartridge position", cartridge_position, other.cartridge_position);
-    compare("messages", messages.size(), other.messages.size());
+    FirstDifference first;
+    first.compare(cpu, other.cpu);
+    first.compare("stop reason", static_cast<int>(reason), static_cast<int>(other.reason));
+    first.compare("running", running, other.running);
+    first.compare("cartridge position", cartridge_position, other.cartridge_position);
+    first.compare("messages", messages.size(), other.messages.size());
     for (std::size_t i = 0; i < messages.size() && i < other.messages.size(); ++i) {
-      compare("message", messages[i].caption + ": " + messages[i].text,
-              other.messages[i].caption + ": " + other.messages[i].text);
+      first.compare("message", messages[i].caption + ": " + messages[i].text,
+                    other.messages[i].caption + ": " + other.messages[i].text);
     }
-    compare("plain storage", storage == other.storage, true);
-    return out.str();
+    first.compare("plain storage", true, storage == other.storage);
+    return first.text();
   }
 };
 

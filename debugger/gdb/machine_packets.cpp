@@ -1,4 +1,4 @@
-#include "debugger/gdb/inspection.h"
+#include "debugger/gdb/machine_packets.h"
 
 #include <algorithm>
 #include <optional>
@@ -157,7 +157,7 @@ std::string query_reply(std::string_view packet) {
 
 }  // namespace
 
-std::string inspection_reply(std::string_view packet) {
+std::string machine_packet_reply(std::string_view packet) {
   if (packet.empty()) return "";
   std::string_view rest = packet.substr(1);
   switch (packet.front()) {

@@ -1,0 +1,21 @@
+#include "tests/support/cpu_difference.h"
+
+#include <bit>
+#include <cstdint>
+
+void FirstDifference::compare(const CpuState& expected, const CpuState& got) {
+  for (int i = 0; i < 32; ++i) {
+    compare("gpr" + std::to_string(i), expected.gpr[i], got.gpr[i]);
+    compare("cp0_" + std::to_string(i), expected.cp0[i], got.cp0[i]);
+    compare("fpr" + std::to_string(i), std::bit_cast<uint64_t>(expected.fpr[i]),
+            std::bit_cast<uint64_t>(got.fpr[i]));
+  }
+  compare("hi", expected.hi_reg, got.hi_reg);
+  compare("lo", expected.lo_reg, got.lo_reg);
+  compare("pc", expected.pc, got.pc);
+  compare("delay_slot_pending", expected.delay_slot_pending, got.delay_slot_pending);
+  compare("delay_slot_pc", expected.delay_slot_pc, got.delay_slot_pc);
+  compare("current_instruction", expected.current_instruction, got.current_instruction);
+  compare("opcode_name", std::string(expected.opcode_name.c_str()),
+          std::string(got.opcode_name.c_str()));
+}
