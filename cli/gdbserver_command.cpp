@@ -4,7 +4,7 @@
 
 #include "cli/commands.h"
 #include "debugger/gdb/gdb_session.h"
-#include "machine/history.h"
+#include "machine/history/history.h"
 #include "platform/stop_signals.h"
 #include "platform/tcp_server.h"
 

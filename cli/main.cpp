@@ -10,7 +10,7 @@
 #include "cli/cli_host.h"
 #include "cli/commands.h"
 #include "cli/numbers.h"
-#include "machine/history.h"
+#include "machine/history/history.h"
 #include "platform/physical_memory.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "machine/instruction_fetch.h"
+#include "machine/engines/engine.h"
 #include "machine/machine_state.h"
 
 // Watches a run or the steps for `--trace` and `--limit`.

@@ -33,7 +33,3 @@ extern CpuState cpu;
 // count); pc, HI, LO and the delay-slot hand-over keep their values.
 void clear_registers();
 
-// The low 32 bits of a register as the signed number that counts are shown as.
-inline int32_t low_signed(uint64_t value) {
-  return static_cast<int32_t>(static_cast<uint32_t>(value));
-}

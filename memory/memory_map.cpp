@@ -40,7 +40,7 @@ void store(const MemoryRegion& region, uint32_t physical, uint8_t value) {
   int page = code_page_index(physical);
   if (page < 0) return;
   code_page_written[page] = 1;
-  if (code_watcher && code_page_copied[page]) code_watcher->code_written(physical);
+  if (code_page_copied[page]) report_code_write(physical);
 }
 
 }  // namespace
@@ -64,6 +64,10 @@ uint32_t code_page_physical(int index) {
 
 void set_code_write_watcher(CodeWriteWatcher* watcher) {
   code_watcher = watcher;
+}
+
+bool report_code_write(uint32_t physical) {
+  return code_watcher && code_watcher->code_written(physical);
 }
 
 const MemoryRegion* find_storage_region(uint32_t physical) {

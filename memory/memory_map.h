@@ -82,20 +82,21 @@ extern uint8_t code_page_written[kCodePages];
 // the engines drop the copies it touches. Set by the engines, cleared when they drop everything.
 extern uint8_t code_page_copied[kCodePages];
 
-inline void mark_code_page_written(uint32_t physical) {
-  if (int index = code_page_index(physical); index >= 0) code_page_written[index] = 1;
-}
-
-// Told of every byte stored into storage that holds code, by the processor or a debugger, so that
-// a decoded copy of the word it changes is dropped.
+// Told of every byte stored into a code page an engine holds copies from, by the processor or a
+// debugger, so that the copies of the word it changes are dropped. True when the watcher dropped
+// translated code.
 class CodeWriteWatcher {
  public:
   virtual ~CodeWriteWatcher() = default;
-  virtual void code_written(uint32_t physical) = 0;
+  virtual bool code_written(uint32_t physical) = 0;
 };
 
 // Null for none.
 void set_code_write_watcher(CodeWriteWatcher* watcher);
+
+// Tells the watcher of a store at `physical` in a code page marked copied, as the memory map does
+// for its own stores: for the engines' stores, which bypass it.
+bool report_code_write(uint32_t physical);
 
 // A debugger's view of the same bytes, without side effects: no message, no cartridge file
 // position moved. The cartridge range reads the image byte at the address's offset into the range.

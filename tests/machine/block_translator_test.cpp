@@ -1,4 +1,4 @@
-#include "machine/block_translator.h"
+#include "machine/engines/block_translator.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,7 @@
 
 #include "machine/machine_state.h"
 #include "machine/menu_commands.h"
+#include "memory/memory_map.h"
 #include "memory/rom_image.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/program_rom.h"

@@ -1,4 +1,4 @@
-#include "machine/snapshot_store.h"
+#include "machine/history/snapshot_store.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,9 +1,8 @@
-#include "machine/replay.h"
+#include "machine/history/replay.h"
 
 #include <chrono>
 #include <thread>
 
-#include "machine/debug_access.h"
 #include "machine/execution.h"
 #include "machine/host.h"
 #include "machine/instruction_limit.h"
@@ -68,12 +67,6 @@ class Countdown final : public RunObserver {
   std::optional<uint64_t>* last_stop_;
 };
 
-// Where a forward run would have stopped, as seen between two instructions.
-bool run_would_stop(const UserBreakpoints& breakpoints) {
-  return cpu.pc == kStopAddress || cpu.pc == kBreakpointAddress ||
-         breakpoints.contains(cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc);
-}
-
 // False when `keep_going` gave up on the run, which then ends at an instruction boundary.
 bool wait_for_run(const KeepGoing& keep_going) {
   constexpr int kPollsPerAsk = 20;
@@ -96,9 +89,12 @@ bool replay_to(uint64_t target, const InstructionClock& clock, const KeepGoing& 
   ReplayScope scope;
   const UserBreakpoints* watched =
       last_stop && !scope.breakpoints().empty() ? &scope.breakpoints() : nullptr;
-  for (uint64_t now = clock.now();;) {
-    if (last_stop && run_would_stop(scope.breakpoints())) *last_stop = now;
+  for (uint64_t now = clock.now(), runs = 0;; ++runs) {
+    if (last_stop && run_would_stop(cpu, scope.breakpoints())) *last_stop = now;
     if (now >= target) return true;
+    // Between two runs too, so that a replay made of many short runs is given up as surely as
+    // one long run.
+    if (runs > 0 && keep_going && !keep_going()) return false;
     Countdown countdown(target - now, clock, watched, last_stop);
     shared.running = 1;
     execution.start(&countdown);

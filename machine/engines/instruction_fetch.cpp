@@ -1,7 +1,4 @@
-#include "machine/instruction_fetch.h"
-
-#include "machine/host.h"
-#include "machine/machine_state.h"
+#include "machine/engines/instruction_fetch.h"
 
 uint32_t FetchWindow::read_word_slowly(uint32_t address) {
   uint32_t physical = translate_address(address);
@@ -15,13 +12,4 @@ uint32_t FetchWindow::read_word_slowly(uint32_t address) {
   uint32_t word = 0;
   for (uint32_t k = 0; k < 4; ++k) word = word << 8 | mem_read_byte(uint32_t{address + k});
   return word;
-}
-
-void report_unhandled_opcode() {
-  auto& text = shared.message_text;
-  text.set("Unhandled Opcode: ");
-  text.append(cpu.opcode_name.c_str());
-  text.append("\nEmulation stopped at instruction number ");
-  text.append_format("%d", low_signed(cpu.cp0[kCountRegister] + 1));
-  host().message_box("Unhandled Opcode", text.c_str());
 }

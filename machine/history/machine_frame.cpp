@@ -1,4 +1,4 @@
-#include "machine/machine_frame.h"
+#include "machine/history/machine_frame.h"
 
 #include <cstddef>
 #include <cstdio>

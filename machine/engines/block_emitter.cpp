@@ -1,4 +1,4 @@
-#include "machine/block_emitter.h"
+#include "machine/engines/block_emitter.h"
 
 #include <array>
 #include <cstddef>
@@ -6,7 +6,7 @@
 
 #include "cpu/alu.h"
 #include "cpu/cpu_state.h"
-#include "machine/execution.h"
+#include "machine/stops/stops.h"
 #include "memory/memory_map.h"
 
 namespace x86 = asmjit::x86;
@@ -41,39 +41,6 @@ const x86::Mem kExitKind = context_field(offsetof(JitContext, exit), 4);
 const x86::Mem kLinkSite = context_field(offsetof(JitContext, link_site), 8);
 // The taken flag of a branch, kept while its delay slot runs.
 const x86::Mem kTaken = x86::byte_ptr(x86::rsp);
-
-bool is_branch(uint8_t op) {
-  return op == op_beq || op == op_bne;
-}
-bool is_jump(uint8_t op) {
-  return op == op_j || op == op_jal || op == op_jr;
-}
-// Which of a word's register fields it reads: `b` (rs) and `c` (rt); SW reads `a`.
-bool reads_b(uint8_t op) {
-  switch (op) {
-    case op_nop:
-    case op_lui:
-    case op_sll:
-    case op_dsra32:
-    case op_mfhi:
-    case op_mflo:
-    case op_j:
-    case op_jal:
-      return false;
-    default:
-      return true;
-  }
-}
-
-bool reads_c(uint8_t op) {
-  return op == op_sll || op == op_sllv || op == op_srav || op == op_dsra32 ||
-         (op >= op_add && op <= op_sltu) || is_branch(op);
-}
-
-// A jump may land on a stop address: the run loop must look there.
-bool may_stop(uint32_t target) {
-  return target - kStopAddress <= kBreakpointAddress - kStopAddress;
-}
 
 class BlockEmitter {
  public:
@@ -128,10 +95,11 @@ class BlockEmitter {
   void choose_cached_registers() {
     std::array<int, 32> uses{};
     for (const DecodedWord& w : block_.words) {
-      if (reads_b(w.op)) ++uses[w.b];
-      if (reads_c(w.op)) ++uses[w.c];
-      if (w.op == op_sw) ++uses[w.a];
-      if (writes_a(w.op)) {
+      const Operation& operation = ::operation(w.op);
+      if (operation.reads & kB) ++uses[w.b];
+      if (operation.reads & kC) ++uses[w.c];
+      if (operation.reads & kA) ++uses[w.a];
+      if (operation.writes_a) {
         ++uses[w.a];
         written_[w.a] = true;
       }
@@ -230,7 +198,7 @@ class BlockEmitter {
     }
     store_cached();
     a_.mov(kLastWord, block_.words[last].word);
-    if (may_stop(target) || (target & 3) != 0 || !holds_code(translate_address(target))) {
+    if (may_stop_at(target) || (target & 3) != 0 || !holds_code(translate_address(target))) {
       a_.mov(kPc, target);
       leave(JitExit::stopped);
       return;
@@ -376,8 +344,8 @@ class BlockEmitter {
   // page; otherwise the block leaves before `exit_before` for the exact path to make the access.
   void emit_memory(uint32_t k, uint32_t exit_before) {
     const DecodedWord& w = block_.words[k];
-    const bool store = w.op == op_sw;
-    const uint32_t size = access_size(w.op);
+    const bool store = operation(w.op).stores;
+    const uint32_t size = operation(w.op).bytes;
     const Label not_kseg = a_.newLabel();
     const Label elsewhere = a_.newLabel();
     const Label access = a_.newLabel();
@@ -541,8 +509,9 @@ class BlockEmitter {
     store_cached();
     a_.mov(kLastWord, w.word);
     a_.mov(kPc, x86::eax);
+    // may_stop_at, in host code.
     a_.lea(x86::ecx, x86::ptr(x86::rax, -static_cast<int32_t>(kStopAddress)));
-    a_.cmp(x86::ecx, kBreakpointAddress - kStopAddress);
+    a_.cmp(x86::ecx, kStopSpan);
     a_.jbe(stop);
     a_.test(x86::al, 3);
     a_.jnz(stop);

@@ -6,12 +6,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "machine/block_emitter.h"
+#include "machine/engines/block_emitter.h"
+#include "machine/engines/engine.h"
 #include "memory/memory_map.h"
 
-// Translates blocks of the decoded engine's subset into x86-64 and runs them, with the same
-// contract as `DecodedEngine::run`: a budget, Count exact at every exit, every transfer to a stop
-// address or a user breakpoint an exit, anything else left to the exact path before it runs.
+// Translates blocks of the decoded engine's subset into x86-64 and runs them, with the decoded
+// engine's contract: a budget, Count exact at every exit, every transfer to a stop address or a
+// user breakpoint an exit, anything else left to the exact path before it runs.
 //
 // A block is a run of words within one 4 KB page of RDRAM or an SP memory, keyed by the address
 // the program runs it at, ending with a jump, a branch and its delay slot, or before a word the
@@ -22,25 +23,28 @@
 //
 // The code lives in one region of 32 MB mapped twice, once to write and once to execute, so that
 // no page is ever writable and executable at once; when it is full, everything is dropped and
-// translation starts afresh. Run thread only, or with the run thread parked.
-class BlockTranslator {
+// translation starts afresh. The region is mapped when a run first asks for the translator, so a
+// program that never runs one (korvel-cli disasm) never maps it. Run thread only, or with the run
+// thread parked.
+class BlockTranslator final : public ExecutionEngine {
  public:
-  BlockTranslator();
-  ~BlockTranslator();
+  BlockTranslator() = default;
+  ~BlockTranslator() override;
   BlockTranslator(const BlockTranslator&) = delete;
   BlockTranslator& operator=(const BlockTranslator&) = delete;
 
-  // Whether the code region could be had; without it nothing is translated.
-  bool available() const { return executable_ != nullptr; }
+  // Whether the code region can be had, mapping it the first time; without it nothing is
+  // translated.
+  bool available();
 
-  // As `DecodedEngine::run`.
-  uint32_t run(uint32_t budget);
-
-  // Drops every block before the next run.
-  void forget_all() { flush_pending_ = true; }
+  // Runs nothing while a delay slot is pending, with no budget, or without the code region.
+  EngineRun run(uint32_t budget, RunObserver* observer) override;
 
   // Drops the blocks holding the byte at `physical`; true when there were any.
-  bool code_written(uint32_t physical);
+  bool code_written(uint32_t physical) override;
+
+  // Drops every block before the next run.
+  void forget_all() override { flush_pending_ = true; }
 
   struct Statistics {
     uint64_t blocks = 0;             // translated since start-up
@@ -62,6 +66,8 @@ class BlockTranslator {
     std::vector<Link> links_in;
   };
 
+  bool map_code_region();
+  uint32_t run_blocks(uint32_t budget);
   Block* block_at(uint32_t pc);
   Block* translate(uint32_t pc);
   void link(uint64_t site, Block& target);
@@ -74,6 +80,7 @@ class BlockTranslator {
   uint8_t* writable_ = nullptr;
   std::size_t used_ = 0;
   std::size_t trampoline_size_ = 0;
+  bool mapping_tried_ = false;
   uint64_t (*enter_)(void* cpu, JitContext* context, uint64_t budget, const void* code) = nullptr;
   uint64_t leave_ = 0;
 

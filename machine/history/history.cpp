@@ -1,13 +1,25 @@
-#include "machine/history.h"
+#include "machine/history/history.h"
 
 #include <algorithm>
+#include <cassert>
 #include <chrono>
 #include <optional>
 
+#include "machine/execution.h"
+
 History history;
-SnapshotWindow snapshot_window;
+
+namespace {
+
+// What the window thread asks of the history, it asks with no run going on.
+[[maybe_unused]] bool window_thread_at_rest() {
+  return !execution.on_run_thread() && execution.run_ended();
+}
+
+}  // namespace
 
 bool History::start(uint64_t budget, uint64_t interval, std::chrono::milliseconds period) {
+  assert(window_thread_at_rest());
   if (budget < smallest_budget()) return false;
   // Positions stay far from wrapping around however the interval is chosen.
   interval_ = std::clamp<uint64_t>(interval, 1, uint64_t{1} << 48);
@@ -16,14 +28,16 @@ bool History::start(uint64_t budget, uint64_t interval, std::chrono::millisecond
   snapshot_time_ = {};
   store_.begin(budget, 0);
   newest_taken_ = std::chrono::steady_clock::now();
+  set_history_hook(this);
   arm();
   return true;
 }
 
 void History::stop() {
+  assert(window_thread_at_rest());
+  if (history_hook() == this) set_history_hook(nullptr);
   store_.clear();
   landing_.reset();
-  snapshot_window = {};
 }
 
 void History::arm() {
@@ -50,27 +64,28 @@ void History::landed() {
   arm();
 }
 
-void take_due_snapshot() {
-  History& h = history;
-  if (!h.recording()) return;
+// On the run thread, or on the window thread for a single step; either way between two
+// instructions, with the other thread kept away by the run loop's lock.
+void History::take_due_snapshot() {
   // A run is on its way forward from where the machine landed.
-  if (h.landing_) h.store_.drop_after(*h.landing_);
-  h.landing_.reset();
-  const uint64_t now = h.clock_.now();
-  const uint64_t newest = h.store_.newest_position();
+  if (landing_) store_.drop_after(*landing_);
+  landing_.reset();
+  const uint64_t now = clock_.now();
+  const uint64_t newest = store_.newest_position();
   const uint64_t since = now > newest ? now - newest : 0;
   const auto started = std::chrono::steady_clock::now();
-  const bool by_clock = h.period_.count() > 0 && since >= History::kClockLook &&
-                        started - h.newest_taken_ >= h.period_;
-  if (since >= h.interval_ || by_clock) {
-    h.store_.take(now);
-    h.newest_taken_ = std::chrono::steady_clock::now();
-    h.snapshot_time_ += h.newest_taken_ - started;
+  const bool by_clock =
+      period_.count() > 0 && since >= kClockLook && started - newest_taken_ >= period_;
+  if (since >= interval_ || by_clock) {
+    store_.take(now);
+    newest_taken_ = std::chrono::steady_clock::now();
+    snapshot_time_ += newest_taken_ - started;
   }
-  h.arm();
+  arm();
 }
 
 ReverseEnd History::go_to(uint64_t target, const KeepGoing& keep_going) {
+  assert(window_thread_at_rest());
   if (!recording()) return ReverseEnd::at_start;
   leave_landing();
   const bool before_start = target < first_position();
@@ -92,6 +107,7 @@ ReverseEnd History::step_back(const KeepGoing& keep_going) {
 }
 
 ReverseEnd History::continue_back(const KeepGoing& keep_going) {
+  assert(window_thread_at_rest());
   if (!recording()) return ReverseEnd::at_start;
   leave_landing();
   // Stretch by stretch, newest first: each from a snapshot up to the point before `end`.
@@ -110,13 +126,15 @@ ReverseEnd History::continue_back(const KeepGoing& keep_going) {
   return end == ReverseEnd::arrived ? ReverseEnd::at_start : end;
 }
 
-History::DebuggerWrite::DebuggerWrite() : position_(history.recording() ? history.position() : 0) {}
+void History::debugger_write_begins() {
+  assert(!execution.on_run_thread() && execution.instructions_held());
+  write_position_ = position();
+}
 
-History::DebuggerWrite::~DebuggerWrite() {
-  if (!history.recording()) return;
-  history.landing_.reset();
-  history.store_.drop_after(position_);
-  history.store_.take(position_);
-  history.clock_.set(position_);
-  history.arm();
+void History::debugger_write_ended() {
+  landing_.reset();
+  store_.drop_after(write_position_);
+  store_.take(write_position_);
+  clock_.set(write_position_);
+  arm();
 }

@@ -1,18 +1,78 @@
-#include "machine/decoded_engine.h"
+#include "machine/engines/decoded_engine.h"
 
 #include "cpu/alu.h"
 #include "cpu/cpu_state.h"
-#include "machine/code_watch.h"
-#include "machine/execution.h"
+#include "machine/stops/stops.h"
 
 DecodedEngine decoded_engine;
 
+// What each operation that may stand in a delay slot does, in the order of `DecodedOp`: `r` is the
+// register file and `e` the word's entry; REACH(size) finds the bytes of a load or store, or leaves
+// the word to the exact path. Expanded by the run loop once for each way a word can run.
+#define KORVEL_SLOT_BODIES(X)                                          \
+  X(nop, )                                                             \
+  X(addi, r[e->a] = alu::addi(r[e->b], static_cast<uint16_t>(e->imm))) \
+  X(andi, r[e->a] = alu::andi(r[e->b], static_cast<uint16_t>(e->imm))) \
+  X(ori, r[e->a] = alu::ori(r[e->b], static_cast<uint16_t>(e->imm)))   \
+  X(lui, r[e->a] = alu::lui(static_cast<uint16_t>(e->imm)))            \
+  X(sll, r[e->a] = alu::sll(r[e->c], e->imm))                          \
+  X(sllv, r[e->a] = alu::sllv(r[e->c], r[e->b]))                       \
+  X(srav, r[e->a] = alu::srav(r[e->c], r[e->b]))                       \
+  X(dsra32, r[e->a] = alu::dsra32(r[e->c], e->imm))                    \
+  X(mfhi, r[e->a] = cpu.hi_reg)                                        \
+  X(mthi, cpu.hi_reg = r[e->b])                                        \
+  X(mflo, r[e->a] = cpu.lo_reg)                                        \
+  X(mtlo, cpu.lo_reg = r[e->b])                                        \
+  X(ddiv, {                                                            \
+    alu::Quotient q = alu::ddiv(r[e->b], r[e->c]);                     \
+    cpu.lo_reg = q.lo;                                                 \
+    cpu.hi_reg = q.hi;                                                 \
+  })                                                                   \
+  X(add, r[e->a] = alu::add(r[e->b], r[e->c]))                         \
+  X(addu, r[e->a] = alu::addu(r[e->b], r[e->c]))                       \
+  X(dsub, r[e->a] = alu::dsub(r[e->b], r[e->c]))                       \
+  X(dsubu, r[e->a] = alu::dsubu(r[e->b], r[e->c]))                     \
+  X(and, r[e->a] = alu::and_(r[e->b], r[e->c]))                        \
+  X(or, r[e->a] = alu::or_(r[e->b], r[e->c]))                          \
+  X(xor, r[e->a] = alu::xor_(r[e->b], r[e->c]))                        \
+  X(nor, r[e->a] = alu::nor(r[e->b], r[e->c]))                         \
+  X(slt, r[e->a] = alu::slt(r[e->b], r[e->c]))                         \
+  X(sltu, r[e->a] = alu::sltu(r[e->b], r[e->c]))                       \
+  X(lb, REACH(1); r[e->a] = alu::lb_value(bytes[0]))                   \
+  X(lbu, REACH(1); r[e->a] = bytes[0])                                 \
+  X(lw, REACH(4); r[e->a] = alu::lw_value(load_big_endian(bytes, 4)))  \
+  X(ld, REACH(8); r[e->a] = load_big_endian(bytes, 8))                 \
+  X(sw, REACH(4); store_big_endian_word(bytes, r[e->a]); forget_stored_word(physical))
+
+// The branches, which go on to the next word when not taken, and to TAKEN when taken.
+#define KORVEL_BRANCH_BODIES(X)              \
+  X(beq, if (r[e->b] == r[e->c]) goto TAKEN) \
+  X(bne, if (r[e->b] != r[e->c]) goto TAKEN)
+
+// The run loop's label tables keep their addresses from one call to the next, which GCC's manual
+// promises only for a function that is neither inlined nor cloned.
+#if defined(__GNUC__) && !defined(__clang__)
+#define KORVEL_KEEPS_LABEL_ADDRESSES __attribute__((noinline, noclone))
+#else
+#define KORVEL_KEEPS_LABEL_ADDRESSES __attribute__((noinline))
+#endif
+
 namespace {
 
-// A jump that may land on a stop address ends the batch, and the run loop stops there.
-bool jump_may_stop(uint32_t target) {
-  return target - kStopAddress <= kBreakpointAddress - kStopAddress;
+// The bodies stand in the order of the operations table, which the label tables below follow.
+#define KORVEL_LIST(name, body) op_##name,
+constexpr DecodedOp kBodies[] = {
+    KORVEL_SLOT_BODIES(KORVEL_LIST) KORVEL_BRANCH_BODIES(KORVEL_LIST) op_j};
+#undef KORVEL_LIST
+constexpr bool bodies_in_table_order() {
+  for (std::size_t i = 0; i < std::size(kBodies); ++i) {
+    if (kBodies[i] != op_nop + i || runs_in_a_slot(kBodies[i]) != (kBodies[i] <= op_sw)) {
+      return false;
+    }
+  }
+  return is_jump(op_j) && is_jump(op_jal) && is_jump(op_jr) && op_jr + 1 == op_count;
 }
+static_assert(bodies_in_table_order(), "the engine's bodies follow the operations table");
 
 // A word that is yet to be decoded, or the one past the page's end.
 DecodedWord marker(const void* const* handlers, DecodedOp op) {
@@ -23,6 +83,11 @@ DecodedWord marker(const void* const* handlers, DecodedOp op) {
 }
 
 }  // namespace
+
+EngineRun DecodedEngine::run(uint32_t budget, RunObserver*) {
+  if (budget == 0 || cpu.delay_slot_pending) return {};
+  return {run_batch(budget)};
+}
 
 DecodedPage* DecodedEngine::page_holding(uint32_t physical, const void* const* handlers) {
   int index = code_page_index(physical);
@@ -40,12 +105,13 @@ DecodedPage* DecodedEngine::page_holding(uint32_t physical, const void* const* h
   return page.get();
 }
 
-void DecodedEngine::code_written(uint32_t physical) {
+bool DecodedEngine::code_written(uint32_t physical) {
   int index = code_page_index(physical);
-  if (index < 0 || !pages_[index] || pages_[index]->generation != generation_) return;
+  if (index < 0 || !pages_[index] || pages_[index]->generation != generation_) return false;
   DecodedWord& word = pages_[index]->words[(physical & 0xFFF) >> 2];
   word.op = op_decode;
   word.handler = decode_handler_;
+  return false;
 }
 
 // A store into code, this batch's own too, takes effect from the next word run. The four bytes lie
@@ -54,12 +120,12 @@ void DecodedEngine::forget_stored_word(uint32_t physical) {
   const int page = code_page_index(physical);
   code_page_written[page] = 1;
   if (code_page_copied[page]) [[unlikely]] {
-    code_stored(physical);
-    code_stored(physical + 3);
+    report_code_write(physical);
+    report_code_write(physical + 3);
   }
   if ((physical & 0xFFF) > 0xFFC) [[unlikely]] {
     code_page_written[page + 1] = 1;
-    if (code_page_copied[page + 1]) code_stored(physical + 3);
+    if (code_page_copied[page + 1]) report_code_write(physical + 3);
   }
 }
 
@@ -67,7 +133,7 @@ void DecodedEngine::forget_stored_word(uint32_t physical) {
 // where a jump or branch landed. While more than a segment's reach (a page) and a branch with its
 // slot are left of the budget, words go from one to the next without counting, and the jumps and
 // branches count the segment behind them; nearer the end each word counts itself.
-uint32_t DecodedEngine::run(uint32_t budget) {
+KORVEL_KEEPS_LABEL_ADDRESSES uint32_t DecodedEngine::run_batch(uint32_t budget) {
   // Where each operation goes, in the order of DecodedOp: when words run uncounted, when they run
   // counted, and as a delay slot (a jump, a branch or an exit never runs as one).
   static const void* const kUncounted[op_count] = {
@@ -102,7 +168,6 @@ uint32_t DecodedEngine::run(uint32_t budget) {
       &&slot_refused,
       &&slot_refused,
   };
-  static_assert(op_count - op_sw == 6, "every operation after SW is refused as a slot");
   // Below this many instructions left, words count themselves.
   constexpr uint32_t kCountedBelow = 1024 + 2;
   decode_handler_ = kUncounted[op_decode];
@@ -231,7 +296,7 @@ jump_jr:
   goto jump;
 jump:
   left -= static_cast<uint32_t>(e - segment) + 1;  // the segment, the jump included
-  if (left == 0 || jump_may_stop(target) || !in_this_page(target)) {
+  if (left == 0 || may_stop_at(target) || !in_this_page(target)) {
     cpu.pc = target;
     last = e;
     goto finish;

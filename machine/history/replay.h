@@ -4,10 +4,10 @@
 #include <functional>
 #include <optional>
 
-#include "machine/instruction_clock.h"
+#include "machine/history/instruction_clock.h"
 
-// Asked about every millisecond while the history replays: false abandons the replay, which then
-// ends at an instruction boundary (a client that went away, say).
+// Asked about every millisecond while the history replays, and between any two of its runs: false
+// abandons the replay, which then ends at an instruction boundary (a client that went away, say).
 using KeepGoing = std::function<bool()>;
 
 // Runs the machine forward until `clock` reads `target`, as runs do and on the engine chosen, but

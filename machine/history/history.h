@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <optional>
 
-#include "machine/history_window.h"
-#include "machine/instruction_clock.h"
-#include "machine/replay.h"
-#include "machine/snapshot_store.h"
+#include "machine/history/instruction_clock.h"
+#include "machine/history/replay.h"
+#include "machine/history/snapshot_store.h"
+#include "machine/history_hook.h"
 
 // How a move backwards ended.
 enum class ReverseEnd : uint8_t {
@@ -26,8 +26,10 @@ enum class ReverseEnd : uint8_t {
 // starts a new timeline at once, from where the machine stands.
 //
 // Positions count the instructions executed since the start of history (a delay slot is one of
-// its own). Window thread only, while no run is going on.
-class History {
+// its own). The window thread calls it while no run is going on (debug builds check); a run
+// thread takes the snapshots that fall due on its way, through the machine's history hook, which
+// the history installs while it records.
+class History final : private HistoryHook {
  public:
   static constexpr uint64_t kDefaultBudget = uint64_t{256} << 20;
   static constexpr uint64_t kDefaultInterval = uint64_t{1} << 28;
@@ -35,6 +37,10 @@ class History {
   // Snapshots by the clock are this many instructions apart at least; the run loop looks at the
   // clock once every so many.
   static constexpr uint64_t kClockLook = uint64_t{1} << 20;
+
+  History() = default;
+  History(const History&) = delete;
+  History& operator=(const History&) = delete;
 
   // The smallest budget that holds a snapshot of the whole machine.
   static uint64_t smallest_budget() { return SnapshotStore::smallest_budget(); }
@@ -47,9 +53,10 @@ class History {
   void stop();
   bool recording() const { return !store_.empty(); }
 
-  // Where the machine stands, and the earliest point still kept (the budget drops the oldest).
-  uint64_t position() const { return clock_.now(); }
-  uint64_t first_position() const { return store_.first_position(); }
+  // Where the machine stands, and the earliest point still kept (the budget drops the oldest);
+  // both 0 while nothing records.
+  uint64_t position() const { return recording() ? clock_.now() : 0; }
+  uint64_t first_position() const { return recording() ? store_.first_position() : 0; }
   uint64_t bytes_used() const { return store_.bytes_used(); }
   std::size_t snapshot_count() const { return store_.snapshot_count(); }
   // What the runs have spent taking snapshots since recording started.
@@ -64,21 +71,12 @@ class History {
   // To `target`, earlier or later; a target before the first point kept goes to that one.
   ReverseEnd go_to(uint64_t target, const KeepGoing& keep_going = {});
 
-  // Held around each write of the debugger's: the point where the machine stands becomes the end
-  // of history, and the state written is kept there.
-  class DebuggerWrite {
-   public:
-    DebuggerWrite();
-    ~DebuggerWrite();
-    DebuggerWrite(const DebuggerWrite&) = delete;
-    DebuggerWrite& operator=(const DebuggerWrite&) = delete;
-
-   private:
-    uint64_t position_;
-  };
-
  private:
-  friend void take_due_snapshot();
+  void take_due_snapshot() override;
+  void debugger_write_begins() override;
+  void debugger_write_ended() override;
+  void machine_reset() override { stop(); }
+
   // Sets the run loop's window to close when the next snapshot is due, or at once when a run
   // would leave snapshots behind.
   void arm();
@@ -95,6 +93,7 @@ class History {
   // Where a move backwards left the machine, while snapshots after that point are kept.
   std::optional<uint64_t> landing_;
   std::chrono::duration<double> snapshot_time_{};
+  uint64_t write_position_ = 0;  // where a debugger's write began
 };
 
 extern History history;

@@ -5,6 +5,7 @@
 
 #include "cpu/cpu_state.h"
 #include "cpu/interpreter.h"
+#include "machine/engines/engine.h"
 #include "memory/memory_map.h"
 
 // Reads instruction words as the processor fetches them: four byte reads at address + 0..3,
@@ -34,39 +35,16 @@ class FetchWindow {
   uint32_t word_starts_ = 0;  // offsets below this have all four bytes in the region
 };
 
-// Something that watches the fetches and the instructions of a run or a step (korvel-cli's trace
-// and instruction limit). The plain run loop is built without one and pays nothing for it.
-class RunObserver {
- public:
-  virtual ~RunObserver() = default;
-  // How many instructions may run before the observer must see the next fetch: 0 to see every
-  // one (a trace), the instructions left (a limit). Instructions run in batches do not show their
-  // fetches.
-  virtual uint64_t unseen_allowed() = 0;
-  virtual void fetched(uint32_t address, uint32_t word) = 0;
-  // After the run loop completes `count` instructions without ending.
-  virtual void instructions_done(uint64_t count) = 0;
-};
-
-struct NoObserver {
-  static constexpr uint64_t unseen_allowed() { return UINT64_MAX; }
-  void fetched(uint32_t, uint32_t) {}
-  void instructions_done(uint64_t) {}
-};
-
-// One fetch and execution: "Reading" names the fetch in any read error, the word comes from the
-// delay slot when a taken branch left one pending, and the hand-over is consumed afterwards.
-template <class Observer>
-inline int32_t fetch_and_execute(FetchWindow& fetch, Observer& observer) {
+// One fetch and execution on the exact path: "Reading" names the fetch in any read error, the word
+// comes from the delay slot when a taken branch left one pending, and the hand-over is consumed
+// afterwards. Returns `execute_instruction`'s result.
+inline int32_t fetch_and_execute(FetchWindow& fetch, RunObserver* observer) {
   std::memcpy(cpu.opcode_name.data, "Reading", sizeof "Reading");
   bool from_delay_slot = cpu.delay_slot_pending != 0;
   uint32_t address = from_delay_slot ? cpu.delay_slot_pc : cpu.pc;
   cpu.current_instruction = fetch.read_word(address);
-  observer.fetched(address, cpu.current_instruction);
+  if (observer) observer->fetched(address, cpu.current_instruction);
   int32_t result = execute_instruction();
   if (from_delay_slot) cpu.delay_slot_pending = 0;
   return result;
 }
-
-// The "Unhandled Opcode" stop, for the run thread and the single step alike.
-void report_unhandled_opcode();

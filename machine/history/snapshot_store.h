@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "machine/machine_frame.h"
+#include "machine/history/machine_frame.h"
 #include "memory/memory_map.h"
 
 // The machine's past as snapshots at instruction positions. Each holds its frame whole and, of

@@ -1,10 +1,9 @@
-#include "machine/block_translator.h"
+#include "machine/engines/block_translator.h"
 
 #include <chrono>
 #include <cstring>
 
 #include "cpu/cpu_state.h"
-#include "machine/code_watch.h"
 
 BlockTranslator block_translator;
 
@@ -46,10 +45,18 @@ const char* name_after(uint32_t word) {
 
 }  // namespace
 
-BlockTranslator::BlockTranslator() {
+bool BlockTranslator::available() {
+  if (!mapping_tried_) {
+    mapping_tried_ = true;
+    map_code_region();
+  }
+  return executable_ != nullptr;
+}
+
+bool BlockTranslator::map_code_region() {
   void* executable = nullptr;
   void* writable = nullptr;
-  if (code_allocator().alloc(&executable, &writable, kCodeBytes) != asmjit::kErrorOk) return;
+  if (code_allocator().alloc(&executable, &writable, kCodeBytes) != asmjit::kErrorOk) return false;
   asmjit::CodeHolder holder;
   holder.init(asmjit::Environment::host(), reinterpret_cast<uint64_t>(executable));
   x86::Assembler a(&holder);
@@ -57,12 +64,16 @@ BlockTranslator::BlockTranslator() {
   emit_trampoline(a, leave);
   trampoline_size_ = place(holder, reinterpret_cast<uint64_t>(executable),
                            static_cast<uint8_t*>(writable), kCodeBytes);
-  if (trampoline_size_ == 0) return;
+  if (trampoline_size_ == 0) {
+    code_allocator().release(executable);
+    return false;
+  }
   executable_ = static_cast<uint8_t*>(executable);
   writable_ = static_cast<uint8_t*>(writable);
   leave_ = reinterpret_cast<uint64_t>(executable) + holder.labelOffsetFromBase(leave);
   enter_ = reinterpret_cast<decltype(enter_)>(executable);
   flush();
+  return true;
 }
 
 BlockTranslator::~BlockTranslator() {
@@ -97,17 +108,17 @@ BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
   BlockSource source{pc, {}};
   for (uint32_t address = physical; code_page_index(address) == page; address += 4) {
     DecodedWord word = decoded_form(address);
-    if (!translatable(word.op) || source.words.size() >= kLongestBlock) break;
-    if (word.op == op_beq || word.op == op_bne) {
+    if (!operation(word.op).translated || source.words.size() >= kLongestBlock) break;
+    if (is_branch(word.op)) {
       if (code_page_index(address + 4) != page) break;
       DecodedWord slot = decoded_form(address + 4);
-      if (!translatable(slot.op) || !runs_in_a_slot(slot.op)) break;
+      if (!operation(slot.op).translated || !runs_in_a_slot(slot.op)) break;
       source.words.push_back(word);
       source.words.push_back(slot);
       break;
     }
     source.words.push_back(word);
-    if (word.op == op_j || word.op == op_jal || word.op == op_jr) break;
+    if (is_jump(word.op)) break;
   }
   if (source.words.empty()) return nullptr;
 
@@ -173,12 +184,16 @@ bool BlockTranslator::code_written(uint32_t physical) {
 int BlockTranslator::store_hook(uint32_t page, uint32_t offset) {
   const uint32_t physical = code_page_physical(static_cast<int>(page)) + (offset & 0xFFF);
   bool dropped = false;
-  for (uint32_t k = 0; k < 4; ++k) dropped |= code_stored(physical + k);
+  for (uint32_t k = 0; k < 4; ++k) dropped |= report_code_write(physical + k);
   return dropped;
 }
 
-uint32_t BlockTranslator::run(uint32_t budget) {
-  if (!available()) return 0;
+EngineRun BlockTranslator::run(uint32_t budget, RunObserver*) {
+  if (budget == 0 || cpu.delay_slot_pending || !available()) return {};
+  return {run_blocks(budget)};
+}
+
+uint32_t BlockTranslator::run_blocks(uint32_t budget) {
   if (flush_pending_) {
     flush();
     flush_pending_ = false;

@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "machine/decoded_words.h"
+#include "machine/engines/decoded_words.h"
+#include "machine/engines/engine.h"
 #include "memory/memory_map.h"
 
 // Runs instructions of plain storage (RDRAM, SP DMEM, SP IMEM) from decoded copies of their words,
@@ -16,28 +17,26 @@
 // dropped when a run starts or resumes after a pause, since the window thread may have written
 // memory or changed the user breakpoints meanwhile. Run thread only, or with the run thread
 // parked.
-class DecodedEngine final {
+class DecodedEngine final : public ExecutionEngine {
  public:
   DecodedEngine() = default;
   DecodedEngine(const DecodedEngine&) = delete;
   DecodedEngine& operator=(const DecodedEngine&) = delete;
 
-  // Runs at most `budget` (1 or more) instructions from `cpu.pc`, with no delay slot pending, and
-  // returns how many ran: 0 when the first is not one this engine runs. It stops early before an
-  // instruction outside the subset or at a user breakpoint's address, when pc leaves the page, and
-  // after an instruction that leaves pc on 0x040000A8 or 0x040000B0 (a taken branch also when its
-  // continuation, the target minus 4, is one). Afterwards `pc`, the delay-slot hand-over,
-  // `current_instruction` and `opcode_name` are as the interpreter leaves them; Count is the run
-  // loop's to advance.
-  uint32_t run(uint32_t budget);
-
-  // Drops every decoded word.
-  void forget_all() { ++generation_; }
+  // Runs nothing while a delay slot is pending or with no budget. Otherwise runs from `cpu.pc` and
+  // stops early before an instruction outside the subset or at a user breakpoint's address, when
+  // pc leaves the page, and after an instruction that may leave pc on a stop address (a taken
+  // branch also when its continuation, the target minus 4, may be one).
+  EngineRun run(uint32_t budget, RunObserver* observer) override;
 
   // Drops the decoded word holding the byte at `physical`.
-  void code_written(uint32_t physical);
+  bool code_written(uint32_t physical) override;
+
+  // Drops every decoded word.
+  void forget_all() override { ++generation_; }
 
  private:
+  uint32_t run_batch(uint32_t budget);
   DecodedPage* page_holding(uint32_t physical, const void* const* handlers);
   void forget_stored_word(uint32_t physical);
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "machine/decoded_words.h"
+#include "machine/engines/decoded_words.h"
 
 // The x86-64 code of translated blocks, and what it shares with the translator.
 //
@@ -58,8 +58,3 @@ void emit_trampoline(asmjit::x86::Assembler& a, const asmjit::Label& leave);
 // Emits a block's code.
 void emit_block(asmjit::x86::Assembler& a, const BlockSource& block, const EmitterTables& tables);
 
-// Whether the translator runs a word: the decoded engine's operations but the divide, whose rare
-// use does not earn its code here.
-inline bool translatable(uint8_t op) {
-  return op != op_decode && op != op_exit && op != op_ddiv;
-}
