@@ -23,7 +23,7 @@
 #include "machine/execution.h"
 #include "machine/history/history.h"
 #include "machine/instruction_limit.h"
-#include "machine/machine_state.h"
+#include "machine/machine_reset.h"
 #include "machine/menu_commands.h"
 
 namespace {

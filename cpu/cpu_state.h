@@ -32,4 +32,3 @@ extern CpuState cpu;
 // Zeroes the general-purpose, coprocessor-0 and floating-point registers (and so the instruction
 // count); pc, HI, LO and the delay-slot hand-over keep their values.
 void clear_registers();
-

@@ -78,7 +78,8 @@ ExecutionController::ExecutionController() {
 
 // Each turn asks the engines in turn for instructions, then makes the checks that follow every
 // instruction on the exact path: the batches end exactly where one of them may apply.
-StopReason ExecutionController::run_loop(RunObserver* observer, std::unique_lock<std::mutex>& lock) {
+StopReason ExecutionController::run_loop(RunObserver* observer,
+                                         std::unique_lock<std::mutex>& lock) {
   const uint64_t read_errors_before = fault_messages.read_errors();
   forget_all_code();
   bool first = true;

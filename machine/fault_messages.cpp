@@ -19,9 +19,9 @@ void FaultMessages::reset() {
 }
 
 void FaultMessages::unhandled_read(uint64_t address) {
-  shared.message_text.format(
-      "Unhandled memory address: %x\nStopped on opcode number: %" PRIu64 "\nPC: %x\nOpcode:",
-      static_cast<uint32_t>(address), cpu.cp0[kCountRegister], cpu.pc);
+  shared.message_text.format("Unhandled memory address: %x\nStopped on opcode number: %" PRIu64
+                             "\nPC: %x\nOpcode:",
+                             static_cast<uint32_t>(address), cpu.cp0[kCountRegister], cpu.pc);
   shared.message_text.append(cpu.opcode_name.c_str());
   host().message_box("Memory Error: Read", shared.message_text.c_str());
   shared.running = 0;

@@ -3,7 +3,6 @@
 #include "memory/faults.h"
 #include "memory/rom_image.h"
 
-MemoryStorage memory{};
 uint8_t code_page_written[kCodePages];
 uint8_t code_page_copied[kCodePages];
 

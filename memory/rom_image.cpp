@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "memory/memory_map.h"
+#include "memory/storage.h"
 
 RomState rom;
 

@@ -57,4 +57,3 @@ void emit_trampoline(asmjit::x86::Assembler& a, const asmjit::Label& leave);
 
 // Emits a block's code.
 void emit_block(asmjit::x86::Assembler& a, const BlockSource& block, const EmitterTables& tables);
-

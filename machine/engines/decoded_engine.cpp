@@ -61,8 +61,8 @@ namespace {
 
 // The bodies stand in the order of the operations table, which the label tables below follow.
 #define KORVEL_LIST(name, body) op_##name,
-constexpr DecodedOp kBodies[] = {
-    KORVEL_SLOT_BODIES(KORVEL_LIST) KORVEL_BRANCH_BODIES(KORVEL_LIST) op_j};
+constexpr DecodedOp kBodies[] = {KORVEL_SLOT_BODIES(KORVEL_LIST) KORVEL_BRANCH_BODIES(KORVEL_LIST)
+                                     op_j};
 #undef KORVEL_LIST
 constexpr bool bodies_in_table_order() {
   for (std::size_t i = 0; i < std::size(kBodies); ++i) {

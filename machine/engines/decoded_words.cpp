@@ -29,8 +29,7 @@ DecodedWord decoded_form(uint32_t physical) {
   // Register 0 reads as 0 within a batch, which is zeroed once at its start: a word that writes
   // it, which could leave a value there, runs on the exact path, all but the shifts of register 0
   // itself (NOP among them), which write 0.
-  const bool writes_zero =
-      word.a == 0 && operation(op).writes_a && !(op == op_sll && f.rt() == 0);
+  const bool writes_zero = word.a == 0 && operation(op).writes_a && !(op == op_sll && f.rt() == 0);
   // A branch that hands its slot over whenever it is taken is run on the exact path altogether.
   const int32_t target = static_cast<int32_t>(index) + 1 + static_cast<int16_t>(f.imm());
   const bool in_page = target >= 0 && target < 1024;

@@ -65,12 +65,12 @@ enum class Kind : uint8_t {
 struct Operation {
   DecodedOp op;
   Kind kind;
-  Handler exec;    // the interpreter's handler it stands for (any of its rows)
-  uint8_t reads;   // Operands
-  bool writes_a;   // writes register `a` (JAL's write of register 31 aside)
-  uint8_t bytes;   // a load's or store's width
-  bool stores;     // writes memory
-  bool translated; // the translator runs it; the decoded engine runs every one
+  Handler exec;     // the interpreter's handler it stands for (any of its rows)
+  uint8_t reads;    // Operands
+  bool writes_a;    // writes register `a` (JAL's write of register 31 aside)
+  uint8_t bytes;    // a load's or store's width
+  bool stores;      // writes memory
+  bool translated;  // the translator runs it; the decoded engine runs every one
 };
 
 namespace engine_operations_detail {
