@@ -72,6 +72,7 @@ bool BlockTranslator::map_code_region() {
   writable_ = static_cast<uint8_t*>(writable);
   leave_ = reinterpret_cast<uint64_t>(executable) + holder.labelOffsetFromBase(leave);
   enter_ = reinterpret_cast<decltype(enter_)>(executable);
+  statistics_.code_bytes = kCodeBytes;
   flush();
   return true;
 }

@@ -50,6 +50,7 @@ class BlockTranslator final : public ExecutionEngine {
     uint64_t blocks = 0;             // translated since start-up
     double translation_seconds = 0;  // spent translating them
     uint64_t flushes_when_full = 0;  // times the code region filled up
+    std::size_t code_bytes = 0;      // mapped for code: none until a run asks for the translator
   };
   const Statistics& statistics() const { return statistics_; }
 

@@ -235,6 +235,21 @@ TEST_F(GdbServer, TheDemoSteppedAndContinuedBackwardsAsRunsToTheSameCountsLeaveI
   EXPECT_EQ(message, server->err().rfind("Breakpoint Encountered"));
 }
 
+// A write of gdb's starts a new timeline where the machine stands: stepping back replays the
+// instructions run since from the state written, not those of the old timeline; before the write
+// the past is as it was.
+TEST_F(GdbServer, SteppingBackAfterAWrittenPcReplaysTheNewTimeline) {
+  start("spin.z64");
+  CliResult session =
+      gdb({"set endian big", target, "stepi", "stepi", "set $t4 = 7", "set $pc = 0x04000044",
+           "stepi", "stepi", "reverse-stepi", "p/x $pc", "p $t4", "reverse-stepi", "p/x $pc",
+           "reverse-stepi", "p/x $pc", "reverse-stepi", "p/x $pc", "p $t4", "kill"});
+  EXPECT_TRUE(holds_in_order(session.out, {"$1 = 0x4000048\n", "$2 = 7\n", "$3 = 0x4000044\n",
+                                           "$4 = 0x4000044\n", "$5 = 0x4000040\n", "$6 = 0\n"}))
+      << session.out << session.err;
+  EXPECT_EQ(server->wait(), 0);
+}
+
 TEST_F(GdbServer, AClientThatLeavesDuringALongReplayFindsTheMachineWholeWhenItComesBack) {
   start("spin.z64");
   // A second of spin, then back towards its start: interrupted once, then left.

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "debugger/debugger_state.h"
 #include "machine/execution.h"
 #include "machine/machine_state.h"
 #include "tests/support/core_fixture.h"
@@ -38,6 +39,22 @@ TEST_F(BlockTranslatorTest, NoMemoryIsWritableAndExecutableAtOnce) {
     executable += permissions[2] == 'x';
   }
   EXPECT_GT(executable, 0);
+}
+
+// The code memory is mapped when a run first asks for the translator, so that a program that runs
+// nothing (korvel-cli disasm) maps none. Seen from a fresh process, which no other test has run in.
+TEST(BlockTranslatorDeathTest, CodeMemoryIsMappedOnlyOnceARunAsksForIt) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        const bool none_at_start = block_translator.statistics().code_bytes == 0;
+        reset_all_state();
+        const bool none_after_reset = block_translator.statistics().code_bytes == 0;
+        const bool mapped =
+            block_translator.available() && block_translator.statistics().code_bytes > 0;
+        std::exit(none_at_start && none_after_reset && mapped ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
