@@ -57,12 +57,27 @@ uint32_t code_page_physical(int index);
 
 // Which code pages have been stored into since their marks were last cleared, by anyone: the
 // memory map, a debugger's poke and the engines' own stores all mark them. Whoever keeps copies of
-// memory (the history that steps backwards) clears the marks it has taken.
+// memory (the history that steps backwards) clears the marks it has taken, and says that it reads
+// them meanwhile: translated code, made afresh for each run, marks pages only while someone does.
 extern uint8_t code_page_written[kCodePages];
+extern bool code_page_marks_wanted;
 
 // Which code pages an engine holds decoded or translated copies of words from: a store there has
-// the engines drop the copies it touches. Set by the engines, cleared when they drop everything.
+// the engines drop the copies it touches. Set by the engines, through `mark_code_page_copied`, and
+// cleared all together when they drop everything.
 extern uint8_t code_page_copied[kCodePages];
+
+// How many of RDRAM's pages are marked copied: while none is, a store into RDRAM has no copies to
+// look for.
+extern uint32_t rdram_pages_copied;
+
+inline void mark_code_page_copied(int index) {
+  if (code_page_copied[index]) return;
+  code_page_copied[index] = 1;
+  if (index < code_page_index(0x04000000)) ++rdram_pages_copied;
+}
+
+void clear_code_page_copied();
 
 // Told of every byte stored into a code page an engine holds copies from, by the processor or a
 // debugger, so that the copies of the word it changes are dropped. True when the watcher dropped

@@ -2,6 +2,7 @@
 
 #include <asmjit/x86.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -9,10 +10,11 @@
 
 // The x86-64 code of translated blocks, and what it shares with the translator.
 //
-// Inside translated code rbx holds `&cpu`, rbp the `JitContext` and r12 the instructions the run
-// may still execute; a block subtracts its length from r12 on entry and gives back what it did not
-// run when it leaves early. Guest registers that a block uses most live in host registers while it
-// runs and are stored back wherever it leaves.
+// Inside translated code rbx holds `&cpu`, through which the code reaches memory and the page marks
+// too, rbp the `JitContext` and r12 the instructions the run may still execute; a block subtracts
+// its length from r12 on entry and gives back what it did not run when it leaves early. Guest
+// registers that a block uses most live in host registers while it runs and are stored back
+// wherever it leaves.
 
 // Why translated code went back to the translator.
 enum class JitExit : uint32_t {
@@ -24,7 +26,9 @@ enum class JitExit : uint32_t {
 struct JitContext {
   uint32_t last_word;  // the word last run, for `current_instruction`
   JitExit exit;
-  uint64_t link_site;  // the executable address just past the rel32 to patch
+  uint64_t link_site;           // the executable address just past the rel32 to patch
+  uint64_t saved_address;       // kept across a call out of translated code
+  uint64_t first_round_budget;  // what a looping block has left as it begins its first round
 };
 
 // The lookup table of JR targets: an entry per address, indexed by its word number.
@@ -37,11 +41,13 @@ inline constexpr uint32_t kJrEntries = 4096;
 
 // What a block's code needs of the translator.
 struct EmitterTables {
-  uint64_t leave;               // the trampoline's way back to C++
-  const JrEntry* jr_table;      // kJrEntries entries
-  const uint8_t* copied_pages;  // per code page: decoded or translated words may stand there
-  // Called after a store into a page with translated words; nonzero when it dropped any block.
-  int (*store_hook)(uint32_t page, uint32_t offset);
+  uint64_t leave;           // the trampoline's way back to C++
+  const JrEntry* jr_table;  // kJrEntries entries
+  // Called after a store into a page with translated words, with the page and the stored word's
+  // distance from RDRAM's first byte; nonzero when it dropped any block.
+  int (*store_hook)(uint32_t page, uint32_t from_rdram);
+  // No RDRAM page holds decoded or translated words: stores into RDRAM need not look for them.
+  bool rdram_stores_unchecked;
 };
 
 // The words of a block, from `pc` on: straight-line words, possibly ending with a jump, or with a
@@ -55,5 +61,10 @@ struct BlockSource {
 // which returns the budget left, and binds `leave` at the way back.
 void emit_trampoline(asmjit::x86::Assembler& a, const asmjit::Label& leave);
 
-// Emits a block's code.
-void emit_block(asmjit::x86::Assembler& a, const BlockSource& block, const EmitterTables& tables);
+// Which guest registers a block keeps in host registers while it runs: for each register, the
+// place in the pool of host registers it takes, or -1.
+std::array<int, 32> host_registers(const BlockSource& block);
+
+// Emits a block's code; false, with nothing usable emitted, where the program's data lies out of
+// the reach of translated code.
+bool emit_block(asmjit::x86::Assembler& a, const BlockSource& block, const EmitterTables& tables);

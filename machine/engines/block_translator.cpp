@@ -54,6 +54,8 @@ bool BlockTranslator::available() {
 }
 
 bool BlockTranslator::map_code_region() {
+  // Translated code swaps the byte order of memory as it moves it.
+  if (!asmjit::CpuInfo::host().features().x86().hasMOVBE()) return false;
   void* executable = nullptr;
   void* writable = nullptr;
   if (code_allocator().alloc(&executable, &writable, kCodeBytes) != asmjit::kErrorOk) return false;
@@ -85,7 +87,12 @@ uint8_t* BlockTranslator::writable(const uint8_t* executable) const {
   return writable_ + (executable - executable_);
 }
 
+void BlockTranslator::keep_stores_checked() {
+  if (stores_unchecked_ && rdram_pages_copied != 0) flush();
+}
+
 void BlockTranslator::flush() {
+  stores_unchecked_ = false;
   blocks_.clear();
   for (std::vector<Block*>& page : blocks_in_page_) page.clear();
   for (JrEntry& entry : jr_table_) entry = {kNoWord, 0, nullptr};
@@ -127,12 +134,15 @@ BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
     flush();
     ++statistics_.flushes_when_full;
   }
+  mark_code_page_copied(page);
+  keep_stores_checked();
   const uint64_t base = reinterpret_cast<uint64_t>(executable_ + used_);
   asmjit::CodeHolder holder;
   holder.init(asmjit::Environment::host(), base);
   x86::Assembler a(&holder);
-  const EmitterTables tables{leave_, jr_table_.data(), code_page_copied, &store_hook};
-  emit_block(a, source, tables);
+  const EmitterTables tables{leave_, jr_table_.data(), &store_hook, rdram_pages_copied == 0};
+  stores_unchecked_ |= tables.rdram_stores_unchecked;
+  if (!emit_block(a, source, tables)) return nullptr;
   const std::size_t size = place(holder, base, writable_ + used_, kCodeBytes - used_);
   if (size == 0) return nullptr;
 
@@ -140,7 +150,6 @@ BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
       Block{pc, physical, static_cast<uint32_t>(source.words.size()), executable_ + used_, {}});
   used_ = (used_ + size + 63) & ~std::size_t{63};
   blocks_in_page_[page].push_back(block.get());
-  code_page_copied[page] = 1;
   Block* made = block.get();
   blocks_[pc] = std::move(block);
   ++statistics_.blocks;
@@ -182,8 +191,8 @@ bool BlockTranslator::code_written(uint32_t physical) {
   return dropped;
 }
 
-int BlockTranslator::store_hook(uint32_t page, uint32_t offset) {
-  const uint32_t physical = code_page_physical(static_cast<int>(page)) + (offset & 0xFFF);
+int BlockTranslator::store_hook(uint32_t page, uint32_t from_rdram) {
+  const uint32_t physical = code_page_physical(static_cast<int>(page)) + (from_rdram & 0xFFF);
   bool dropped = false;
   for (uint32_t k = 0; k < 4; ++k) dropped |= report_code_write(physical + k);
   return dropped;
@@ -199,6 +208,7 @@ uint32_t BlockTranslator::run_blocks(uint32_t budget) {
     flush();
     flush_pending_ = false;
   }
+  keep_stores_checked();
   Block* block = block_at(cpu.pc);
   if (!block) return 0;
   cpu.gpr[0] = 0;

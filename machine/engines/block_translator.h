@@ -24,8 +24,9 @@
 // The code lives in one region of 32 MB mapped twice, once to write and once to execute, so that
 // no page is ever writable and executable at once; when it is full, everything is dropped and
 // translation starts afresh. The region is mapped when a run first asks for the translator, so a
-// program that never runs one (korvel-cli disasm) never maps it. Run thread only, or with the run
-// thread parked.
+// program that never runs one (korvel-cli disasm) never maps it. Translated code needs MOVBE
+// (every x86-64 processor since about 2013 has it); without it the translator is not to be had. Run
+// thread only, or with the run thread parked.
 class BlockTranslator final : public ExecutionEngine {
  public:
   BlockTranslator() = default;
@@ -68,6 +69,8 @@ class BlockTranslator final : public ExecutionEngine {
   };
 
   bool map_code_region();
+  // Drops every block once an RDRAM page holds copies, if some block stores without looking.
+  void keep_stores_checked();
   uint32_t run_blocks(uint32_t budget);
   Block* block_at(uint32_t pc);
   Block* translate(uint32_t pc);
@@ -75,13 +78,14 @@ class BlockTranslator final : public ExecutionEngine {
   void kill(Block* block);
   void flush();
   uint8_t* writable(const uint8_t* executable) const;
-  static int store_hook(uint32_t page, uint32_t offset);
+  static int store_hook(uint32_t page, uint32_t from_rdram);
 
   uint8_t* executable_ = nullptr;
   uint8_t* writable_ = nullptr;
   std::size_t used_ = 0;
   std::size_t trampoline_size_ = 0;
   bool mapping_tried_ = false;
+  bool stores_unchecked_ = false;  // a block stores into RDRAM without looking for copies
   uint64_t (*enter_)(void* cpu, JitContext* context, uint64_t budget, const void* code) = nullptr;
   uint64_t leave_ = 0;
 

@@ -101,7 +101,7 @@ DecodedPage* DecodedEngine::page_holding(uint32_t physical, const void* const* h
     for (int i = 0; i < 1024; ++i) page->words[i] = marker(handlers, op_decode);
     page->generation = generation_;
   }
-  code_page_copied[index] = 1;
+  mark_code_page_copied(index);
   return page.get();
 }
 

@@ -65,5 +65,5 @@ ExecutionEngine& exact_path() {
 
 void forget_all_code() {
   for (ExecutionEngine* engine : kEveryEngine) engine->forget_all();
-  std::memset(code_page_copied, 0, sizeof code_page_copied);
+  clear_code_page_copied();
 }

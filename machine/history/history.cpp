@@ -27,6 +27,7 @@ bool History::start(uint64_t budget, uint64_t interval, std::chrono::millisecond
   clock_.set(0);
   snapshot_time_ = {};
   store_.begin(budget, 0);
+  code_page_marks_wanted = true;
   newest_taken_ = std::chrono::steady_clock::now();
   set_history_hook(this);
   arm();
@@ -36,6 +37,7 @@ bool History::start(uint64_t budget, uint64_t interval, std::chrono::millisecond
 void History::stop() {
   assert(window_thread_at_rest());
   if (history_hook() == this) set_history_hook(nullptr);
+  code_page_marks_wanted = false;
   store_.clear();
   landing_.reset();
 }

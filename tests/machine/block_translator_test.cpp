@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "debugger/debugger_state.h"
+#include "machine/engines/block_emitter.h"
 #include "machine/execution.h"
 #include "machine/machine_state.h"
 #include "tests/support/core_fixture.h"
+#include "tests/support/cpu_runner.h"
+#include "tests/support/mips_assembler.h"
 #include "tests/support/program_rom.h"
 
 namespace {
@@ -39,6 +43,37 @@ TEST_F(BlockTranslatorTest, NoMemoryIsWritableAndExecutableAtOnce) {
     executable += permissions[2] == 'x';
   }
   EXPECT_GT(executable, 0);
+}
+
+// A loop keeps every register it uses in a host register, however often it reads register 0;
+// straight-line code only those it uses often.
+TEST_F(BlockTranslatorTest, LoopsKeepTheirRegistersInHostRegisters) {
+  auto kept = [](const std::string& source) {
+    const std::vector<uint32_t> words = assemble(source);
+    place_words(0x04000040, words);
+    BlockSource block{0x04000040, {}};
+    for (uint32_t k = 0; k < words.size(); ++k)
+      block.words.push_back(decoded_form(0x04000040 + 4 * k));
+    std::vector<unsigned> registers;
+    const std::array<int, 32> places = host_registers(block);
+    for (unsigned g = 0; g < 32; ++g) {
+      if (places[g] >= 0) registers.push_back(g);
+    }
+    return registers;
+  };
+  EXPECT_EQ(kept(R"(
+      loop:
+      lw $t1, 0($t0)
+      addu $t2, $t2, $t1
+      sw $t1, 0($t0)
+      or $t3, $zero, $zero
+      addiu $t0, $t0, 4
+      bne $t0, $s1, loop
+      nop
+  )"),
+            (std::vector<unsigned>{8, 9, 10, 11, 17}));
+  EXPECT_EQ(kept("addiu $t0, $t0, 1\n addiu $t0, $t0, 1\n addu $t0, $t0, $t1\n j 0x04000800"),
+            std::vector<unsigned>{8});
 }
 
 // The code memory is mapped when a run first asks for the translator, so that a program that runs
