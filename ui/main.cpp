@@ -52,6 +52,8 @@ int main(int argc, char** argv) {
   answer_help_or_version(parser, argc, argv);
 
   QApplication app(argc, argv);
+  // The window is matched to its desktop entry, and so to its icon, by this name.
+  QApplication::setDesktopFileName(QStringLiteral("io.github.korvel.Korvel"));
   const bool understood = parser.parse(QApplication::arguments());
   const QStringList roms = parser.positionalArguments();
   if (!understood || roms.size() > 1) {
