@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,8 +68,8 @@ CLI::Option* add_engine(CLI::App& command, Engine& engine) {
   };
   return command
       .add_option_function<std::string>("--engine", store,
-                                        "exact (every instruction on the interpreter's own path), "
-                                        "decoded or jit (the default): the same results, faster")
+                                        "exact, decoded or jit (the default): the same results, "
+                                        "at different speeds")
       ->type_name("NAME");
 }
 
@@ -101,6 +102,20 @@ CLI::Option* add_rom(CLI::App& command, std::string& path) {
       ->check(CLI::Validator(not_empty, "", "not empty"));
 }
 
+// Help shows an option's value name and description, without CLI11's own notes ("Excludes:
+// --limit", "TEXT REQUIRED"): the descriptions say as much in words.
+class HelpFormatter : public CLI::Formatter {
+ public:
+  std::string make_option_opts(const CLI::Option* option) const override {
+    if (option->get_positional() || option->get_type_size() == 0) return {};
+    return " " + option->get_type_name();
+  }
+  // Every command's usage closes the program's help; a command's own help has its usage line.
+  std::string make_footer(const CLI::App* app) const override {
+    return app->get_parent() ? std::string() : std::string(kUsage);
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,7 +125,7 @@ int main(int argc, char** argv) {
   CLI::App app("korvel-cli runs Korvel's core without a window.", "korvel-cli");
   app.set_version_flag("--version", "korvel-cli " KORVEL_VERSION, "Print the version and exit");
   app.require_subcommand(1);
-  app.footer(kUsage);
+  app.formatter(std::make_shared<HelpFormatter>());
 
   std::string info_rom;
   CLI::App* info = app.add_subcommand("info", "Print the header lines the main window paints");
@@ -121,7 +136,8 @@ int main(int argc, char** argv) {
   add_rom(*run, run_options.rom);
   CLI::Option* steps =
       add_number(*run, "--steps", run_options.steps, "N", "N single steps instead of a run");
-  add_number(*run, "--limit", run_options.limit, "N", "pause the run after N instructions")
+  add_number(*run, "--limit", run_options.limit, "N",
+             "pause the run after N instructions (not with --steps)")
       ->excludes(steps);
   run->add_flag("--no-stop", run_options.no_stop, "start with Stop on unhandled opcode unchecked");
   add_engine(*run, run_options.engine);
