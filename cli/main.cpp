@@ -18,11 +18,12 @@ namespace {
 constexpr const char* kUsage =
     "usage: korvel-cli info ROM\n"
     "       korvel-cli run ROM [--steps N | --limit N] [--no-stop] [--show-count] [--trace] "
-    "[--regs] [--engine NAME]\n"
-    "       korvel-cli list ROM [--steps N] [--page K]\n"
-    "       korvel-cli disasm [--address ADDR] WORD...\n"
+    "[--regs] [--engine NAME] [--cpu MODEL]\n"
+    "       korvel-cli list ROM [--steps N] [--page K] [--cpu MODEL]\n"
+    "       korvel-cli disasm [--address ADDR] [--cpu MODEL] WORD...\n"
     "       korvel-cli gdbserver ROM [--port N] [--listen ADDR] [--engine NAME] "
-    "[--history-mb N]\n"
+    "[--history-mb N] [--cpu MODEL]\n"
+    "       korvel-cli rom PROGRAM.elf -o ROM\n"
     "       korvel-cli --help | --version\n";
 
 template <class T>
@@ -70,6 +71,20 @@ CLI::Option* add_engine(CLI::App& command, Engine& engine) {
                                         "exact (every instruction on the interpreter's own path), "
                                         "decoded or jit (the default): the same results, faster")
       ->type_name("NAME");
+}
+
+// The processor model: the 0.2c subset (the default) or the complete R4300i.
+CLI::Option* add_cpu_model(CLI::App& command, CpuModel& model) {
+  auto store = [&model](const std::string& text) {
+    std::optional<CpuModel> named = cpu_model_named(text);
+    if (!named) throw CLI::ValidationError("--cpu", "'" + text + "' is not 0.2c or r4300i");
+    model = *named;
+  };
+  return command
+      .add_option_function<std::string>("--cpu", store,
+                                        "0.2c (the default: the subset of version 0.2c) or r4300i "
+                                        "(the complete integer unit and coprocessor 0)")
+      ->type_name("MODEL");
 }
 
 // A history must hold one snapshot of the whole machine, and may not ask for more memory than
@@ -129,16 +144,19 @@ int main(int argc, char** argv) {
                 "show the count in the title and print the final title");
   run->add_flag("--trace", run_options.trace, "print each instruction before it executes");
   run->add_flag("--regs", run_options.regs, "print the registers after the run");
+  add_cpu_model(*run, run_options.model);
 
   ListOptions list_options;
   CLI::App* list = app.add_subcommand("list", "Print the Commands window's listing");
   add_rom(*list, list_options.rom);
   add_number(*list, "--steps", list_options.steps, "N", "single steps before the window opens");
   add_number(*list, "--page", list_options.page, "K", "press + 256 K times, or - 256 -K times");
+  add_cpu_model(*list, list_options.model);
 
   DisasmOptions disasm_options;
   CLI::App* disasm = app.add_subcommand("disasm", "Disassemble instruction words");
   add_number(*disasm, "--address", disasm_options.address, "ADDR", "address of the first word");
+  add_cpu_model(*disasm, disasm_options.model);
   auto store_words = [&disasm_options](const std::vector<std::string>& texts) {
     for (const std::string& text : texts)
       disasm_options.words.push_back(number_or_throw<uint32_t>("WORD", text));
@@ -159,6 +177,15 @@ int main(int argc, char** argv) {
       ->type_name("ADDR");
   add_number(*gdbserver, "--history-mb", gdbserver_options.history_mb, "N",
              "memory for stepping backwards, in MB (default 256; 0 for none)");
+  add_cpu_model(*gdbserver, gdbserver_options.model);
+
+  MakeRomOptions rom_options;
+  CLI::App* make_rom =
+      app.add_subcommand("rom", "Make a ROM that loads and starts a static MIPS ELF program");
+  make_rom->add_option("PROGRAM", rom_options.program, "the program (.elf)")->required();
+  make_rom->add_option("-o", rom_options.output, "the ROM image to write (.z64)")
+      ->type_name("ROM")
+      ->required();
 
   try {
     app.parse(argc, argv);
@@ -176,5 +203,6 @@ int main(int argc, char** argv) {
   if (*run) return run_command(run_options, cli_host);
   if (*list) return list_command(list_options);
   if (*gdbserver) return gdbserver_command(gdbserver_options);
+  if (*make_rom) return rom_command(rom_options);
   return disasm_command(disasm_options);
 }

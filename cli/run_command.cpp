@@ -61,7 +61,7 @@ int run_command(const RunOptions& options, CliHost& cli_host) {
   shared.stop_on_unhandled = options.no_stop ? 0 : 1;
   shared.engine = options.engine;
   shared.show_count = options.show_count ? 1 : 0;
-  if (!open_rom(options.rom)) return kExitRefused;
+  if (!open_rom(options.rom, options.model)) return kExitRefused;
 
   RunWatcher watcher(options.trace, options.limit);
   StopReason last = options.steps ? take_steps(*options.steps, watcher) : run(watcher);

@@ -65,7 +65,7 @@ void page_forward() {
 void compose_listing_line(decltype(shared.message_text)& line, uint32_t address, uint32_t word) {
   line.format("%.8X   %.2X%.2X%.2X%.2X   ", address, word >> 24, (word >> 16) & 0xFF,
               (word >> 8) & 0xFF, word & 0xFF);
-  line.append(disassemble(word, address).c_str());
+  line.append(disassemble(word, address, cpu.model).c_str());
 }
 
 void show_pc() {

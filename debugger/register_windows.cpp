@@ -56,7 +56,7 @@ void fill(RegisterWindowKind kind, const Register (&registers)[32]) {
 void step_and_disassemble() {
   const uint32_t fetched_from = cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc;
   execution.step();
-  shared.message_text.set(disassemble(cpu.current_instruction, fetched_from).c_str());
+  shared.message_text.set(disassemble(cpu.current_instruction, fetched_from, cpu.model).c_str());
 }
 
 class RegisterWindowProcedure final : public DialogProcedure {

@@ -29,6 +29,12 @@ bool stops_on(int32_t result) {
 // under a millisecond's work.
 constexpr uint64_t kBatchLimit = 65536;
 
+// The decoded engine and the translator know the 0.2c model only: the complete processor runs
+// every instruction on the exact path.
+bool fast_engines_know_the_model() {
+  return cpu.model == CpuModel::v02c;
+}
+
 bool near_stop_addresses(uint32_t pc) {
   return pc - kStopAddress <= kBreakpointAddress - kStopAddress;
 }
@@ -91,7 +97,7 @@ template <class Observer>
 StopReason ExecutionController::run_loop(Observer& observer, std::unique_lock<std::mutex>& lock) {
   FetchWindow fetch;
   const uint64_t read_errors_before = fault_messages.read_errors();
-  const bool batches = shared.engine != Engine::exact;
+  const bool batches = shared.engine != Engine::exact && fast_engines_know_the_model();
   const bool blocks = shared.engine == Engine::jit && block_translator.available();
   forget_all_code();
   bool first = true;

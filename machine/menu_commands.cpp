@@ -16,6 +16,7 @@ void set_boot_registers(uint32_t pc) {
   cpu.cp0[kCountRegister] = 0x1;
   cpu.cp0[12] = 0x70400004;
   cpu.cp0[16] = 0x00066463;
+  set_model_reset_registers();
   cpu.pc = pc;
   // The MI version register.
   for (uint32_t address = 0x04300004; address <= 0x04300007; ++address) {
