@@ -20,7 +20,7 @@ constexpr const char* kUsage =
     "       korvel-cli run ROM [--steps N | --limit N] [--no-stop] [--show-count] [--trace] "
     "[--regs] [--engine NAME] [--cpu MODEL]\n"
     "       korvel-cli list ROM [--steps N] [--page K] [--cpu MODEL]\n"
-    "       korvel-cli disasm [--address ADDR] [--cpu MODEL] WORD...\n"
+    "       korvel-cli disasm [--address ADDR] WORD... [--cpu MODEL]\n"
     "       korvel-cli gdbserver ROM [--port N] [--listen ADDR] [--engine NAME] "
     "[--history-mb N] [--cpu MODEL]\n"
     "       korvel-cli rom PROGRAM.elf -o ROM\n"
