@@ -38,6 +38,7 @@ enum class DisasmForm : uint8_t {
   rd_rt_sa,                // NAME rd,rt,sa as %X
   rd_rt_rs,                // NAME rd,rt,rs
   rs_rt,                   // NAME rs,rt
+  divide,                  // NAME r0,rs,rt: objdump names the quotient register 0
   rd,                      // NAME rd
   rs,                      // NAME rs
   jalr,                    // JALR rs when rd is ra, JALR rd,rs otherwise

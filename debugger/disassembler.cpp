@@ -145,6 +145,9 @@ DisasmText disassemble(uint32_t word, uint32_t address, CpuModel model) {
     case DisasmForm::rs_rt:
       text.format("%s %s,%s", name, rs, rt);
       break;
+    case DisasmForm::divide:
+      text.format("%s r0,%s,%s", name, rs, rt);
+      break;
     case DisasmForm::rd:
       text.format("%s %s", name, gpr_name(f.rd()));
       break;

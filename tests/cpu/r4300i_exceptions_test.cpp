@@ -52,20 +52,35 @@ TEST_F(R4300iExceptions, EachTakesTheVectorWithItsCodeAndLeavesItsDestinationAlo
     unsigned coprocessor = 0;
   };
   const Case cases[] = {
-      {"add overflows", {"lui $t0, 0x7fff", "ori $t0, $t0, 0xffff", "add $t1, $t0, $t0"},
+      {"add overflows",
+       {"lui $t0, 0x7fff", "ori $t0, $t0, 0xffff", "add $t1, $t0, $t0"},
        Exception::overflow},
-      {"daddi overflows", {"daddiu $t0, $zero, -1", "dsrl $t0, $t0, 1", "daddi $t1, $t0, 1"},
+      {"daddi overflows",
+       {"daddiu $t0, $zero, -1", "dsrl $t0, $t0, 1", "daddi $t1, $t0, 1"},
        Exception::overflow},
-      {"sub overflows", {"lui $t0, 0x8000", "ori $t2, $zero, 1", "sub $t1, $t0, $t2"},
+      {"sub overflows",
+       {"lui $t0, 0x8000", "ori $t2, $zero, 1", "sub $t1, $t0, $t2"},
        Exception::overflow},
-      {"lw misaligned", {"lui $t0, 0x8000", "lw $t1, 2($t0)"}, Exception::address_error_load, 0,
+      {"lw misaligned",
+       {"lui $t0, 0x8000", "lw $t1, 2($t0)"},
+       Exception::address_error_load,
+       0,
        0xFFFFFFFF80000002},
-      {"lh misaligned", {"lui $t0, 0x8000", "lh $t1, 1($t0)"}, Exception::address_error_load, 0,
+      {"lh misaligned",
+       {"lui $t0, 0x8000", "lh $t1, 1($t0)"},
+       Exception::address_error_load,
+       0,
        0xFFFFFFFF80000001},
-      {"sd misaligned", {"lui $t0, 0x8000", "sd $t1, 4($t0)"}, Exception::address_error_store, 0,
+      {"sd misaligned",
+       {"lui $t0, 0x8000", "sd $t1, 4($t0)"},
+       Exception::address_error_store,
+       0,
        0xFFFFFFFF80000004},
-      {"address not sign-extended", {"ori $t0, $zero, 1", "dsll32 $t0, $t0, 0", "lb $t1, 0($t0)"},
-       Exception::address_error_load, 0, 0x100000000},
+      {"address not sign-extended",
+       {"ori $t0, $zero, 1", "dsll32 $t0, $t0, 0", "lb $t1, 0($t0)"},
+       Exception::address_error_load,
+       0,
+       0x100000000},
       {"syscall", {"syscall"}, Exception::syscall},
       {"break", {"break 7"}, Exception::breakpoint},
       {"teq of equals", {"teq $zero, $zero"}, Exception::trap},
@@ -73,15 +88,21 @@ TEST_F(R4300iExceptions, EachTakesTheVectorWithItsCodeAndLeavesItsDestinationAlo
       {"a reserved opcode", {".word 0x7C000000"}, Exception::reserved_instruction},
       {"a reserved SPECIAL function", {".word 0x00000005"}, Exception::reserved_instruction},
       {"tlbwi without a TLB", {"tlbwi"}, Exception::reserved_instruction},
-      {"the absent FPU", {"lwc1 $f2, 0($zero)"}, Exception::coprocessor_unusable, 0, kNoAddress,
-       1},
+      {"the absent FPU", {"lwc1 $f2, 0($zero)"}, Exception::coprocessor_unusable, 0, kNoAddress, 1},
       {"coprocessor 2", {".word 0x48000000"}, Exception::coprocessor_unusable, 0, kNoAddress, 2},
-      {"user mode: mfc0 without CU0", {"mfc0 $t1, $12"}, Exception::coprocessor_unusable,
+      {"user mode: mfc0 without CU0",
+       {"mfc0 $t1, $12"},
+       Exception::coprocessor_unusable,
        kUserMode},
-      {"user mode: a kernel address", {"lui $t0, 0x8000", "lw $t1, 0($t0)"},
-       Exception::address_error_load, kUserMode, 0xFFFFFFFF80000000},
-      {"user mode: a doubleword op without UX", {"daddu $t1, $zero, $zero"},
-       Exception::reserved_instruction, kUserMode},
+      {"user mode: a kernel address",
+       {"lui $t0, 0x8000", "lw $t1, 0($t0)"},
+       Exception::address_error_load,
+       kUserMode,
+       0xFFFFFFFF80000000},
+      {"user mode: a doubleword op without UX",
+       {"daddu $t1, $zero, $zero"},
+       Exception::reserved_instruction,
+       kUserMode},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -166,7 +187,7 @@ TEST_F(R4300iExceptions, CountReachingCompareInterruptsOnceEnabledAndWritingComp
   for (int i = 0; i < 4; ++i) execution.step();
   EXPECT_EQ(cpu.cp0[kCause] & kCauseTimerPending, 0u);
   EXPECT_EQ(cpu.pc, kCodeAddress);  // after the branch's slot, the loop again
-  execution.step();  // Count 104: taken instead of the branch
+  execution.step();                 // Count 104: taken instead of the branch
   EXPECT_EQ(exception_code(), static_cast<uint32_t>(Exception::interrupt));
   EXPECT_NE(cpu.cp0[kCause] & kCauseTimerPending, 0u);
   EXPECT_EQ(cpu.cp0[kEpc], kCodeAddress);
