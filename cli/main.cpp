@@ -55,36 +55,33 @@ CLI::Option* add_number(CLI::App& command, const std::string& name, T& value,
   return command.add_option_function<std::string>(name, store, help)->type_name(type);
 }
 
+// An option that takes one of a few names, which `named` turns into a value.
+template <class T>
+CLI::Option* add_choice(CLI::App& command, const std::string& name, T& value,
+                        std::optional<T> (*named)(std::string_view), const std::string& choices,
+                        const std::string& type, const std::string& help) {
+  auto store = [&value, named, name, choices](const std::string& text) {
+    std::optional<T> chosen = named(text);
+    if (!chosen) throw CLI::ValidationError(name, "'" + text + "' is not " + choices);
+    value = *chosen;
+  };
+  return command.add_option_function<std::string>(name, store, help)->type_name(type);
+}
+
 // How the run thread executes: KORVEL_ENGINE in the environment chooses it for both programs, and
 // --engine for this command.
 CLI::Option* add_engine(CLI::App& command, Engine& engine) {
   engine = engine_from_environment(engine);
-  auto store = [&engine](const std::string& text) {
-    std::optional<Engine> named = engine_named(text);
-    if (!named) {
-      throw CLI::ValidationError("--engine", "'" + text + "' is not exact, decoded or jit");
-    }
-    engine = *named;
-  };
-  return command
-      .add_option_function<std::string>("--engine", store,
-                                        "exact (every instruction on the interpreter's own path), "
-                                        "decoded or jit (the default): the same results, faster")
-      ->type_name("NAME");
+  return add_choice(command, "--engine", engine, engine_named, "exact, decoded or jit", "NAME",
+                    "exact (every instruction on the interpreter's own path), decoded or jit (the "
+                    "default): the same results, faster");
 }
 
 // The processor model: the 0.2c subset (the default) or the complete R4300i.
 CLI::Option* add_cpu_model(CLI::App& command, CpuModel& model) {
-  auto store = [&model](const std::string& text) {
-    std::optional<CpuModel> named = cpu_model_named(text);
-    if (!named) throw CLI::ValidationError("--cpu", "'" + text + "' is not 0.2c or r4300i");
-    model = *named;
-  };
-  return command
-      .add_option_function<std::string>("--cpu", store,
-                                        "0.2c (the default: the subset of version 0.2c) or r4300i "
-                                        "(the complete integer unit and coprocessor 0)")
-      ->type_name("MODEL");
+  return add_choice(command, "--cpu", model, cpu_model_named, "0.2c or r4300i", "MODEL",
+                    "0.2c (the default: the subset of version 0.2c) or r4300i (the complete "
+                    "integer unit and coprocessor 0)");
 }
 
 // A history must hold one snapshot of the whole machine, and may not ask for more memory than

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "cpu/handler_support.h"
 #include "cpu/r4300i/alu.h"
@@ -93,26 +94,34 @@ inline UnalignedPart unaligned_part(uint64_t address) {
   return {side == Side::left ? address : address - offset, count, position, low_bytes << position};
 }
 
+// The part an unaligned instruction moves; nothing after its exception.
+template <unsigned bytes, Side side, Exception error>
+std::optional<UnalignedPart> unaligned_access(InstrFields f) {
+  if (!allowed<width_of<bytes>()>()) {
+    reserved_instruction();
+    return std::nullopt;
+  }
+  const uint64_t address = effective_address(f);
+  if (!address_usable<error>(address, 1)) return std::nullopt;
+  return unaligned_part<bytes, side>(address);
+}
+
 // LWL, LWR, LDL, LDR: the bytes merged into rt; a word is then sign-extended.
 template <unsigned bytes, Side side>
 int32_t exec_load_unaligned(InstrFields f, const char*) {
-  if (!allowed<width_of<bytes>()>()) return reserved_instruction();
-  const uint64_t address = effective_address(f);
-  if (!address_usable<Exception::address_error_load>(address, 1)) return kCarriedOut;
-  const UnalignedPart part = unaligned_part<bytes, side>(address);
-  const uint64_t loaded = read_bytes(part.first, part.count);
-  const uint64_t merged = (rt(f) & ~part.mask) | (loaded << part.position & part.mask);
+  const auto part = unaligned_access<bytes, side, Exception::address_error_load>(f);
+  if (!part) return kCarriedOut;
+  const uint64_t loaded = read_bytes(part->first, part->count);
+  const uint64_t merged = (rt(f) & ~part->mask) | (loaded << part->position & part->mask);
   return write_rt(f, bytes == 8 ? merged : alu::sign_extend_32(static_cast<uint32_t>(merged)));
 }
 
 // SWL, SWR, SDL, SDR.
 template <unsigned bytes, Side side>
 int32_t exec_store_unaligned(InstrFields f, const char*) {
-  if (!allowed<width_of<bytes>()>()) return reserved_instruction();
-  const uint64_t address = effective_address(f);
-  if (!address_usable<Exception::address_error_store>(address, 1)) return kCarriedOut;
-  const UnalignedPart part = unaligned_part<bytes, side>(address);
-  write_bytes(part.first, part.count, rt(f) >> part.position);
+  const auto part = unaligned_access<bytes, side, Exception::address_error_store>(f);
+  if (!part) return kCarriedOut;
+  write_bytes(part->first, part->count, rt(f) >> part->position);
   return advance();
 }
 
