@@ -43,10 +43,6 @@ constexpr uint64_t kWritableBits[32] = {
 
 }  // namespace
 
-uint64_t writable_bits(unsigned reg) {
-  return kWritableBits[reg & 31];
-}
-
 void write_cop0(unsigned reg, uint64_t value) {
   reg &= 31;
   const uint64_t mask = kWritableBits[reg];

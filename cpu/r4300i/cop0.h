@@ -9,8 +9,8 @@
 namespace r4300i {
 
 enum Cop0Register : uint8_t {
-  kIndex = 0,
   kRandom = 1,
+  kWired = 6,
   kBadVAddr = 8,
   kCount = 9,
   kCompare = 11,
@@ -18,7 +18,6 @@ enum Cop0Register : uint8_t {
   kCause = 13,
   kEpc = 14,
   kPrId = 15,
-  kWired = 6,
   kLLAddr = 17,
   kErrorEpc = 30,
 };
@@ -68,11 +67,9 @@ inline bool doubleword_operations_enabled() {
   return (s & kStatusKSU) == kStatusSupervisor ? (s & kStatusSX) != 0 : (s & kStatusUX) != 0;
 }
 
-// The bits MTC0 and DMTC0 can change in each register; the others keep their values.
-uint64_t writable_bits(unsigned reg);
-
-// A write of MTC0 or DMTC0, with its side effects: Count's moves are kept for the history, a
-// write of Compare clears the timer interrupt, one of Wired puts Random back to the top.
+// A write of MTC0 or DMTC0, which changes only the register's writable bits, with its side effects:
+// Count's moves are kept for the history, a write of Compare clears the timer interrupt, one of
+// Wired puts Random back to the top.
 void write_cop0(unsigned reg, uint64_t value);
 
 }  // namespace r4300i

@@ -201,6 +201,18 @@ TEST_F(R4300iExceptions, CountReachingCompareInterruptsOnceEnabledAndWritingComp
   EXPECT_EQ(cpu.pc, kCodeAddress);
 }
 
+TEST_F(R4300iExceptions, Cop0WritesKeepReadOnlyBitsAndWordRegistersReadSignExtended) {
+  cpu.cp0[kPrId] = kProcessorId;
+  run({"daddiu $t0, $zero, -1", "mtc0 $t0, $13", "mtc0 $t0, $15", "dmtc0 $t0, $14",
+       "lui $t1, 0x8000", "mtc0 $t1, $11", "mfc0 $t2, $11", "dmfc0 $t3, $14", "mfc0 $t4, $15"});
+  EXPECT_EQ(cpu.cp0[kCause], 0x300u);  // only the software interrupts are writable
+  EXPECT_EQ(cpu.cp0[kPrId], kProcessorId);
+  EXPECT_EQ(cpu.cp0[kCompare], 0x80000000u);
+  EXPECT_EQ(cpu.gpr[kT2], 0xFFFFFFFF80000000u);
+  EXPECT_EQ(cpu.gpr[kT3], UINT64_MAX);   // EPC holds 64 bits
+  EXPECT_EQ(cpu.gpr[12], kProcessorId);  // t4
+}
+
 TEST_F(R4300iExceptions, AJumpToAnUnalignedAddressFaultsOnTheFetchThere) {
   run({"lui $t0, 0x8000", "ori $t0, $t0, 0x102", "jr $t0", "nop", "nop"});
   EXPECT_EQ(exception_code(), static_cast<uint32_t>(Exception::address_error_load));
