@@ -63,9 +63,9 @@ int run_command(const RunOptions& options, CliHost& cli_host) {
   shared.stop_on_unhandled = options.no_stop ? 0 : 1;
   shared.engine = options.engine;
   shared.show_count = options.show_count ? 1 : 0;
-  if (!open_rom(options.rom)) return kExitRefused;
+  if (!open_rom(options.rom, options.model)) return kExitRefused;
 
-  RunWatcher watcher(options.trace, options.limit);
+  RunWatcher watcher(options.trace, options.limit, options.model);
   StopReason last = options.steps ? take_steps(*options.steps, watcher) : run(watcher);
   if (options.show_count)
     std::printf("title: %s\n", one_line(cli_host.last_title().c_str()).c_str());

@@ -66,10 +66,11 @@ void page_forward() {
 
 }  // namespace
 
-void compose_listing_line(decltype(shared.message_text)& line, uint32_t address, uint32_t word) {
+void compose_listing_line(decltype(shared.message_text)& line, uint32_t address, uint32_t word,
+                          CpuModel model) {
   line.format("%.8X   %.2X%.2X%.2X%.2X   ", address, word >> 24, (word >> 16) & 0xFF,
               (word >> 8) & 0xFF, word & 0xFF);
-  line.append(disassemble(word, address).c_str());
+  line.append(disassemble(word, address, model).c_str());
 }
 
 void show_pc() {
@@ -88,10 +89,11 @@ void fill_listing() {
   uint32_t last = first + kLastWordOffset;
   // 64-bit, so that the address after 0xFFFFFFFC ends the list instead of wrapping to 0; a first
   // address whose last one wraps below it lists nothing.
+  const CpuModel model = processor_state().model;
   for (uint64_t address = first; address <= last; address += 4) {
     uint32_t word = 0;
     for (uint64_t k = 0; k < 4; ++k) word = word << 8 | mem_read_byte(address + k);
-    compose_listing_line(shared.message_text, static_cast<uint32_t>(address), word);
+    compose_listing_line(shared.message_text, static_cast<uint32_t>(address), word, model);
     append_line(shared.message_text.c_str());
   }
 }

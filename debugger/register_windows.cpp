@@ -56,7 +56,9 @@ void fill(RegisterWindowKind kind, const Register (&registers)[32], uint32_t pc)
 void step_and_disassemble() {
   const uint32_t fetched_from = next_fetch_address();
   execution.step();
-  shared.message_text.set(disassemble(processor_state().current_instruction, fetched_from).c_str());
+  const CpuState state = processor_state();
+  shared.message_text.set(
+      disassemble(state.current_instruction, fetched_from, state.model).c_str());
 }
 
 class RegisterWindowProcedure final : public DialogProcedure {

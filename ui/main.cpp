@@ -3,13 +3,23 @@
 #include <QScreen>
 #include <cstdio>
 
+#include <cstdio>
+#include <optional>
+
+#include "cpu/cpu_model.h"
 #include "machine/machine_state.h"
+#include "machine/menu_commands.h"
 #include "ui/main_window.h"
 
 namespace {
 
 constexpr int kExitUsage = 2;
 const QString kHelp = QStringLiteral("help");
+const QCommandLineOption kCpuOption(
+    QStringLiteral("cpu"),
+    QStringLiteral("0.2c (the default: the subset of version 0.2c) or r4300i (the complete integer "
+                   "unit and coprocessor 0)"),
+    QStringLiteral("MODEL"), QStringLiteral("0.2c"));
 
 void describe_command_line(QCommandLineParser& parser) {
   parser.setApplicationDescription(QStringLiteral(
@@ -21,6 +31,7 @@ void describe_command_line(QCommandLineParser& parser) {
   parser.addOption(QCommandLineOption({QStringLiteral("h"), kHelp},
                                       QStringLiteral("Displays help on commandline options.")));
   parser.addVersionOption();
+  parser.addOption(kCpuOption);
   parser.addPositionalArgument(
       QStringLiteral("ROM"),
       QStringLiteral("The ROM image to open (native .z64 or byte-swapped .v64)."),
@@ -43,7 +54,8 @@ void answer_help_or_version(QCommandLineParser& parser, int argc, char** argv) {
 
 }  // namespace
 
-// korvel [ROM]: the desktop program, opening ROM at once when one is given.
+// korvel [--cpu MODEL] [ROM]: the desktop program, opening ROM at once when one is given, with the
+// processor model chosen (0.2c unless told otherwise).
 int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Korvel"));
   QApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
@@ -61,6 +73,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "korvel: %s\nTry 'korvel --help'.\n", qPrintable(error));
     return kExitUsage;
   }
+  const std::optional<CpuModel> model = cpu_model_named(parser.value(kCpuOption).toStdString());
+  if (!model) {
+    std::fprintf(stderr, "korvel: --cpu takes 0.2c or r4300i\nTry 'korvel --help'.\n");
+    return kExitUsage;
+  }
+  choose_cpu_model(*model);
 
   shared.engine = engine_from_environment(shared.engine);
   MainWindow window;

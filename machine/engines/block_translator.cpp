@@ -199,7 +199,9 @@ int BlockTranslator::store_hook(uint32_t page, uint32_t from_rdram) {
 }
 
 EngineRun BlockTranslator::run(uint32_t budget, RunObserver*) {
-  if (budget == 0 || cpu.delay_slot_pending || !available()) return {};
+  if (budget == 0 || cpu.delay_slot_pending || cpu.model != CpuModel::v02c || !available()) {
+    return {};
+  }
   return {run_blocks(budget)};
 }
 

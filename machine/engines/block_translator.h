@@ -38,7 +38,8 @@ class BlockTranslator final : public ExecutionEngine {
   // translated.
   bool available();
 
-  // Runs nothing while a delay slot is pending, with no budget, or without the code region.
+  // Runs nothing while a delay slot is pending, with no budget, for the complete processor, or
+  // without the code region.
   EngineRun run(uint32_t budget, RunObserver* observer) override;
 
   // Drops the blocks holding the byte at `physical`; true when there were any.

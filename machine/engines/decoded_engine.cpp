@@ -85,7 +85,7 @@ DecodedWord marker(const void* const* handlers, DecodedOp op) {
 }  // namespace
 
 EngineRun DecodedEngine::run(uint32_t budget, RunObserver*) {
-  if (budget == 0 || cpu.delay_slot_pending) return {};
+  if (budget == 0 || cpu.delay_slot_pending || cpu.model != CpuModel::v02c) return {};
   return {run_batch(budget)};
 }
 

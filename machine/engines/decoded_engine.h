@@ -23,7 +23,8 @@ class DecodedEngine final : public ExecutionEngine {
   DecodedEngine(const DecodedEngine&) = delete;
   DecodedEngine& operator=(const DecodedEngine&) = delete;
 
-  // Runs nothing while a delay slot is pending or with no budget. Otherwise runs from `cpu.pc` and
+  // Runs nothing while a delay slot is pending, with no budget, or for the complete processor,
+  // whose words it does not know. Otherwise runs from `cpu.pc` and
   // stops early before an instruction outside the subset or at a user breakpoint's address, when
   // pc leaves the page, and after an instruction that may leave pc on a stop address (a taken
   // branch also when its continuation, the target minus 4, may be one).
