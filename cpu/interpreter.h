@@ -20,6 +20,11 @@ inline int32_t execute_instruction() {
   return entry.exec(fields, entry.name);
 }
 
+// The row of `model`'s map that `f` falls in.
+inline const OpcodeEntry& opcode_entry(CpuModel model, InstrFields f) {
+  return model == CpuModel::r4300i ? r4300i::opcode_entry(f) : opcode_entry(f);
+}
+
 // True for a result code that means "not carried out".
 inline bool not_carried_out(int32_t result) {
   return (result & 0xFF) == 0xFF;

@@ -1,8 +1,7 @@
 #include "debugger/disassembler.h"
 
 #include "cpu/instr_fields.h"
-#include "cpu/opcode_map.h"
-#include "cpu/r4300i/interpreter.h"
+#include "cpu/interpreter.h"
 
 namespace {
 
@@ -68,7 +67,7 @@ const char* cp0_name(unsigned n) {
 DisasmText disassemble(uint32_t word, uint32_t address, CpuModel model) {
   InstrFields f = decode_instruction(word);
   DisasmText text;
-  const OpcodeEntry& entry = model == CpuModel::r4300i ? r4300i::opcode_entry(f) : opcode_entry(f);
+  const OpcodeEntry& entry = opcode_entry(model, f);
   const char* name = entry.name;
   const char* rs = gpr_name(f.rs());
   const char* rt = gpr_name(f.rt());

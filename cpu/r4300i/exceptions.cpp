@@ -44,11 +44,15 @@ bool take_pending_interrupt() {
   if (static_cast<uint32_t>(cpu.cp0[kCount]) == static_cast<uint32_t>(cpu.cp0[kCompare])) {
     cpu.cp0[kCause] |= kCauseTimerPending;
   }
-  const uint32_t s = status();
-  if ((s & (kStatusIE | kStatusEXL | kStatusERL)) != kStatusIE) return false;
-  if ((s & cpu.cp0[kCause] & kCauseInterruptPending) == 0) return false;
+  if (!interrupt_due()) return false;
   raise(Exception::interrupt);
   return true;
+}
+
+bool interrupt_due() {
+  const uint32_t s = status();
+  if ((s & (kStatusIE | kStatusEXL | kStatusERL)) != kStatusIE) return false;
+  return (s & cpu.cp0[kCause] & kCauseInterruptPending) != 0;
 }
 
 int32_t return_from_exception() {

@@ -39,6 +39,9 @@ bool address_allowed(uint64_t address);
 // enabled interrupt that is pending is taken. True when one was taken.
 bool take_pending_interrupt();
 
+// Whether an interrupt is pending and enabled: one is taken before the next instruction.
+bool interrupt_due();
+
 // ERET: back to ErrorEPC while ERL is set (clearing it), otherwise to EPC (clearing EXL); either
 // way the LLbit is cleared. No delay slot.
 int32_t return_from_exception();

@@ -12,7 +12,8 @@
 struct alignas(32) DecodedWord {
   const void* handler;  // where the decoded engine's run loop goes for this word
   uint8_t op;
-  uint8_t a;      // the register written: rt of the immediate forms, rd of the others; SW's source
+  uint8_t a;      // the register written: rt of the immediate forms, rd of the others, 31 for JAL;
+                  // a store's source
   uint8_t b;      // rs
   uint8_t c;      // rt
   uint32_t imm;   // the immediate, the shift amount or the jump's target field
@@ -49,9 +50,20 @@ inline uint8_t* plain_bytes(uint32_t physical, uint32_t size) {
   return nullptr;
 }
 
-inline void store_big_endian_word(uint8_t* bytes, uint64_t value) {
-  uint32_t word = __builtin_bswap32(static_cast<uint32_t>(value));
-  std::memcpy(bytes, &word, 4);
+// `size` (1, 2, 4 or 8) bytes in memory's order from and to the low bytes of a register's value.
+inline void store_big_endian(uint8_t* bytes, uint64_t value, unsigned size) {
+  if (size == 8) {
+    value = __builtin_bswap64(value);
+    std::memcpy(bytes, &value, 8);
+  } else if (size == 4) {
+    uint32_t word = __builtin_bswap32(static_cast<uint32_t>(value));
+    std::memcpy(bytes, &word, 4);
+  } else if (size == 2) {
+    uint16_t half = __builtin_bswap16(static_cast<uint16_t>(value));
+    std::memcpy(bytes, &half, 2);
+  } else {
+    bytes[0] = static_cast<uint8_t>(value);
+  }
 }
 
 inline uint64_t load_big_endian(const uint8_t* bytes, unsigned size) {
@@ -60,7 +72,15 @@ inline uint64_t load_big_endian(const uint8_t* bytes, unsigned size) {
     std::memcpy(&value, bytes, 8);
     return __builtin_bswap64(value);
   }
-  uint32_t value;
-  std::memcpy(&value, bytes, 4);
-  return __builtin_bswap32(value);
+  if (size == 4) {
+    uint32_t value;
+    std::memcpy(&value, bytes, 4);
+    return __builtin_bswap32(value);
+  }
+  if (size == 2) {
+    uint16_t value;
+    std::memcpy(&value, bytes, 2);
+    return __builtin_bswap16(value);
+  }
+  return bytes[0];
 }

@@ -31,6 +31,15 @@ constexpr bool may_stop_at(uint32_t address) {
   return address - kStopAddress <= kStopSpan;
 }
 
+// Whether control that goes to `target` through a delay slot may stop the run there: after the
+// jump or branch, which leaves pc on the target minus 4, or after its slot. One comparison too.
+constexpr bool may_stop_through_slot(uint32_t target) {
+  return target - kStopAddress <= kStopSpan + 4;
+}
+static_assert(may_stop_through_slot(kStopAddress + 4 + kStopSpan) &&
+              !may_stop_through_slot(kStopAddress + 8 + kStopSpan) &&
+              !may_stop_through_slot(kStopAddress - 4));
+
 // The address the next instruction is fetched from: the pending delay slot's, or pc.
 inline uint32_t fetch_address(const CpuState& state) {
   return state.delay_slot_pending ? state.delay_slot_pc : state.pc;

@@ -111,6 +111,7 @@ void expect_engine_matches_exact(Engine engine, const DifferentialProgram& progr
   RomImage image;
   image.boot_code = to_bytes(program.boot_code);
   image.cartridge = program.cartridge;
+  choose_cpu_model(program.model);
   ASSERT_EQ(load_rom(dir.write("program.z64", image.native()).c_str()), 1);
   shared.stop_on_unhandled = program.stop_on_unhandled ? 1 : 0;
   user_breakpoints.clear();

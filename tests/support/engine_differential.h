@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cpu/cpu_model.h"
 #include "machine/machine_state.h"
 #include "tests/support/recording_host.h"
 
@@ -18,6 +19,7 @@ struct DifferentialProgram {
   int longest_limit = 200;          // the limits tried are 1 .. this
   bool stop_on_unhandled = true;
   std::vector<uint32_t> user_breakpoints;
+  CpuModel model = CpuModel::v02c;
   // Called once after loading, before the starting state is taken (to place code elsewhere, say).
   std::function<void()> prepare;
 };

@@ -1,0 +1,380 @@
+// The faster engines against the exact path under the complete processor model, stop for stop:
+// delay slots of every jump and branch, exceptions where the interpreter raises them, the timer
+// interrupt, stores into code and the stop addresses reached through delay slots.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "cpu/cpu_state.h"
+#include "cpu/r4300i/cop0.h"
+#include "cpu/r4300i/exceptions.h"
+#include "tests/support/core_fixture.h"
+#include "tests/support/cpu_runner.h"
+#include "tests/support/engine_differential.h"
+#include "tests/support/mips_assembler.h"
+
+namespace {
+
+// The programs run from RDRAM, where boot code jumps; their data lies from 0x80000400 on.
+constexpr uint32_t kCodeAddress = 0x80001000;
+constexpr uint32_t kInterruptsOn = r4300i::kStatusIE | 1u << 15;  // IE and IM7, the timer's
+
+// At the exception vector: the timer's interrupt sets the next one 29 counts on (which also clears
+// it), counts itself in $v1 and returns; any other exception returns past the word that raised it,
+// and past its branch too in a delay slot.
+constexpr const char* kHandler = R"(
+      mfc0 $k0, $13
+      andi $k1, $k0, 0x7C
+      bne $k1, $zero, fault
+      mfc0 $k1, $14
+      mfc0 $k0, $9
+      addiu $k0, $k0, 29
+      mtc0 $k0, $11
+      addiu $v1, $v1, 1
+      eret
+  fault:
+      bgez $k0, past
+      addiu $k1, $k1, 4
+      addiu $k1, $k1, 4
+  past:
+      mtc0 $k1, $14
+      eret
+)";
+
+// Ends a program at the breakpoint address, through a register the handler leaves alone.
+constexpr const char* kToBreakpoint = "\n lui $at, 0x0400\n ori $at, $at, 0xB0\n jr $at\n nop\n";
+
+class CompleteModelMatchesExact : public CoreTest, public ::testing::WithParamInterface<Engine> {
+ protected:
+  // `code` at kCodeAddress, in kernel mode with the handler in place.
+  DifferentialProgram program(const std::vector<uint32_t>& code, uint32_t status = 0,
+                              uint32_t compare = 0) {
+    DifferentialProgram program;
+    program.model = CpuModel::r4300i;
+    program.boot_code = assemble("lui $at, 0x8000\n ori $at, $at, 0x1000\n jr $at\n nop");
+    program.longest_limit = 150;
+    program.prepare = [code, handler = assemble(kHandler), status, compare] {
+      place_words(kCodeAddress, code);
+      place_words(r4300i::kExceptionVector, handler);
+      cpu.cp0[r4300i::kStatus] = status;
+      cpu.cp0[r4300i::kCompare] = compare;
+    };
+    return program;
+  }
+  void expect_same(const DifferentialProgram& program) {
+    expect_engine_matches_exact(GetParam(), program, recorder);
+  }
+  void expect_same(const std::string& source, uint32_t status = 0, uint32_t compare = 0,
+                   int longest_limit = 150) {
+    DifferentialProgram complete = program(assemble(source + kToBreakpoint), status, compare);
+    complete.longest_limit = longest_limit;
+    expect_same(complete);
+  }
+};
+
+TEST_P(CompleteModelMatchesExact, DelaySlotsOfEveryJumpAndBranch) {
+  expect_same(R"(
+      lui $sp, 0x8000
+      ori $sp, $sp, 0x0800
+      addiu $t0, $zero, 3
+  loop:
+      jal 0x80001200
+      addiu $a0, $t0, 5           # in JAL's slot
+      addiu $t0, $t0, -1
+      bgtz $t0, loop
+      sll $t1, $t0, 2             # runs either way
+      beql $t0, $zero, 1f
+      addiu $t2, $t2, 1           # runs: taken
+      addiu $t2, $t2, 1000
+  1:  bnel $t0, $zero, 1f
+      addiu $t2, $t2, 100         # skipped: not taken
+  1:  blez $t1, 1f
+      addiu $t3, $t3, 1
+  1:  bltz $t1, 1f
+      addiu $t3, $t3, 2
+      bgez $t2, 1f
+      addiu $t3, $t3, 4
+  1:  blezl $t2, 1f
+      addiu $t3, $t3, 8
+      bgtzl $t2, 1f
+      addiu $t3, $t3, 16
+  1:  bltzl $t2, 1f
+      addiu $t3, $t3, 32
+      bgezl $t2, 1f
+      addiu $t3, $t3, 64
+  1:  beq $t0, $t1, 1f
+      nop
+  1:  bne $t0, $t1, 1f
+      addu $zero, $t3, $t3        # a write to register 0 is never seen
+  1:  lui $t4, 0x8000
+      ori $t4, $t4, 0x1240
+      jalr $t4
+      addiu $t5, $t5, 7
+      ori $t4, $t4, 0x1260
+      jalr $s0, $t4               # links into $s0, through which it returns
+      lui $zero, 0x1234
+      ori $t4, $t4, 0x1270
+      .word 0x01806009            # jalr $t4, $t4: links into its own target register
+      nop
+      j 0x80001280
+      addiu $t6, $t6, 1
+      .org 0x200
+      sw $a0, 0($sp)
+      lw $t7, 0($sp)
+      jr $ra
+      addu $t8, $t8, $t7          # in JR's slot
+      .org 0x240
+      jr $ra
+      addiu $t9, $t9, 3
+      .org 0x260
+      jr $s0
+      addiu $t9, $t9, 5
+      .org 0x270
+      jr $t4
+      nop
+      .org 0x280
+  )");
+}
+
+TEST_P(CompleteModelMatchesExact, ExceptionsLeaveWhereTheInterpreterRaisesThem) {
+  expect_same(R"(
+      lui $t0, 0x7FFF
+      ori $t0, $t0, 0xFFFF
+      lui $s0, 0x8000
+      add $t1, $t0, $t0           # overflows
+      addiu $t2, $zero, 2
+      beq $zero, $zero, 1f
+      add $t3, $t0, $t0           # overflows in a taken branch's slot
+      addiu $t4, $t4, 1
+  1:  lw $t5, 2($s0)              # misaligned
+      bne $zero, $zero, 1f
+      sh $t5, 1($s0)              # misaligned in a branch's slot, not taken
+  1:  addi $t6, $t0, 1
+      sub $t7, $s0, $t0
+      syscall
+      break
+      dsll32 $t8, $t2, 0
+      lb $t9, 0($t8)              # not a sign-extended address
+      teq $zero, $zero
+      sd $t0, 0x408($s0)
+      ld $a0, 0x408($s0)
+      sb $t0, 0x411($s0)
+      lbu $a1, 0x411($s0)
+      lb $a2, 0x411($s0)
+      sh $t0, 0x412($s0)
+      lhu $a3, 0x412($s0)
+      lh $v0, 0x412($s0)
+      lwu $s1, 0x40C($s0)
+      ll $s2, 0x408($s0)
+      sc $s2, 0x408($s0)
+      lw $s3, 0x400($zero)        # KUSEG, as it stands in kernel mode
+      jal 0x80001100
+      add $s4, $t0, $t0           # overflows in JAL's slot
+      .org 0x100
+      addiu $s5, $s5, 1
+  )",
+              0, 0, 200);
+}
+
+TEST_P(CompleteModelMatchesExact, TheTimerInterrupt) {
+  // Interrupts come every 29 counts or so, in delay slots too; then they are turned off while
+  // Count passes Compare, which leaves the interrupt pending until they are on again.
+  expect_same(R"(
+      addiu $t0, $zero, 40
+  loop:
+      addiu $t1, $t1, 1
+      addiu $t0, $t0, -1
+      bne $t0, $zero, loop
+      addu $t2, $t2, $t1
+      mtc0 $zero, $12
+      mfc0 $t3, $9
+      addiu $t3, $t3, 5
+      mtc0 $t3, $11
+      addiu $t0, $zero, 8
+  1:  addiu $t0, $t0, -1
+      bgtzl $t0, 1b
+      addiu $t4, $t4, 1
+      mfc0 $t5, $13
+      ori $t3, $zero, 0x8001
+      mtc0 $t3, $12
+      addiu $t6, $t6, 1
+  )",
+              kInterruptsOn, 23, 260);
+}
+
+TEST_P(CompleteModelMatchesExact, StoresIntoCodeOfEveryWidth) {
+  // Each round rewrites the words it runs next: the immediate's low byte with SB, its low half
+  // with SH, and a whole pair of words with SD. Stale copies would add the wrong amounts.
+  expect_same(R"(
+      lui $s1, 0xA000
+      addiu $t0, $zero, 4
+      lui $t7, 0x254A             # "addiu $t2, $t2, 0" twice, as one doubleword
+      dsll32 $t7, $t7, 0
+      lui $t6, 0x254A
+      or $t7, $t7, $t6
+      ori $t5, $zero, 1
+      dsll32 $t5, $t5, 0
+      ori $t5, $t5, 1             # 1 in each half
+  loop:
+      sb $t0, 0x102B($s1)
+      addiu $t1, $t1, 0           # at 0x80001028
+      sh $t0, 0x1032($s1)
+      addiu $t3, $t3, 0           # at 0x80001030
+      daddu $t7, $t7, $t5
+      sd $t7, 0x1040($s1)
+      addiu $t0, $t0, -1
+      bne $t0, $zero, loop
+      addiu $t2, $t2, 0           # at 0x80001040, in the slot
+      addiu $t2, $t2, 0
+  )");
+}
+
+TEST_P(CompleteModelMatchesExact, StopAddressesReachedThroughDelaySlots) {
+  // JR onto the stop address stops after its slot; onto the word after, pc stands on the stop
+  // address with the slot still pending; onto the word before, the run stops a word later.
+  for (const char* target : {"0xA8", "0xAC", "0xA4", "0xB4"}) {
+    SCOPED_TRACE(target);
+    expect_same(std::string("lui $t0, 0x0400\n ori $t0, $t0, ") + target +
+                "\n jalr $t0\n addiu $t1, $t1, 1");
+  }
+  // In SP DMEM: a likely branch not taken onto the stop address, past its slot, and a branch
+  // whose continuation (its target minus 4) is the stop address.
+  for (const char* source : {R"(
+      addiu $t1, $zero, 3
+  1:  addiu $t1, $t1, -1
+      bnel $t1, $zero, 1b
+      addiu $t2, $t2, 1
+      .org 0x60
+      bnel $t1, $t1, 1b           # at 0x040000A0
+      addiu $t3, $t3, 1
+  )",
+                             R"(
+      addiu $t1, $zero, 1
+      beq $zero, $zero, 1f
+      addiu $t1, $t1, 1
+      .org 0x6C
+  1:  nop
+  )"}) {
+    SCOPED_TRACE(source);
+    DifferentialProgram in_dmem;
+    in_dmem.model = CpuModel::r4300i;
+    in_dmem.boot_code = assemble(source);
+    expect_same(in_dmem);
+  }
+  // A user breakpoint on a jump's delay slot.
+  DifferentialProgram breakpoint =
+      program(assemble("jal 0x80001100\n addiu $t1, $t1, 1\n .org 0x100\n addiu $t2, $t2, 1" +
+                       std::string(kToBreakpoint)));
+  breakpoint.user_breakpoints = {kCodeAddress + 4};
+  expect_same(breakpoint);
+}
+
+// Random words of the complete model: those the fast engines run and some they leave to the exact
+// path, loads and stores of every width (now and then misaligned) into RDRAM, SP DMEM and the
+// cartridge, traps, branches of every kind and jumps that only go forward, so that every program
+// ends, with the timer's interrupts coming all along. No delay slot holds a jump or branch, whose
+// hand-over the interpreter would cut short.
+std::vector<uint32_t> random_program(std::mt19937& random) {
+  auto pick = [&](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+  auto reg = [&] { return pick(12) + 8; };  // t0..t7, s0..s3: s0-s3 hold the bases
+  std::vector<uint32_t> words = {
+      0x3C108000,  // lui $s0, 0x8000   RDRAM through KSEG0
+      0x3C11A400,  // lui $s1, 0xA400   SP DMEM through KSEG1
+      0x3C12B000,  // lui $s2, 0xB000   the cartridge
+  };
+  const uint32_t special[] = {0,  2,  3,  4,  6,  7,  16, 17, 18, 19, 24, 25, 26, 27, 30, 32, 33,
+                              34, 35, 36, 37, 38, 39, 42, 43, 45, 47, 56, 63, 12, 13, 52, 44};
+  const uint32_t immediate[] = {8, 9, 10, 11, 12, 13, 14, 15, 25};
+  const uint32_t memory[] = {32, 33, 35, 36, 37, 39, 55, 40, 41, 43, 63, 34};
+  const uint32_t branches[] = {4, 5, 6, 7, 20, 21, 22, 23};
+  const uint32_t regimm[] = {0, 1, 2, 3, 16};
+  const int length = 60 + static_cast<int>(pick(60));
+  bool slot = false;  // the next word is a delay slot, which holds no jump or branch
+  while (static_cast<int>(words.size()) < length) {
+    const uint32_t rs = reg(), rt = pick(8) + 8, rd = pick(10) < 1 ? 0 : pick(8) + 8;
+    const uint32_t here = kCodeAddress + 4 * static_cast<uint32_t>(words.size());
+    const uint32_t forward = 1 + pick(6);  // words ahead, for branches and jumps
+    const uint32_t kind = slot ? pick(7) : pick(15);
+    slot = kind >= 7 && kind <= 10;
+    switch (kind) {
+      case 0:
+      case 1:
+      case 2:
+        words.push_back(rs << 21 | rt << 16 | rd << 11 | pick(32) << 6 |
+                        special[pick(std::size(special))]);
+        break;
+      case 3:
+      case 4:
+        words.push_back(immediate[pick(std::size(immediate))] << 26 | rs << 21 | rt << 16 |
+                        pick(0x10000));
+        break;
+      case 5:
+      case 6: {
+        const uint32_t base = 16 + pick(3);
+        const uint32_t offset = 0x400 + 8 * pick(16) + (pick(5) == 0 ? pick(8) : 0);
+        words.push_back(memory[pick(std::size(memory))] << 26 | base << 21 | rt << 16 | offset);
+        break;
+      }
+      case 7:
+        words.push_back(branches[pick(std::size(branches))] << 26 | rs << 21 | rt << 16 | forward);
+        break;
+      case 8:
+        words.push_back(1u << 26 | rs << 21 | regimm[pick(std::size(regimm))] << 16 | forward);
+        break;
+      case 9:
+        words.push_back((2u + pick(2)) << 26 | ((here + 4 * forward) >> 2 & 0x3FFFFFF));
+        break;
+      case 10: {  // jr or jalr to a word ahead: lui and ori make its address in $s3
+        const uint32_t link = pick(4) == 0 ? 19 : rt;
+        words.push_back(0x3C138000);
+        words.push_back(13u << 26 | 19 << 21 | 19 << 16 | ((here + 12 + 4 * forward) & 0xFFFF));
+        words.push_back(19u << 21 | (pick(2) ? link << 11 | 9 : 8));
+        break;
+      }
+      case 11:
+        words.push_back(0x40004800 | rt << 16);  // mfc0 rt, Count
+        break;
+      default:
+        words.push_back(9u << 26 | rs << 21 | rt << 16 | pick(0x10000));
+        break;
+    }
+  }
+  for (int i = 0; i < 8; ++i) words.push_back(0);  // landing room for the last forward jumps
+  // A branch or jump landing straight on a `jr $s3` or `jalr $s3` would find $s3 made for another
+  // jump, perhaps one behind it: such landings move on to the word after.
+  auto jumps_through_s3 = [&](std::size_t i) { return (words[i] & 0xFFFF07FE) == (19u << 21 | 8); };
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const uint32_t op = words[i] >> 26;
+    const bool branch = (op >= 4 && op <= 7) || (op >= 20 && op <= 23) || op == 1;
+    if (branch && jumps_through_s3(i + 1 + (words[i] & 0xFFFF))) ++words[i];
+    if ((op == 2 || op == 3) && jumps_through_s3((words[i] - (kCodeAddress >> 2)) & 0x3FFFFFF)) {
+      ++words[i];
+    }
+    if (words[i] >> 16 == (13u << 10 | 19 << 5 | 19) &&
+        jumps_through_s3(((words[i] & 0xFFFF) - 0x1000) / 4)) {
+      words[i] += 4;
+    }
+  }
+  for (uint32_t word : assemble(kToBreakpoint)) words.push_back(word);
+  return words;
+}
+
+TEST_P(CompleteModelMatchesExact, RandomPrograms) {
+  std::mt19937 random(20261215);
+  for (int round = 0; round < 30; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    DifferentialProgram random_one = program(random_program(random), kInterruptsOn, 40);
+    random_one.cartridge = std::vector<uint8_t>(0x500, 0x5A);
+    random_one.longest_limit = 200;
+    expect_same(random_one);
+    if (HasFailure()) break;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(, CompleteModelMatchesExact,
+                         ::testing::Values(Engine::decoded, Engine::jit),
+                         [](const ::testing::TestParamInfo<Engine>& engine) {
+                           return engine.param == Engine::jit ? "Translated" : "Decoded";
+                         });
+
+}  // namespace
