@@ -7,12 +7,14 @@
 
 #include "cpu/alu.h"
 #include "cpu/cpu_state.h"
+#include "cpu/r4300i/alu.h"
 #include "machine/stops/stops.h"
 #include "memory/memory_map.h"
 
 namespace x86 = asmjit::x86;
 using asmjit::imm;
 using asmjit::Label;
+namespace ca = r4300i::alu;
 
 namespace {
 
@@ -53,8 +55,9 @@ const x86::Mem kLinkSite = context_field(offsetof(JitContext, link_site), 8);
 const x86::Mem kSavedAddress = context_field(offsetof(JitContext, saved_address), 8);
 const x86::Mem kFirstRound = context_field(offsetof(JitContext, first_round_budget), 8);
 // The taken flag of a branch whose delay slot may change what it compared, kept while the slot
-// runs.
+// runs, and the target of a jump through a register, kept while its slot runs.
 const x86::Mem kTaken = x86::byte_ptr(x86::rsp);
+const x86::Mem kJumpTarget = x86::dword_ptr(x86::rsp, 4);
 
 // The program's data that translated code reaches, as displacements from `cpu` (rbx): they all lie
 // in one image, so a 32-bit displacement reaches them and no host address needs a register.
@@ -91,7 +94,7 @@ uint32_t branch_target(const BlockSource& block, uint32_t k) {
 bool loops_to_itself(const BlockSource& block) {
   for (uint32_t k = 0; k < block.words.size(); ++k) {
     const DecodedWord& w = block.words[k];
-    if ((w.op == op_j || w.op == op_jal) && alu::jump_target(w.imm) == block.pc) return true;
+    if (jumps_to_field(w.op) && field_jump_target(block.pc + 4 * k, w) == block.pc) return true;
     if (is_branch(w.op) && branch_target(block, k) == block.pc) return true;
   }
   return false;
@@ -115,7 +118,6 @@ class BlockEmitter {
     for (const DecodedWord& w : block.words) {
       if (operation(w.op).writes_a) written_[w.a] = true;
     }
-    if (!block.words.empty() && block.words.back().op == op_jal) written_[31] = true;
   }
 
   void emit() {
@@ -132,6 +134,10 @@ class BlockEmitter {
       const DecodedWord& w = block_.words[k];
       if (is_branch(w.op)) {
         emit_branch(k);
+        break;
+      }
+      if (is_delayed_jump(w.op)) {
+        emit_delayed_jump(k);
         break;
       }
       if (is_jump(w.op)) {
@@ -291,6 +297,10 @@ class BlockEmitter {
       const std::size_t field =
           w.op == op_mthi ? offsetof(CpuState, hi_reg) : offsetof(CpuState, lo_reg);
       a_.mov(cpu_field(field, 8), value(w.b, x86::rax));
+    } else if (w.op == op_mult || w.op == op_multu) {
+      emit_product(w);
+    } else if (traps_on_overflow(w.op)) {
+      emit_trapping(w, exit_before);
     } else if (w.op != op_nop && w.a != 0) {
       const x86::Gp to = result_for(w.a);
       emit_arithmetic(w, to);
@@ -331,12 +341,112 @@ class BlockEmitter {
         return;
       case op_slt:
       case op_sltu:
+      case op_sltu64:
+      case op_slti:
+      case op_sltiu:
         emit_comparison(w, to);
+        return;
+      case op_xori:
+        load(to, w.b);
+        if (w.imm != 0) a_.xor_(to, w.imm);
+        return;
+      case op_lui32:
+        a_.mov(to, imm(ca::lui(static_cast<uint16_t>(w.imm))));
+        return;
+      case op_addiu32:
+      case op_sll32:
+      case op_srl32:
+      case op_sra32:
+      case op_sllv32:
+      case op_srlv32:
+      case op_srav32:
+      case op_addu32:
+      case op_subu32:
+        emit_word_arithmetic(w, to);
         return;
       default:
         emit_register_arithmetic(w, to);
         return;
     }
+  }
+
+  // The complete model's 32-bit operations: on the low halves, in eax, the result sign-extended.
+  void emit_word_arithmetic(const DecodedWord& w, const x86::Gp& to) {
+    const bool shift = w.op >= op_sll32 && w.op <= op_srav32;
+    low_half(shift ? w.c : w.b, x86::rax);
+    if (w.op >= op_sllv32 && w.op <= op_srav32) low_half(w.b, x86::rcx);
+    if (w.op == op_addu32 || w.op == op_subu32) low_half(w.c, x86::rcx);
+    switch (w.op) {
+      case op_addiu32:
+        a_.add(x86::eax, static_cast<int32_t>(static_cast<int16_t>(w.imm)));
+        break;
+      case op_sll32:
+        a_.shl(x86::eax, w.imm);
+        break;
+      case op_srl32:
+        a_.shr(x86::eax, w.imm);
+        break;
+      case op_sra32:
+        a_.sar(x86::eax, w.imm);
+        break;
+      case op_sllv32:
+        a_.shl(x86::eax, x86::cl);
+        break;
+      case op_srlv32:
+        a_.shr(x86::eax, x86::cl);
+        break;
+      case op_srav32:
+        a_.sar(x86::eax, x86::cl);
+        break;
+      case op_addu32:
+        a_.add(x86::eax, x86::ecx);
+        break;
+      default:  // SUBU
+        a_.sub(x86::eax, x86::ecx);
+        break;
+    }
+    a_.movsxd(to, x86::eax);
+  }
+
+  // ADD, ADDI and SUB: as ADDU, ADDIU and SUBU, but an overflow leaves before `exit_before` for
+  // the exact path to raise the exception, with the destination as it was.
+  void emit_trapping(const DecodedWord& w, uint32_t exit_before) {
+    const Label overflow = a_.newLabel();
+    low_half(w.b, x86::rax);
+    if (w.op == op_addi32) {
+      a_.add(x86::eax, static_cast<int32_t>(static_cast<int16_t>(w.imm)));
+    } else {
+      low_half(w.c, x86::rcx);
+      if (w.op == op_add32) {
+        a_.add(x86::eax, x86::ecx);
+      } else {
+        a_.sub(x86::eax, x86::ecx);
+      }
+    }
+    a_.jo(overflow);
+    const x86::Gp to = result_for(w.a);
+    a_.movsxd(to, x86::eax);
+    set(w.a, to);
+    cold_.push_back([this, overflow, exit_before] {
+      a_.bind(overflow);
+      side_exit(exit_before);
+    });
+  }
+
+  // MULT and MULTU: the 64-bit product of the low halves, its halves sign-extended into HI and LO.
+  void emit_product(const DecodedWord& w) {
+    low_half(w.b, x86::rax);
+    low_half(w.c, x86::rcx);
+    if (w.op == op_mult) {
+      a_.movsxd(x86::rax, x86::eax);
+      a_.movsxd(x86::rcx, x86::ecx);
+    }
+    a_.imul(x86::rax, x86::rcx);
+    a_.movsxd(x86::rcx, x86::eax);
+    a_.mov(cpu_field(offsetof(CpuState, lo_reg), 8), x86::rcx);
+    a_.sar(x86::rax, 32);
+    a_.movsxd(x86::rax, x86::eax);
+    a_.mov(cpu_field(offsetof(CpuState, hi_reg), 8), x86::rax);
   }
 
   void emit_immediate(const DecodedWord& w, const x86::Gp& to) {
@@ -372,12 +482,17 @@ class BlockEmitter {
     if (to != x86::rax) a_.mov(to, x86::rax);
   }
 
-  // SLT compares whole registers as signed numbers, SLTU their low halves as unsigned ones.
+  // SLT compares whole registers as signed numbers, 0.2c's SLTU their low halves as unsigned
+  // ones; the complete model's SLTU, SLTI and SLTIU whole registers with rt or the sign-extended
+  // immediate.
   void emit_comparison(const DecodedWord& w, const x86::Gp& to) {
-    if (w.op == op_slt) {
+    if (w.op == op_slti || w.op == op_sltiu) {
+      a_.cmp(value(w.b, x86::rax), static_cast<int32_t>(static_cast<int16_t>(w.imm)));
+      a_.set(w.op == op_slti ? x86::CondCode::kL : x86::CondCode::kB, x86::al);
+    } else if (w.op == op_slt || w.op == op_sltu64) {
       load(x86::rax, w.b);
       a_.cmp(x86::rax, value(w.c, x86::rcx));
-      a_.setl(x86::al);
+      a_.set(w.op == op_slt ? x86::CondCode::kL : x86::CondCode::kB, x86::al);
     } else {
       low_half(w.b, x86::rax);
       low_half(w.c, x86::rcx);
@@ -448,19 +563,13 @@ class BlockEmitter {
     });
   }
 
-  // The distance from RDRAM's first byte of the `bytes` bytes at the effective address (the low
-  // half of rs plus the offset, zero-extended) into rdx, for bytes aligned on their size that lie
-  // in RDRAM or the SP memories; anything else goes to `refused`. One test of RDRAM's bounds and
-  // the alignment at once keeps the common path short.
+  // The distance from RDRAM's first byte of the `bytes` bytes at the effective address into rdx,
+  // for bytes aligned on their size that lie in RDRAM or the SP memories; anything else goes to
+  // `refused`. One test of RDRAM's bounds and the alignment at once keeps the common path short.
   void find_bytes(const DecodedWord& w, uint32_t bytes, const Label& refused) {
     const Label sp_memories = a_.newLabel();
     const Label found = a_.newLabel();
-    if (cached(w.b)) {
-      a_.lea(x86::edx, x86::ptr(host(w.b), static_cast<int32_t>(w.imm)));
-    } else {
-      low_half(w.b, x86::rdx);
-      if (w.imm != 0) a_.add(x86::edx, w.imm);
-    }
+    effective_address(w, refused);
     a_.mov(x86::ecx, x86::edx);
     a_.shr(x86::ecx, 29);
     a_.sub(x86::edx, x86::dword_ptr(kCpu, x86::rcx, 2, reach_.segments));
@@ -478,18 +587,55 @@ class BlockEmitter {
     });
   }
 
+  // The effective address into edx: for the 0.2c model the low half of rs plus the offset,
+  // zero-extended; for the complete model rs plus the sign-extended offset, whose sum must be a
+  // sign-extended 32-bit address (anything else is an address error, and goes to `refused`).
+  void effective_address(const DecodedWord& w, const Label& refused) {
+    if (checks_address(w.op)) {
+      const int32_t offset = static_cast<int16_t>(w.imm);
+      if (cached(w.b)) {
+        a_.lea(x86::rdx, x86::ptr(host(w.b), offset));
+      } else {
+        load(x86::rdx, w.b);
+        if (offset != 0) a_.add(x86::rdx, offset);
+      }
+      a_.movsxd(x86::rcx, x86::edx);
+      a_.cmp(x86::rcx, x86::rdx);
+      a_.jne(refused);
+    } else if (cached(w.b)) {
+      a_.lea(x86::edx, x86::ptr(host(w.b), static_cast<int32_t>(w.imm)));
+    } else {
+      low_half(w.b, x86::rdx);
+      if (w.imm != 0) a_.add(x86::edx, w.imm);
+    }
+  }
+
   void emit_load(const DecodedWord& w, x86::Mem bytes) {
     const x86::Gp to = result_for(w.a);
     switch (w.op) {
       case op_lb:
+      case op_lb_checked:
         a_.movsx(to, bytes);
         break;
       case op_lbu:
+      case op_lbu_checked:
         a_.movzx(to.r32(), bytes);
         break;
+      case op_lh_checked:
+        a_.movbe(to.r16(), bytes);
+        a_.movsx(to, to.r16());
+        break;
+      case op_lhu_checked:
+        a_.movbe(to.r16(), bytes);
+        a_.movzx(to.r32(), to.r16());
+        break;
       case op_lw:
+      case op_lw_checked:
         a_.movbe(to.r32(), bytes);
         a_.movsxd(to, to.r32());
+        break;
+      case op_lwu_checked:
+        a_.movbe(to.r32(), bytes);
         break;
       default:  // LD
         a_.movbe(to, bytes);
@@ -498,15 +644,29 @@ class BlockEmitter {
     set(w.a, to);
   }
 
+  // The register's low `size` bytes into memory, big-endian.
+  void store_bytes(const x86::Mem& bytes, const x86::Gp& from, uint32_t size) {
+    if (size == 1) {
+      a_.mov(bytes, from.r8());
+    } else if (size == 2) {
+      a_.movbe(bytes, from.r16());
+    } else if (size == 4) {
+      a_.movbe(bytes, from.r32());
+    } else {
+      a_.movbe(bytes, from.r64());
+    }
+  }
+
   // A store, and after it its page marked written (while anyone reads the marks) and, where
   // decoded or translated words may stand, the copies of the stored bytes dropped. While no RDRAM
   // page holds any, a store into RDRAM need not look; the translator drops such blocks once one
   // does.
   void emit_store(uint32_t k, const x86::Mem& bytes) {
-    const x86::Gp from = value(block_.words[k].a, x86::r11).r32();
+    const x86::Gp from = value(block_.words[k].a, x86::r11);
+    const uint32_t size = operation(block_.words[k].op).bytes;
     const Label resume = a_.newLabel();
     if (!tables_.rdram_stores_unchecked) {
-      a_.movbe(bytes, from);
+      store_bytes(bytes, from, size);
       emit_store_marks(k, resume);
       a_.bind(resume);
       return;
@@ -514,16 +674,16 @@ class BlockEmitter {
     const Label sp_memories = a_.newLabel();
     a_.cmp(x86::edx, 0x00400000);
     a_.jae(sp_memories);
-    a_.movbe(bytes, from);
+    store_bytes(bytes, from, size);
     if (code_page_marks_wanted) {
       a_.mov(x86::ecx, x86::edx);
       a_.shr(x86::ecx, 12);
       a_.mov(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.written), 1);
     }
     a_.bind(resume);
-    cold_.push_back([this, sp_memories, bytes, from, k, resume] {
+    cold_.push_back([this, sp_memories, bytes, from, size, k, resume] {
       a_.bind(sp_memories);
-      a_.movbe(bytes, from);
+      store_bytes(bytes, from, size);
       emit_store_marks(k, resume);
       a_.jmp(resume);
     });
@@ -545,6 +705,7 @@ class BlockEmitter {
       a_.mov(kSavedAddress, x86::rdx);
       a_.mov(x86::edi, x86::ecx);
       a_.mov(x86::esi, x86::edx);
+      a_.mov(x86::edx, operation(block_.words[k].op).bytes);
       a_.mov(x86::rax, imm(reinterpret_cast<uint64_t>(tables_.store_hook)));
       a_.call(x86::rax);
       a_.test(x86::eax, x86::eax);
@@ -560,63 +721,109 @@ class BlockEmitter {
   // Leaves once the store at `k` has run, with everything stored already.
   void leave_after_store(uint32_t k) {
     leave_loop_slot_behind();
-    const bool slot = k > 0 && is_branch(block_.words[k - 1].op);
-    if (slot) {
-      const uint32_t branch = address(k - 1);
-      const Label not_taken = a_.newLabel();
-      const Label done = a_.newLabel();
-      a_.cmp(kTaken, 0);
-      a_.je(not_taken);
-      a_.mov(kDelaySlotPc, branch + 4);
-      a_.mov(kPc, branch_target(k - 1));
-      a_.jmp(done);
-      a_.bind(not_taken);
-      a_.mov(kPc, branch + 8);
-      a_.bind(done);
-    } else {
+    if (k == 0 || runs_in_a_slot(block_.words[k - 1].op)) {
       a_.mov(kPc, address(k + 1));
       a_.add(kBudget, n_ - k - 1);
+    } else {
+      // The store was a delay slot, the block's last word: on to where its jump or branch goes.
+      const uint32_t control = k - 1;
+      const Kind kind = operation(block_.words[control].op).kind;
+      const Label not_taken = a_.newLabel();
+      const Label done = a_.newLabel();
+      if (kind == Kind::branch || kind == Kind::delayed_branch) {
+        a_.cmp(kTaken, 0);
+        a_.je(not_taken);
+      }
+      a_.mov(kDelaySlotPc, address(control) + 4);
+      if (kind == Kind::delayed_jump) {
+        load_jump_target(control);
+        a_.mov(kPc, x86::eax);
+      } else {
+        a_.mov(kPc, branch_target(control));
+      }
+      a_.jmp(done);
+      a_.bind(not_taken);
+      if (kind == Kind::delayed_branch) a_.mov(kDelaySlotPc, address(control) + 4);
+      a_.mov(kPc, address(control) + 8);
+      a_.bind(done);
     }
     a_.mov(kLastWord, block_.words[k].word);
     leave(JitExit::stopped);
   }
 
-  // A branch and its delay slot, which is the block's last word. The slot runs either way: as the
-  // delay slot when the branch is taken, as the next word when it is not. A slot that leaves what
-  // the branch compares alone, and cannot leave after it has run, runs first, and the comparison
-  // then decides the way at once; any other slot runs between the comparison and the decision,
-  // which it keeps in memory meanwhile.
+  // How a branch decides: the condition on which it is taken, after comparing rs with rt or 0.
+  x86::CondCode emit_comparison_of(const DecodedWord& w) {
+    const x86::Gp rs = value(w.b, x86::rax);
+    if (operation(w.op).reads & kC) {
+      a_.cmp(rs, value(w.c, x86::rcx));
+    } else {
+      a_.test(rs, rs);
+    }
+    switch (w.op) {
+      case op_beq:
+      case op_beq_delayed:
+      case op_beql:
+        return x86::CondCode::kE;
+      case op_bne:
+      case op_bne_delayed:
+      case op_bnel:
+        return x86::CondCode::kNE;
+      case op_blez:
+      case op_blezl:
+        return x86::CondCode::kLE;
+      case op_bgtz:
+      case op_bgtzl:
+        return x86::CondCode::kG;
+      case op_bltz:
+      case op_bltzl:
+        return x86::CondCode::kL;
+      default:  // BGEZ, BGEZL
+        return x86::CondCode::kGE;
+    }
+  }
+
+  // A branch and its delay slot, which is the block's last word. The slot runs either way (but for
+  // a likely branch, which skips it when not taken): as the delay slot when the branch is taken, as
+  // the next word (0.2c) or the delay slot (the complete model) when it is not. A slot that leaves
+  // what the branch compares alone, and cannot leave after it has run, runs first, and the
+  // comparison then decides the way at once; any other slot runs between the comparison and the
+  // decision, which it keeps in memory meanwhile.
   void emit_branch(uint32_t k) {
     const DecodedWord& w = block_.words[k];
     const DecodedWord& slot = block_.words[k + 1];
-    const bool slot_first =
-        !operation(slot.op).stores &&
-        !(operation(slot.op).writes_a && slot.a != 0 && (slot.a == w.b || slot.a == w.c));
-    if (slot_first) emit_straight(k + 1, k);
-    a_.cmp(value(w.b, x86::rax), value(w.c, x86::rcx));
+    const Kind kind = operation(w.op).kind;
     const Label not_taken = a_.newLabel();
-    if (slot_first) {
-      if (w.op == op_beq) {
-        a_.jne(not_taken);
+    if (kind == Kind::likely_branch) {
+      a_.j(x86::negateCond(emit_comparison_of(w)), not_taken);
+      emit_straight(k + 1, k);
+    } else {
+      const bool compares_c = (operation(w.op).reads & kC) != 0;
+      const bool slot_first =
+          !operation(slot.op).stores && !(operation(slot.op).writes_a && slot.a != 0 &&
+                                          (slot.a == w.b || (compares_c && slot.a == w.c)));
+      if (slot_first) {
+        emit_straight(k + 1, k);
+        a_.j(x86::negateCond(emit_comparison_of(w)), not_taken);
       } else {
+        a_.set(emit_comparison_of(w), kTaken);
+        emit_straight(k + 1, k);
+        a_.cmp(kTaken, 0);
         a_.je(not_taken);
       }
-    } else {
-      if (w.op == op_beq) {
-        a_.sete(kTaken);
-      } else {
-        a_.setne(kTaken);
-      }
-      emit_straight(k + 1, k);
-      a_.cmp(kTaken, 0);
-      a_.je(not_taken);
     }
     if (!branch_loop_) a_.mov(kDelaySlotPc, address(k) + 4);
     leave_for(branch_target(k), k + 1);
     a_.bind(not_taken);
+    if (kind == Kind::likely_branch) {
+      a_.add(kBudget, 1);  // the slot, which did not run
+      leave_for(address(k) + 8, k);
+      return;
+    }
+    if (kind == Kind::delayed_branch) a_.mov(kDelaySlotPc, address(k) + 4);
     leave_for(address(k) + 8, k + 1);
   }
 
+  // 0.2c's jumps, which take effect at once.
   void emit_jump(uint32_t k) {
     const DecodedWord& w = block_.words[k];
     if (w.op == op_jal) {
@@ -624,16 +831,64 @@ class BlockEmitter {
       set(31, x86::rax);
     }
     if (w.op != op_jr) {
-      leave_for(alu::jump_target(w.imm), k);
+      leave_for(field_jump_target(address(k), w), k);
       return;
     }
-    // JR: through the lookup table when it holds the target, unless that may be a stop address
-    // or is not a word's.
+    low_half(w.b, x86::rax);
+    jump_through_eax(k);
+  }
+
+  // The complete model's jumps, the block's last word but their delay slot. A jump through a
+  // register to a target on or next to a stop address leaves before it, for the exact path to
+  // take it and stop where it must.
+  void emit_delayed_jump(uint32_t k) {
+    const DecodedWord& w = block_.words[k];
+    const bool through_register = (operation(w.op).reads & kB) != 0;
+    if (through_register) {
+      const Label stops = a_.newLabel();
+      low_half(w.b, x86::rax);
+      a_.lea(x86::ecx, x86::ptr(x86::rax, -static_cast<int32_t>(kStopAddress)));
+      a_.cmp(x86::ecx, kStopSpan + 4);
+      a_.jbe(stops);
+      a_.mov(kJumpTarget, x86::eax);
+      cold_.push_back([this, stops, k] {
+        a_.bind(stops);
+        side_exit(k);
+      });
+    }
+    if (operation(w.op).writes_a) {
+      a_.mov(x86::rcx, imm(ca::link(address(k))));
+      set(w.a, x86::rcx);
+    }
+    // A slot that leaves gives the jump back too: its link, written again, is the same.
+    emit_straight(k + 1, k);
+    a_.mov(kDelaySlotPc, address(k) + 4);
+    if (!through_register) {
+      leave_for(field_jump_target(address(k), w), k + 1);
+      return;
+    }
+    a_.mov(x86::eax, kJumpTarget);
+    jump_through_eax(k + 1);
+  }
+
+  // The target of the jump at `k` into eax: its field's, or the register's kept while its slot
+  // ran.
+  void load_jump_target(uint32_t k) {
+    const DecodedWord& w = block_.words[k];
+    if (jumps_to_field(w.op)) {
+      a_.mov(x86::eax, field_jump_target(address(k), w));
+    } else {
+      a_.mov(x86::eax, kJumpTarget);
+    }
+  }
+
+  // On to the target in eax once word `last` has run: through the lookup table when it holds the
+  // target, unless that may be a stop address or is not a word's.
+  void jump_through_eax(uint32_t last) {
     const Label miss = a_.newLabel();
     const Label stop = a_.newLabel();
-    low_half(w.b, x86::rax);
     store_cached();
-    a_.mov(kLastWord, w.word);
+    a_.mov(kLastWord, block_.words[last].word);
     a_.mov(kPc, x86::eax);
     // may_stop_at, in host code.
     a_.lea(x86::ecx, x86::ptr(x86::rax, -static_cast<int32_t>(kStopAddress)));
@@ -698,7 +953,6 @@ std::array<int, 32> host_registers(const BlockSource& block) {
     if (operation.reads & kA) ++uses[w.a];
     if (operation.writes_a) ++uses[w.a];
   }
-  if (!block.words.empty() && block.words.back().op == op_jal) ++uses[31];
   std::array<int, 32> kept;
   kept.fill(-1);
   const int fewest = loops_to_itself(block) ? 1 : 4;
@@ -711,6 +965,10 @@ std::array<int, 32> host_registers(const BlockSource& block) {
     kept[best] = slot;
   }
   return kept;
+}
+
+uint32_t field_jump_target(uint32_t pc, const DecodedWord& word) {
+  return is_delayed_jump(word.op) ? ca::jump_target(pc, word.imm) : alu::jump_target(word.imm);
 }
 
 void emit_trampoline(x86::Assembler& a, const Label& leave) {

@@ -43,19 +43,22 @@ inline constexpr uint32_t kJrEntries = 4096;
 struct EmitterTables {
   uint64_t leave;           // the trampoline's way back to C++
   const JrEntry* jr_table;  // kJrEntries entries
-  // Called after a store into a page with translated words, with the page and the stored word's
-  // distance from RDRAM's first byte; nonzero when it dropped any block.
-  int (*store_hook)(uint32_t page, uint32_t from_rdram);
+  // Called after a store into a page with translated words, with the page, the stored bytes'
+  // distance from RDRAM's first byte and their number; nonzero when it dropped any block.
+  int (*store_hook)(uint32_t page, uint32_t from_rdram, uint32_t bytes);
   // No RDRAM page holds decoded or translated words: stores into RDRAM need not look for them.
   bool rdram_stores_unchecked;
 };
 
 // The words of a block, from `pc` on: straight-line words, possibly ending with a jump, or with a
-// branch and its delay slot. All of them are ones the translator runs.
+// branch or a jump and its delay slot. All of them are ones the translator runs.
 struct BlockSource {
   uint32_t pc;
   std::vector<DecodedWord> words;
 };
+
+// Where the J or JAL `word` at `pc` goes, as the word's processor model has it.
+uint32_t field_jump_target(uint32_t pc, const DecodedWord& word);
 
 // Emits the way in, `uint64_t enter(CpuState*, JitContext*, uint64_t budget, const void* code)`,
 // which returns the budget left, and binds `leave` at the way back.

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "cpu/cpu_state.h"
+#include "machine/engines/fast_budget.h"
+#include "machine/stops/stops.h"
 
 BlockTranslator block_translator;
 
@@ -36,8 +38,9 @@ std::size_t place(asmjit::CodeHolder& holder, uint64_t base, uint8_t* destinatio
   return size;
 }
 
-// "J" and "JR" name the jumps that were last to run, as the interpreter leaves them.
+// "J" and "JR" name the jumps that were last to run, as the 0.2c interpreter leaves them.
 const char* name_after(uint32_t word) {
+  if (cpu.model != CpuModel::v02c) return "Reading";
   if (word >> 26 == 2) return "J";
   if (word >> 26 == 0 && (word & 0x3F) == 8) return "JR";
   return "Reading";
@@ -95,6 +98,8 @@ void BlockTranslator::flush() {
   stores_unchecked_ = false;
   blocks_.clear();
   for (std::vector<Block*>& page : blocks_in_page_) page.clear();
+  for (int page : pages_translated_) words_translated_[page].reset();
+  pages_translated_.clear();
   for (JrEntry& entry : jr_table_) entry = {kNoWord, 0, nullptr};
   used_ = (trampoline_size_ + 63) & ~std::size_t{63};
   ++flushes_;
@@ -111,14 +116,20 @@ BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
   if ((pc & 3) != 0 || page < 0) return nullptr;
   const auto started = std::chrono::steady_clock::now();
 
-  // Straight-line words up to a jump, a branch with its delay slot, a word not translated or the
-  // page's end.
+  // Straight-line words up to a jump, a branch or jump with its delay slot, a word not translated
+  // or the page's end. The jumps that reach a stop address through their slot are left to the
+  // others.
   BlockSource source{pc, {}};
   for (uint32_t address = physical; code_page_index(address) == page; address += 4) {
     DecodedWord word = decoded_form(address);
     if (!operation(word.op).translated || source.words.size() >= kLongestBlock) break;
-    if (is_branch(word.op)) {
+    if (is_branch(word.op) || is_delayed_jump(word.op)) {
+      const uint32_t at = pc + 4 * static_cast<uint32_t>(source.words.size());
       if (code_page_index(address + 4) != page) break;
+      if (is_delayed_jump(word.op) && jumps_to_field(word.op) &&
+          may_stop_through_slot(field_jump_target(at, word))) {
+        break;
+      }
       DecodedWord slot = decoded_form(address + 4);
       if (!operation(slot.op).translated || !runs_in_a_slot(slot.op)) break;
       source.words.push_back(word);
@@ -150,6 +161,9 @@ BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
       Block{pc, physical, static_cast<uint32_t>(source.words.size()), executable_ + used_, {}});
   used_ = (used_ + size + 63) & ~std::size_t{63};
   blocks_in_page_[page].push_back(block.get());
+  if (words_translated_[page].none()) pages_translated_.push_back(page);
+  for (uint32_t k = 0; k < block->length; ++k)
+    words_translated_[page].set(((physical & 0xFFF) >> 2) + k);
   Block* made = block.get();
   blocks_[pc] = std::move(block);
   ++statistics_.blocks;
@@ -178,7 +192,7 @@ void BlockTranslator::kill(Block* block) {
 
 bool BlockTranslator::code_written(uint32_t physical) {
   const int page = code_page_index(physical);
-  if (page < 0 || blocks_in_page_[page].empty()) return false;
+  if (page < 0 || !words_translated_[page].test((physical & 0xFFF) >> 2)) return false;
   bool dropped = false;
   std::vector<Block*>& blocks = blocks_in_page_[page];
   // Downwards, as each drop takes its block out of the list.
@@ -191,17 +205,18 @@ bool BlockTranslator::code_written(uint32_t physical) {
   return dropped;
 }
 
-int BlockTranslator::store_hook(uint32_t page, uint32_t from_rdram) {
+int BlockTranslator::store_hook(uint32_t page, uint32_t from_rdram, uint32_t bytes) {
   const uint32_t physical = code_page_physical(static_cast<int>(page)) + (from_rdram & 0xFFF);
+  // The bytes are aligned on their number: the words holding them are dropped whole.
   bool dropped = false;
-  for (uint32_t k = 0; k < 4; ++k) dropped |= report_code_write(physical + k);
+  for (uint32_t k = 0; k < bytes; k += 4) dropped |= report_code_write(physical + k);
   return dropped;
 }
 
 EngineRun BlockTranslator::run(uint32_t budget, RunObserver*) {
-  if (budget == 0 || cpu.delay_slot_pending || cpu.model != CpuModel::v02c || !available()) {
-    return {};
-  }
+  if (cpu.delay_slot_pending) return {};
+  budget = fast_budget(budget);
+  if (budget == 0 || !available()) return {};
   return {run_blocks(budget)};
 }
 

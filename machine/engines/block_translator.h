@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
@@ -38,8 +39,8 @@ class BlockTranslator final : public ExecutionEngine {
   // translated.
   bool available();
 
-  // Runs nothing while a delay slot is pending, with no budget, for the complete processor, or
-  // without the code region.
+  // Runs nothing while a delay slot is pending, with no budget (`fast_budget`), or without the
+  // code region.
   EngineRun run(uint32_t budget, RunObserver* observer) override;
 
   // Drops the blocks holding the byte at `physical`; true when there were any.
@@ -79,7 +80,7 @@ class BlockTranslator final : public ExecutionEngine {
   void kill(Block* block);
   void flush();
   uint8_t* writable(const uint8_t* executable) const;
-  static int store_hook(uint32_t page, uint32_t from_rdram);
+  static int store_hook(uint32_t page, uint32_t from_rdram, uint32_t bytes);
 
   uint8_t* executable_ = nullptr;
   uint8_t* writable_ = nullptr;
@@ -92,6 +93,10 @@ class BlockTranslator final : public ExecutionEngine {
 
   std::unordered_map<uint32_t, std::unique_ptr<Block>> blocks_;
   std::array<std::vector<Block*>, kCodePages> blocks_in_page_;
+  // The words of each page any block has held since the last flush, so that a store into data
+  // beside code need not look through the page's blocks; and the pages that have any.
+  std::array<std::bitset<1024>, kCodePages> words_translated_;
+  std::vector<int> pages_translated_;
   std::array<JrEntry, kJrEntries> jr_table_{};
   JitContext context_{};
   bool flush_pending_ = true;

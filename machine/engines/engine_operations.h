@@ -304,6 +304,11 @@ constexpr bool runs_in_a_slot(uint8_t op) {
 constexpr bool traps_on_overflow(uint8_t op) {
   return op == op_add32 || op == op_addi32 || op == op_sub32;
 }
+// The complete model's loads and stores, which add their offsets sign-extended and leave an
+// address error to the exact path.
+constexpr bool checks_address(uint8_t op) {
+  return op >= op_lb_checked && op <= op_sd_checked;
+}
 // The jumps whose target field the word holds, as opposed to a register.
 constexpr bool jumps_to_field(uint8_t op) {
   return op == op_j || op == op_jal || op == op_j_delayed || op == op_jal_delayed;

@@ -203,29 +203,31 @@ TEST_P(CompleteModelMatchesExact, TheTimerInterrupt) {
 }
 
 TEST_P(CompleteModelMatchesExact, StoresIntoCodeOfEveryWidth) {
-  // Each round rewrites the words it runs next: the immediate's low byte with SB, its low half
-  // with SH, and a whole pair of words with SD. Stale copies would add the wrong amounts.
+  // Each round rewrites words it runs next: an immediate's low byte with SB, another's low half
+  // with SH, and with SD a branch's slot and the first word of the block after it. Stale copies
+  // would add the wrong amounts.
   expect_same(R"(
       lui $s1, 0xA000
       addiu $t0, $zero, 4
-      lui $t7, 0x254A             # "addiu $t2, $t2, 0" twice, as one doubleword
+      lui $t7, 0x254A
       dsll32 $t7, $t7, 0
       lui $t6, 0x254A
-      or $t7, $t7, $t6
-      ori $t5, $zero, 1
-      dsll32 $t5, $t5, 0
-      ori $t5, $t5, 1             # 1 in each half
+      or $t7, $t7, $t6            # "addiu $t2, $t2, 0" twice, as one doubleword
+      nop
+      nop
   loop:
-      sb $t0, 0x102B($s1)
-      addiu $t1, $t1, 0           # at 0x80001028
-      sh $t0, 0x1032($s1)
-      addiu $t3, $t3, 0           # at 0x80001030
-      daddu $t7, $t7, $t5
-      sd $t7, 0x1040($s1)
+      sb $t0, 0x1027($s1)
+      addiu $t1, $t1, 0           # at 0x80001024
+      sh $t0, 0x102E($s1)
+      addiu $t3, $t3, 0           # at 0x8000102C
+      daddu $t7, $t7, $t0
       addiu $t0, $t0, -1
+      sd $t7, 0x1040($s1)
+      beq $zero, $zero, 1f
+      addiu $t2, $t2, 0           # at 0x80001040
+  1:  addiu $t2, $t2, 0
       bne $t0, $zero, loop
-      addiu $t2, $t2, 0           # at 0x80001040, in the slot
-      addiu $t2, $t2, 0
+      nop
   )");
 }
 
