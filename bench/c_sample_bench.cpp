@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "bench/plain_interpreter.h"
+#include "bench/rates.h"
 #include "cpu/cpu_state.h"
 #include "machine/execution.h"
-#include "machine/instruction_limit.h"
 #include "machine/menu_commands.h"
 #include "memory/memory_map.h"
 
@@ -43,10 +43,6 @@ const Start& start() {
   return booted;
 }
 
-double seconds_since(std::chrono::steady_clock::time_point started) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-}
-
 struct PlainRun {
   std::vector<uint64_t> registers;
   double rate;
@@ -61,25 +57,6 @@ PlainRun plain_run(uint64_t instructions) {
   run_plain_complete_interpreter(start().cpu.pc, registers, instructions);
   const double rate = instructions / seconds_since(started);
   return {{registers, registers + 32}, rate};
-}
-
-// Enough instructions for about a third of a second, and for the translator's start-up to vanish.
-uint64_t instructions_for(Engine engine) {
-  switch (engine) {
-    case Engine::exact:
-      return 30'000'000;
-    case Engine::decoded:
-      return 200'000'000;
-    case Engine::jit:
-      return 600'000'000;
-  }
-  return 0;
-}
-
-void report(benchmark::State& state, uint64_t instructions, double seconds, double baseline) {
-  state.SetIterationTime(seconds);
-  state.counters["M_per_s"] = instructions / seconds / 1e6;
-  state.counters["x_baseline"] = instructions / seconds / baseline;
 }
 
 void baseline(benchmark::State& state) {
@@ -99,12 +76,7 @@ void limited_run(benchmark::State& state) {
     const double baseline = plain_run(30'000'000).rate;
     start().put();
     shared.engine = engine;
-    InstructionLimit observer(limit);
-    shared.running = 1;
-    auto started = std::chrono::steady_clock::now();
-    execution.start(&observer);
-    execution.wait_for_run_end();
-    report(state, limit, seconds_since(started), baseline);
+    report(state, limit, limited_run_seconds(limit), baseline);
     if (std::vector<uint64_t>(cpu.gpr, cpu.gpr + 32) != expected[limit]) {
       state.SkipWithError("the registers differ from the plain interpreter's");
     }
@@ -112,14 +84,6 @@ void limited_run(benchmark::State& state) {
 }
 
 }  // namespace
-
-#define KORVEL_RATE(function)         \
-  BENCHMARK(function)                 \
-      ->UseManualTime()               \
-      ->Unit(benchmark::kMillisecond) \
-      ->Iterations(1)                 \
-      ->Repetitions(7)                \
-      ->ReportAggregatesOnly(true)
 
 KORVEL_RATE(baseline);
 KORVEL_RATE(limited_run)

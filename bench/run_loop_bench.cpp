@@ -12,10 +12,10 @@
 #include <thread>
 
 #include "bench/plain_interpreter.h"
+#include "bench/rates.h"
 #include "cpu/cpu_state.h"
 #include "machine/engines/block_translator.h"
 #include "machine/execution.h"
-#include "machine/instruction_limit.h"
 #include "machine/machine_state.h"
 #include "machine/menu_commands.h"
 #include "memory/memory_map.h"
@@ -26,10 +26,6 @@ namespace {
 enum Loop { kSpin, kMemloop, kCalls };
 const char* const kRoms[] = {KORVEL_SAMPLES_DIR "/spin.z64", KORVEL_SAMPLES_DIR "/memloop.z64",
                              KORVEL_SAMPLES_DIR "/calls.z64"};
-
-double seconds_since(std::chrono::steady_clock::time_point started) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-}
 
 void load(Loop loop) {
   if (load_rom(kRoms[loop]) != 1) std::abort();
@@ -46,13 +42,6 @@ double baseline_rate(Loop loop) {
   return rate;
 }
 
-// A run's rate, and its ratio to the baseline measured just before it.
-void report(benchmark::State& state, uint64_t instructions, double seconds, double baseline) {
-  state.SetIterationTime(seconds);
-  state.counters["M_per_s"] = instructions / seconds / 1e6;
-  state.counters["x_baseline"] = instructions / seconds / baseline;
-}
-
 void baseline(benchmark::State& state) {
   const Loop loop = static_cast<Loop>(state.range(0));
   load(loop);
@@ -60,19 +49,6 @@ void baseline(benchmark::State& state) {
     const double rate = baseline_rate(loop);
     report(state, 1'000'000, 1e6 / rate, rate);
   }
-}
-
-// Enough instructions for about a third of a second, and for the translator's start-up to vanish.
-uint64_t instructions_for(Engine engine) {
-  switch (engine) {
-    case Engine::exact:
-      return 50'000'000;
-    case Engine::decoded:
-      return 300'000'000;
-    case Engine::jit:
-      return 1'000'000'000;
-  }
-  return 0;
 }
 
 void limited_run(benchmark::State& state) {
@@ -83,12 +59,7 @@ void limited_run(benchmark::State& state) {
   shared.engine = engine;
   for (auto _ : state) {
     const double baseline = baseline_rate(loop);
-    InstructionLimit observer(limit);
-    shared.running = 1;
-    auto started = std::chrono::steady_clock::now();
-    execution.start(&observer);
-    execution.wait_for_run_end();
-    report(state, limit, seconds_since(started), baseline);
+    report(state, limit, limited_run_seconds(limit), baseline);
   }
 }
 
@@ -163,14 +134,6 @@ void engines(benchmark::internal::Benchmark* benchmark) {
 }
 
 }  // namespace
-
-#define KORVEL_RATE(function)         \
-  BENCHMARK(function)                 \
-      ->UseManualTime()               \
-      ->Unit(benchmark::kMillisecond) \
-      ->Iterations(1)                 \
-      ->Repetitions(7)                \
-      ->ReportAggregatesOnly(true)
 
 KORVEL_RATE(baseline)->ArgName("loop")->Arg(kSpin)->Arg(kMemloop)->Arg(kCalls);
 KORVEL_RATE(limited_run)->Apply(engines);

@@ -385,14 +385,11 @@ leave:
 
 counted_taken:
   landing = words + e->target;
-  // The branch may spend the last of the budget.
-  if (left == static_cast<uint32_t>(e - segment) + 1) {
-    left = 0;
-    goto hand_over;
-  }
-  goto into_slot;
+  goto counted_into_slot;
 counted_passed:
   landing = e + 2;
+counted_into_slot:
+  // The branch may spend the last of the budget.
   if (left == static_cast<uint32_t>(e - segment) + 1) {
     left = 0;
     goto hand_over;
