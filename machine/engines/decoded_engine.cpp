@@ -71,7 +71,7 @@ namespace ca = r4300i::alu;
   X(lbu, REACH(1); r[e->a] = bytes[0])                                                \
   X(lw, REACH(4); r[e->a] = alu::lw_value(load_big_endian(bytes, 4)))                 \
   X(ld, REACH(8); r[e->a] = load_big_endian(bytes, 8))                                \
-  X(sw, REACH(4); store_big_endian(bytes, r[e->a], 4); forget_stored(physical, 4))    \
+  X(sw, REACH(4); store_big_endian(bytes, r[e->a], 4); forget_stored<4>(physical))    \
   X(lb_checked, REACH_CHECKED(1); r[e->a] = alu::lb_value(bytes[0]))                  \
   X(lbu_checked, REACH_CHECKED(1); r[e->a] = bytes[0])                                \
   X(lh_checked, REACH_CHECKED(2);                                                     \
@@ -86,14 +86,24 @@ namespace ca = r4300i::alu;
   X(sd_checked, STORE_CHECKED(8))
 
 #define SIGNED_IMM ca::sign_extend_16(static_cast<uint16_t>(e->imm))
-#define REACH(size) \
-  if (!reach(e, size)) goto REFUSED
-#define REACH_CHECKED(size) \
-  if (!reach_checked(e, size)) goto REFUSED
+// Where a load or store goes: `physical` and its `bytes` when the engine can make the access, or
+// out to the exact path, which raises the complete model's address errors.
+#define REACH(size)                                                                     \
+  const uint32_t physical = translate_address(alu::effective_address(r[e->b], e->imm)); \
+  uint8_t* const bytes = plain_bytes(physical, size);                                   \
+  if (!bytes) goto REFUSED
+#define REACH_CHECKED(size)                                                             \
+  const uint64_t address = r[e->b] + SIGNED_IMM;                                        \
+  if ((address & (size - 1)) != 0 || ca::sign_extend_32(ca::low(address)) != address) { \
+    goto REFUSED;                                                                       \
+  }                                                                                     \
+  const uint32_t physical = translate_address(ca::low(address));                        \
+  uint8_t* const bytes = plain_bytes(physical, size);                                   \
+  if (!bytes) goto REFUSED
 #define STORE_CHECKED(size)               \
   REACH_CHECKED(size);                    \
   store_big_endian(bytes, r[e->a], size); \
-  forget_stored(physical, size)
+  forget_stored<size>(physical)
 #define TRAPPING(sum)                          \
   {                                            \
     const std::optional<uint64_t> value = sum; \
@@ -211,7 +221,8 @@ bool DecodedEngine::code_written(uint32_t physical) {
 // A store into code, this batch's own too, takes effect from the next word run. The bytes lie in
 // one memory, in two words at most, and in two pages only when they cross a page's end (a 0.2c
 // store, which need not be aligned).
-void DecodedEngine::forget_stored(uint32_t physical, uint32_t size) {
+template <uint32_t size>
+void DecodedEngine::forget_stored(uint32_t physical) {
   const int page = code_page_index(physical);
   const uint32_t last = physical + size - 1;
   code_page_written[page] = 1;
@@ -282,40 +293,23 @@ KORVEL_KEEPS_LABEL_ADDRESSES uint32_t DecodedEngine::run_batch(uint32_t budget) 
   const DecodedWord* last_slot = nullptr;  // the last delay slot run inline
   const DecodedWord* last = nullptr;
   uint32_t target = 0;  // where a jump goes
-  uint32_t physical = 0;
-  uint8_t* bytes = nullptr;
 
   auto address_of = [&](const DecodedWord* word) {
     return page_base + static_cast<uint32_t>(word - words) * 4;
   };
   auto in_this_page = [&](uint32_t address) { return (address & ~0xFFCu) == page_base; };
-  // Where a load or store goes, if the engine can make it.
-  auto reach_address = [&](uint32_t address, uint32_t size) {
-    physical = translate_address(address);
-    bytes = plain_bytes(physical, size);
-    return bytes != nullptr;
-  };
-  auto reach = [&](const DecodedWord* word, uint32_t size) {
-    return reach_address(alu::effective_address(r[word->b], word->imm), size);
-  };
-  // The complete model's address error (misaligned, or not a sign-extended address) is the exact
-  // path's to raise.
-  auto reach_checked = [&](const DecodedWord* word, uint32_t size) {
-    const uint64_t address = r[word->b] + ca::sign_extend_16(static_cast<uint16_t>(word->imm));
-    if ((address & (size - 1)) != 0 || ca::sign_extend_32(ca::low(address)) != address) {
-      return false;
-    }
-    return reach_address(ca::low(address), size);
-  };
-
   // Each word's handlers, where REFUSED is where a word goes when it leaves to the exact path, and
   // TAKEN where a taken branch goes (PASSED one of the complete model's not taken).
 #define KORVEL_UNCOUNTED(name, body) \
-  uncounted_##name : body;           \
+  uncounted_##name : {               \
+    body;                            \
+  }                                  \
   ++e;                               \
   goto * e->handler;
 #define KORVEL_COUNTED(name, body) \
-  counted_##name : body;           \
+  counted_##name : {               \
+    body;                          \
+  }                                \
   if (++e == stop) goto out;       \
   goto* kCounted[e->op];
 #define KORVEL_UNCOUNTED_BRANCH(name, taken_if) KORVEL_UNCOUNTED(name, if (taken_if) goto TAKEN)
@@ -334,7 +328,9 @@ KORVEL_KEEPS_LABEL_ADDRESSES uint32_t DecodedEngine::run_batch(uint32_t budget) 
   goto skipped;
 // After a slot, on to the branch's target, which begins a segment.
 #define KORVEL_SLOT(name, body)                \
-  slot_##name : body;                          \
+  slot_##name : {                              \
+    body;                                      \
+  }                                            \
   --left;                                      \
   before_segment = e;                          \
   e = segment = landing;                       \
@@ -383,11 +379,11 @@ leave:
   KORVEL_SLOT_BODIES(KORVEL_SLOT)
 #undef REFUSED
 
-counted_taken:
-  landing = words + e->target;
-  goto counted_into_slot;
 counted_passed:
   landing = e + 2;
+  goto counted_into_slot;
+counted_taken:
+  landing = words + e->target;
 counted_into_slot:
   // The branch may spend the last of the budget.
   if (left == static_cast<uint32_t>(e - segment) + 1) {
@@ -395,14 +391,16 @@ counted_into_slot:
     goto hand_over;
   }
   goto into_slot;
+taken:
+  left -= static_cast<uint32_t>(e - segment) + 1;  // the segment, the branch included
+  landing = words + e->target;
+  last_slot = ++e;
+  goto* kSlot[e->op];
 passed:
   // The complete model's branch not taken runs its slot as a delay slot all the same.
   landing = e + 2;
-  goto into_slot;
-taken:
-  landing = words + e->target;
 into_slot:
-  left -= static_cast<uint32_t>(e - segment) + 1;  // the segment, the branch included
+  left -= static_cast<uint32_t>(e - segment) + 1;
   last_slot = ++e;
   goto* kSlot[e->op];
 slot_decode:

@@ -39,7 +39,8 @@ class DecodedEngine final : public ExecutionEngine {
  private:
   uint32_t run_batch(uint32_t budget);
   DecodedPage* page_holding(uint32_t physical, const void* const* handlers);
-  void forget_stored(uint32_t physical, uint32_t size);
+  template <uint32_t size>
+  void forget_stored(uint32_t physical);
 
   std::array<std::unique_ptr<DecodedPage>, kCodePages> pages_;
   uint32_t generation_ = 1;
