@@ -8,6 +8,7 @@
 #include "cpu/alu.h"
 #include "cpu/cpu_state.h"
 #include "cpu/r4300i/alu.h"
+#include "machine/engines/copied_words.h"
 #include "machine/stops/stops.h"
 #include "memory/memory_map.h"
 
@@ -65,6 +66,7 @@ struct Reach {
   int32_t rdram;
   int32_t written;  // code_page_written
   int32_t copied;   // code_page_copied
+  int32_t words;    // code_word_copied
   int32_t segments;
 
   static std::optional<Reach> find() {
@@ -80,9 +82,10 @@ struct Reach {
     auto rdram = from_cpu(memory.rdram);
     auto written = from_cpu(code_page_written);
     auto copied = from_cpu(code_page_copied);
+    auto words = from_cpu(code_word_copied);
     auto segments = from_cpu(kSegmentBase);
-    if (!rdram || !written || !copied || !segments) return std::nullopt;
-    return Reach{*rdram, *written, *copied, *segments};
+    if (!rdram || !written || !copied || !words || !segments) return std::nullopt;
+    return Reach{*rdram, *written, *copied, *words, *segments};
   }
 };
 
@@ -701,6 +704,14 @@ class BlockEmitter {
     cold_.push_back([this, hit, resume, k] {
       const Label dropped = a_.newLabel();
       a_.bind(hit);
+      // Data beside code: no word stored into has copies.
+      a_.mov(x86::ecx, x86::edx);
+      a_.shr(x86::ecx, 2);
+      const uint32_t size = operation(block_.words[k].op).bytes;
+      a_.cmp(x86::ptr(kCpu, x86::rcx, 0, reach_.words, size == 8 ? 2 : 1), 0);
+      a_.je(resume);
+      a_.mov(x86::ecx, x86::edx);
+      a_.shr(x86::ecx, 12);
       store_cached();
       a_.mov(kSavedAddress, x86::rdx);
       a_.mov(x86::edi, x86::ecx);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cpu/cpu_state.h"
+#include "machine/engines/copied_words.h"
 #include "machine/engines/fast_budget.h"
 #include "machine/stops/stops.h"
 
@@ -98,8 +99,6 @@ void BlockTranslator::flush() {
   stores_unchecked_ = false;
   blocks_.clear();
   for (std::vector<Block*>& page : blocks_in_page_) page.clear();
-  for (int page : pages_translated_) words_translated_[page].reset();
-  pages_translated_.clear();
   for (JrEntry& entry : jr_table_) entry = {kNoWord, 0, nullptr};
   used_ = (trampoline_size_ + 63) & ~std::size_t{63};
   ++flushes_;
@@ -161,9 +160,7 @@ BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
       Block{pc, physical, static_cast<uint32_t>(source.words.size()), executable_ + used_, {}});
   used_ = (used_ + size + 63) & ~std::size_t{63};
   blocks_in_page_[page].push_back(block.get());
-  if (words_translated_[page].none()) pages_translated_.push_back(page);
-  for (uint32_t k = 0; k < block->length; ++k)
-    words_translated_[page].set(((physical & 0xFFF) >> 2) + k);
+  for (uint32_t k = 0; k < block->length; ++k) mark_code_word_copied(physical + 4 * k);
   Block* made = block.get();
   blocks_[pc] = std::move(block);
   ++statistics_.blocks;
@@ -192,7 +189,7 @@ void BlockTranslator::kill(Block* block) {
 
 bool BlockTranslator::code_written(uint32_t physical) {
   const int page = code_page_index(physical);
-  if (page < 0 || !words_translated_[page].test((physical & 0xFFF) >> 2)) return false;
+  if (page < 0 || !code_word_copied[code_word_index(physical)]) return false;
   bool dropped = false;
   std::vector<Block*>& blocks = blocks_in_page_[page];
   // Downwards, as each drop takes its block out of the list.

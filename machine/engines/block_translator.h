@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
@@ -93,10 +92,6 @@ class BlockTranslator final : public ExecutionEngine {
 
   std::unordered_map<uint32_t, std::unique_ptr<Block>> blocks_;
   std::array<std::vector<Block*>, kCodePages> blocks_in_page_;
-  // The words of each page any block has held since the last flush, so that a store into data
-  // beside code need not look through the page's blocks; and the pages that have any.
-  std::array<std::bitset<1024>, kCodePages> words_translated_;
-  std::vector<int> pages_translated_;
   std::array<JrEntry, kJrEntries> jr_table_{};
   JitContext context_{};
   bool flush_pending_ = true;

@@ -2,6 +2,7 @@
 
 #include "cpu/cpu_state.h"
 #include "cpu/interpreter.h"
+#include "machine/engines/copied_words.h"
 #include "machine/stops/stops.h"
 
 namespace {
@@ -67,6 +68,8 @@ DecodedWord decoded_form(uint32_t physical) {
 }
 
 void decode_word(const DecodedPage& page, DecodedWord& word, const void* const* handlers) {
-  word = decoded_form(page.physical + 4 * static_cast<uint32_t>(&word - page.words));
+  const uint32_t physical = page.physical + 4 * static_cast<uint32_t>(&word - page.words);
+  word = decoded_form(physical);
   word.handler = handlers[word.op];
+  mark_code_word_copied(physical);
 }

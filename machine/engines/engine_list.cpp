@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "machine/engines/block_translator.h"
+#include "machine/engines/copied_words.h"
 #include "machine/engines/decoded_engine.h"
 #include "machine/engines/exact_engine.h"
 #include "memory/memory_map.h"
@@ -65,5 +66,14 @@ ExecutionEngine& exact_path() {
 
 void forget_all_code() {
   for (ExecutionEngine* engine : kEveryEngine) engine->forget_all();
+  clear_code_words_copied();
   clear_code_page_copied();
+}
+
+uint8_t code_word_copied[kCodeWords];
+
+void clear_code_words_copied() {
+  for (int page = 0; page < kCodePages; ++page) {
+    if (code_page_copied[page]) std::memset(code_word_copied + page * 1024, 0, 1024);
+  }
 }
