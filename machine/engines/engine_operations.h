@@ -245,29 +245,20 @@ inline constexpr Operation kTable[] = {
     {op_jalr, DJ, nullptr, c::exec_jalr, kB, true, 0, false, true},
 };
 
-constexpr Handler handler(const Operation& row, CpuModel model) {
-  return model == CpuModel::r4300i ? row.r4300i : row.v02c;
-}
-
-// Each model's handlers stand in one row at most, and the loads and stores stand together.
-constexpr bool rows_in_order_and_handlers_once() {
+// The operations in order, and the loads and stores together. That each model's handlers stand in
+// one row at most, and markers alone have none, a test checks: the sanitizers' builds cannot
+// compare functions' addresses while compiling.
+constexpr bool rows_in_order() {
   if (std::size(kTable) != op_count) return false;
   for (std::size_t i = 0; i < std::size(kTable); ++i) {
     const Operation& row = kTable[i];
-    const bool marker = row.v02c == nullptr && row.r4300i == nullptr;
-    if (row.op != i || (row.kind == Kind::marker) != marker) return false;
+    if (row.op != i) return false;
     if ((row.bytes != 0) != (row.op >= op_lb && row.op <= op_sd_checked)) return false;
-    for (std::size_t j = 0; j < i; ++j) {
-      for (CpuModel model : {CpuModel::v02c, CpuModel::r4300i}) {
-        if (handler(row, model) && handler(kTable[j], model) == handler(row, model)) return false;
-      }
-    }
   }
   return true;
 }
 
-static_assert(rows_in_order_and_handlers_once(),
-              "the operations table lists each operation once, in order, each handler once");
+static_assert(rows_in_order(), "the operations table lists each operation once, in order");
 
 }  // namespace engine_operations_detail
 
@@ -275,10 +266,15 @@ constexpr const Operation& operation(uint8_t op) {
   return engine_operations_detail::kTable[op];
 }
 
+// The handler of `model` an operation stands for, or none.
+constexpr Handler handler(const Operation& row, CpuModel model) {
+  return model == CpuModel::r4300i ? row.r4300i : row.v02c;
+}
+
 // The operation that runs the words a handler of `model` carries out; exit for the rest.
 constexpr DecodedOp operation_for(CpuModel model, Handler exec) {
   for (const Operation& row : engine_operations_detail::kTable) {
-    if (engine_operations_detail::handler(row, model) == exec) return row.op;
+    if (handler(row, model) == exec) return row.op;
   }
   return op_exit;
 }

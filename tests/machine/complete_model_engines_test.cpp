@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 
 #include "cpu/cpu_state.h"
+#include "cpu/interpreter.h"
 #include "cpu/r4300i/cop0.h"
 #include "cpu/r4300i/exceptions.h"
+#include "machine/engines/engine_operations.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/cpu_runner.h"
 #include "tests/support/engine_differential.h"
@@ -376,6 +379,31 @@ TEST_P(CompleteModelMatchesExact, RandomPrograms) {
     }
     expect_same(random_one);
     if (HasFailure()) break;
+  }
+}
+
+// Each operation stands for handlers its model's map has (one word of each encoding table is
+// enough to meet every handler), each handler in one row at most, and markers alone for none.
+TEST(EngineOperations, EachStandsForHandlersOfItsModelsMapOnce) {
+  for (CpuModel model : {CpuModel::v02c, CpuModel::r4300i}) {
+    std::set<Handler> in_map;
+    for (uint32_t n = 0; n < 64; ++n) {
+      for (uint32_t word : {n << 26, n, 1u << 26 | (n & 31) << 16, 16u << 26 | (n & 31) << 21,
+                            16u << 26 | 16u << 21 | n}) {
+        in_map.insert(opcode_entry(model, InstrFields{word}).exec);
+      }
+    }
+    std::set<Handler> seen;
+    for (uint8_t op = 0; op < op_count; ++op) {
+      SCOPED_TRACE(static_cast<int>(op));
+      const Handler exec = handler(operation(op), model);
+      const bool marker = !handler(operation(op), CpuModel::v02c) &&
+                          !handler(operation(op), CpuModel::r4300i);
+      EXPECT_EQ(operation(op).kind == Kind::marker, marker);
+      if (!exec) continue;
+      EXPECT_TRUE(in_map.count(exec));
+      EXPECT_TRUE(seen.insert(exec).second);
+    }
   }
 }
 
