@@ -397,8 +397,8 @@ TEST(EngineOperations, EachStandsForHandlersOfItsModelsMapOnce) {
     for (uint8_t op = 0; op < op_count; ++op) {
       SCOPED_TRACE(static_cast<int>(op));
       const Handler exec = handler(operation(op), model);
-      const bool marker = !handler(operation(op), CpuModel::v02c) &&
-                          !handler(operation(op), CpuModel::r4300i);
+      const bool marker =
+          !handler(operation(op), CpuModel::v02c) && !handler(operation(op), CpuModel::r4300i);
       EXPECT_EQ(operation(op).kind == Kind::marker, marker);
       if (!exec) continue;
       EXPECT_TRUE(in_map.count(exec));
