@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "cli/numbers.h"
 #include "machine/history.h"
+#include "platform/console_output.h"
 #include "platform/physical_memory.h"
 
 namespace {
@@ -104,6 +105,7 @@ CLI::Option* add_rom(CLI::App& command, std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  write_standard_streams_as_bytes();
   CliHost cli_host;
   set_host(&cli_host);
 
