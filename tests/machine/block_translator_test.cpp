@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-#include <string>
-
 #include "machine/execution.h"
 #include "machine/machine_state.h"
 #include "tests/support/core_fixture.h"
+#include "tests/support/host_system.h"
 #include "tests/support/program_rom.h"
 
 namespace {
@@ -27,15 +24,10 @@ TEST_F(BlockTranslatorTest, NoMemoryIsWritableAndExecutableAtOnce) {
   EXPECT_EQ(execution.wait_for_run_end(), StopReason::stop_address);
   EXPECT_GT(block_translator.statistics().blocks, blocks_before);
 
-  std::ifstream maps("/proc/self/maps");
-  std::string line;
   int executable = 0;
-  while (std::getline(maps, line)) {
-    std::istringstream fields(line);
-    std::string range, permissions;
-    fields >> range >> permissions;
-    EXPECT_FALSE(permissions[1] == 'w' && permissions[2] == 'x') << line;
-    executable += permissions[2] == 'x';
+  for (const MappedRegion& region : memory_regions()) {
+    EXPECT_FALSE(region.writable && region.executable) << region.description;
+    executable += region.executable;
   }
   EXPECT_GT(executable, 0);
 }
