@@ -111,6 +111,8 @@ int main(int argc, char** argv) {
 
   CLI::App app("korvel-cli runs Korvel's core without a window.", "korvel-cli");
   app.set_version_flag("--version", "korvel-cli " KORVEL_VERSION, "Print the version and exit");
+  // Options start with dashes on every system: on Windows a path may start with a slash.
+  app.allow_windows_style_options(false);
   app.require_subcommand(1);
   app.footer(kUsage);
 

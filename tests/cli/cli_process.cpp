@@ -101,8 +101,12 @@ CliResult run_cli(const std::vector<std::string>& args) {
   return run_program(cli_program(), args);
 }
 
+bool cli_for_windows() {
+  return std::getenv("KORVEL_CLI_FOR_WINDOWS") != nullptr;
+}
+
 int end_request_signal() {
-  return std::getenv("KORVEL_CLI_FOR_WINDOWS") ? SIGINT : SIGTERM;
+  return cli_for_windows() ? SIGINT : SIGTERM;
 }
 
 BackgroundCli::BackgroundCli(const std::vector<std::string>& args)

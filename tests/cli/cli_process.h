@@ -28,8 +28,12 @@ std::string cli_program();
 // Runs the korvel-cli under test with `args` and waits for it.
 CliResult run_cli(const std::vector<std::string>& args);
 
-// The signal that asks a server to end: SIGTERM, or SIGINT for a Windows program under Wine
-// (KORVEL_CLI_FOR_WINDOWS set), since Windows has no SIGTERM and Wine hands SIGINT on as Ctrl-C.
+// Whether the korvel-cli under test is a Windows program, run under Wine (KORVEL_CLI_FOR_WINDOWS
+// set in the environment).
+bool cli_for_windows();
+
+// The signal that asks a server to end: SIGTERM, or SIGINT for a Windows program, since Windows has
+// no SIGTERM and Wine hands SIGINT on as Ctrl-C.
 int end_request_signal();
 
 // The korvel-cli under test started in the background, its standard error going to a file. Killed

@@ -193,13 +193,17 @@ TEST_F(CliRun, ShowCountPrintsTheFinalTitle) {
     std::vector<std::string> args;
     std::string title;
   };
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {{"run", sample("demo.z64")}, "title: Korvel - KORVEL DEMO          - Running 120"},
       {{"run", unnamed}, "title: Korvel - " + unnamed + " - Running 4"},
-      {{"run", broken.string()},
-       "title: Korvel - " + dir.path().string() + "/a\\nstopped: breakpoint.z64 - Running 4"},
       {{"run", sample("demo.z64"), "--steps", "26"}, "title: Korvel  1b"},  // Count in hex
   };
+  // Windows file names hold neither line breaks nor colons.
+  if (!cli_for_windows()) {
+    cases.push_back(
+        {{"run", broken.string()},
+         "title: Korvel - " + dir.path().string() + "/a\\nstopped: breakpoint.z64 - Running 4"});
+  }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.title);
     std::vector<std::string> args = c.args;
