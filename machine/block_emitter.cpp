@@ -7,6 +7,7 @@
 #include "cpu/alu.h"
 #include "cpu/cpu_state.h"
 #include "machine/execution.h"
+#include "machine/host_calls.h"
 #include "memory/memory_map.h"
 
 namespace x86 = asmjit::x86;
@@ -18,10 +19,9 @@ namespace {
 const x86::Gp kCpu = x86::rbx;
 const x86::Gp kContext = x86::rbp;
 const x86::Gp kBudget = x86::r12;
-// Host registers that hold guest registers; the last five are the ones a call clobbers.
+// Host registers that hold guest registers, those that calls preserve everywhere first.
 const std::array<x86::Gp, 8> kPool = {x86::r13, x86::r14, x86::r15, x86::rsi,
                                       x86::rdi, x86::r8,  x86::r9,  x86::r10};
-constexpr std::size_t kFirstClobbered = 3;
 
 static_assert(offsetof(CpuState, gpr) == 0);
 
@@ -40,7 +40,7 @@ const x86::Mem kLastWord = context_field(offsetof(JitContext, last_word), 4);
 const x86::Mem kExitKind = context_field(offsetof(JitContext, exit), 4);
 const x86::Mem kLinkSite = context_field(offsetof(JitContext, link_site), 8);
 // The taken flag of a branch, kept while its delay slot runs.
-const x86::Mem kTaken = x86::byte_ptr(x86::rsp);
+const x86::Mem kTaken = host_calls::frame_byte(0);
 
 bool is_branch(uint8_t op) {
   return op == op_beq || op == op_bne;
@@ -191,7 +191,9 @@ class BlockEmitter {
 
   void reload_clobbered() {
     for (unsigned g = 1; g < 32; ++g) {
-      if (cached_[g] >= static_cast<int>(kFirstClobbered)) a_.mov(kPool[cached_[g]], guest(g));
+      if (cached_[g] >= 0 && !host_calls::preserved(kPool[cached_[g]])) {
+        a_.mov(kPool[cached_[g]], guest(g));
+      }
     }
   }
 
@@ -462,8 +464,8 @@ class BlockEmitter {
       const Label dropped = a_.newLabel();
       a_.bind(hit);
       store_cached();
-      a_.mov(x86::edi, x86::ecx);
-      a_.mov(x86::esi, x86::eax);
+      a_.mov(host_calls::argument(0).r32(), x86::ecx);
+      a_.mov(host_calls::argument(1).r32(), x86::eax);
       a_.mov(x86::rax, imm(reinterpret_cast<uint64_t>(tables_.store_hook)));
       a_.call(x86::rax);
       a_.test(x86::eax, x86::eax);
@@ -578,21 +580,14 @@ class BlockEmitter {
 }  // namespace
 
 void emit_trampoline(x86::Assembler& a, const Label& leave) {
-  for (const x86::Gp& saved : {x86::rbx, x86::rbp, x86::r12, x86::r13, x86::r14, x86::r15}) {
-    a.push(saved);
-  }
-  a.sub(x86::rsp, 8);  // the stack as a call expects it, and room for a branch's taken flag
-  a.mov(kCpu, x86::rdi);
-  a.mov(kContext, x86::rsi);
-  a.mov(kBudget, x86::rdx);
-  a.jmp(x86::rcx);
+  host_calls::emit_enter(a);
+  a.mov(kCpu, host_calls::argument(0));
+  a.mov(kContext, host_calls::argument(1));
+  a.mov(kBudget, host_calls::argument(2));
+  a.jmp(host_calls::argument(3));
   a.bind(leave);
   a.mov(x86::rax, kBudget);
-  a.add(x86::rsp, 8);
-  for (const x86::Gp& saved : {x86::r15, x86::r14, x86::r13, x86::r12, x86::rbp, x86::rbx}) {
-    a.pop(saved);
-  }
-  a.ret();
+  host_calls::emit_leave(a);
 }
 
 void emit_block(x86::Assembler& a, const BlockSource& block, const EmitterTables& tables) {
