@@ -45,3 +45,7 @@ endif()
 set(ASMJIT_STATIC ON CACHE BOOL "" FORCE)
 add_subdirectory(${asmjit_source} ${CMAKE_BINARY_DIR}/third_party/asmjit-build
   EXCLUDE_FROM_ALL SYSTEM)
+
+# The Windows programs install into one folder, beside their licence and README.
+set(CMAKE_INSTALL_BINDIR .)
+set(CMAKE_INSTALL_DOCDIR .)

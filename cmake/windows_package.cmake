@@ -1,0 +1,12 @@
+# cpack makes korvel-<version>-win64.zip: the programs, LICENSE, README.md and the sample ROMs.
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+foreach(sample demo spin memloop calls)
+  install(FILES ${KORVEL_SAMPLES_DIR}/${sample}.z64 ${KORVEL_SAMPLES_DIR}/${sample}.v64
+    DESTINATION samples)
+endforeach()
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_FILE_NAME korvel-${KORVEL_VERSION}-win64)
+set(CPACK_PACKAGE_VERSION ${KORVEL_VERSION})
+# The build keeps its debug information; the zip does without.
+set(CPACK_STRIP_FILES TRUE)
+include(CPack)
