@@ -28,23 +28,43 @@ if(KORVEL_BUILD_TESTS)
     EXCLUDE_FROM_ALL SYSTEM)
 endif()
 
-# asmjit for the target, from Debian's source package (the version the Linux build links),
-# fetched into the build folder the first time.
-set(asmjit_root ${CMAKE_BINARY_DIR}/third_party/asmjit)
-file(GLOB asmjit_source LIST_DIRECTORIES true ${asmjit_root}/asmjit-*)
-if(NOT asmjit_source)
-  file(MAKE_DIRECTORY ${asmjit_root})
-  message(STATUS "Fetching Debian's source package of asmjit")
-  execute_process(COMMAND apt-get source --only-source asmjit
-    WORKING_DIRECTORY ${asmjit_root} RESULT_VARIABLE fetched OUTPUT_QUIET ERROR_QUIET)
-  file(GLOB asmjit_source LIST_DIRECTORIES true ${asmjit_root}/asmjit-*)
-  if(NOT fetched EQUAL 0 OR NOT asmjit_source)
-    message(FATAL_ERROR "apt-get source asmjit failed: scripts/dev setup lists Debian's sources")
+# Debian's source package `package` (the version the Linux build links), fetched into the build
+# folder the first time; its folder in `folder`.
+function(korvel_debian_source package folder)
+  set(root ${CMAKE_BINARY_DIR}/third_party/${package})
+  file(GLOB source LIST_DIRECTORIES true ${root}/${package}-*)
+  if(NOT source)
+    file(MAKE_DIRECTORY ${root})
+    message(STATUS "Fetching Debian's source package of ${package}")
+    execute_process(COMMAND apt-get source --only-source ${package}
+      WORKING_DIRECTORY ${root} RESULT_VARIABLE fetched OUTPUT_QUIET ERROR_QUIET)
+    file(GLOB source LIST_DIRECTORIES true ${root}/${package}-*)
+    if(NOT fetched EQUAL 0 OR NOT source)
+      message(FATAL_ERROR "apt-get source ${package} failed: scripts/dev setup lists Debian's sources")
+    endif()
   endif()
-endif()
+  set(${folder} ${source} PARENT_SCOPE)
+endfunction()
+
+# asmjit for the target.
+korvel_debian_source(asmjit asmjit_source)
 set(ASMJIT_STATIC ON CACHE BOOL "" FORCE)
 add_subdirectory(${asmjit_source} ${CMAKE_BINARY_DIR}/third_party/asmjit-build
   EXCLUDE_FROM_ALL SYSTEM)
+# Its own warnings under C++20 are its maintainers' to mend.
+target_compile_options(asmjit PRIVATE -w)
+
+# Google Benchmark for the benchmarks, when they are built.
+if(KORVEL_BUILD_BENCH)
+  korvel_debian_source(benchmark benchmark_source)
+  set(BENCHMARK_ENABLE_TESTING OFF CACHE BOOL "" FORCE)
+  set(BENCHMARK_ENABLE_INSTALL OFF CACHE BOOL "" FORCE)
+  set(BENCHMARK_ENABLE_WERROR OFF CACHE BOOL "" FORCE)
+  # Debian's sources read no version from git: the one in their project() stands.
+  set(GIT_VERSION 0.0.0)
+  add_subdirectory(${benchmark_source} ${CMAKE_BINARY_DIR}/third_party/benchmark-build
+    EXCLUDE_FROM_ALL SYSTEM)
+endif()
 
 # The Windows programs install into one folder, beside their licence and README.
 set(CMAKE_INSTALL_BINDIR .)
