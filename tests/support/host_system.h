@@ -25,3 +25,7 @@ std::vector<MappedRegion> memory_regions();
 // Paths that exist but name no regular file a ROM could be read from (devices, pipes, links to
 // nowhere), made in `dir` where they must be made.
 std::vector<std::string> paths_of_no_regular_file(const std::filesystem::path& dir);
+
+// How much of the processor the calling thread is given, as a rank in which more is higher: the
+// negated nice value on POSIX, the thread priority on Windows.
+int this_thread_rank();

@@ -1,7 +1,10 @@
 #include "tests/support/host_system.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -36,4 +39,8 @@ std::vector<std::string> paths_of_no_regular_file(const std::filesystem::path& d
   std::filesystem::path dangling = dir / "dangling";
   std::filesystem::create_symlink(dir / "nowhere", dangling);
   return {fifo.string(), dangling.string(), "/dev/null", "/dev/zero"};
+}
+
+int this_thread_rank() {
+  return -::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)));
 }

@@ -87,3 +87,7 @@ std::vector<MappedRegion> memory_regions() {
 std::vector<std::string> paths_of_no_regular_file(const std::filesystem::path&) {
   return {"NUL", "CON", "\\\\.\\pipe\\korvel-no-such-pipe"};
 }
+
+int this_thread_rank() {
+  return GetThreadPriority(GetCurrentThread());
+}
