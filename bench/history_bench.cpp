@@ -21,9 +21,9 @@
 #include <sys/resource.h>
 
 #include "machine/execution.h"
-#include "machine/history.h"
+#include "machine/history/history.h"
 #include "machine/instruction_limit.h"
-#include "machine/machine_state.h"
+#include "machine/machine_reset.h"
 #include "machine/menu_commands.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "bench/plain_interpreter.h"
 #include "cpu/cpu_state.h"
-#include "machine/block_translator.h"
+#include "machine/engines/block_translator.h"
 #include "machine/execution.h"
 #include "machine/instruction_limit.h"
 #include "machine/machine_state.h"

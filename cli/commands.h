@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli_host.h"
+#include "cpu/cpu_model.h"
 #include "machine/machine_state.h"
 
 // Exit statuses: the command did its work (whatever the emulated program did), the ROM image was
@@ -23,12 +24,14 @@ struct RunOptions {
   bool show_count = false;
   bool trace = false;
   bool regs = false;
+  CpuModel model = CpuModel::v02c;
 };
 
 struct ListOptions {
   std::string rom;
   uint64_t steps = 0;
   int64_t page = 0;
+  CpuModel model = CpuModel::v02c;
 };
 
 struct GdbServerOptions {
@@ -37,18 +40,27 @@ struct GdbServerOptions {
   uint16_t port = 4567;
   Engine engine = Engine::jit;
   uint64_t history_mb = 256;  // 0 for no history
+  CpuModel model = CpuModel::v02c;
 };
 
 struct DisasmOptions {
   uint32_t address = 0;
   std::vector<uint32_t> words;
+  CpuModel model = CpuModel::v02c;
 };
 
-// Loads the image as Open ROM does; false when it was refused (its message has been shown).
-bool open_rom(const std::string& path);
+struct MakeRomOptions {
+  std::string program;  // a statically linked big-endian MIPS ELF
+  std::string output;
+};
+
+// Loads the image as Open ROM does, with the processor `model`; false when it was refused (its
+// message has been shown).
+bool open_rom(const std::string& path, CpuModel model);
 
 int info_command(const std::string& rom_path);
 int run_command(const RunOptions& options, CliHost& cli_host);
 int list_command(const ListOptions& options);
 int disasm_command(const DisasmOptions& options);
 int gdbserver_command(const GdbServerOptions& options);
+int rom_command(const MakeRomOptions& options);

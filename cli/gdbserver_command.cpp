@@ -4,14 +4,14 @@
 
 #include "cli/commands.h"
 #include "debugger/gdb/gdb_session.h"
-#include "machine/history.h"
+#include "machine/history/history.h"
 #include "platform/stop_signals.h"
 #include "platform/tcp_server.h"
 
 int gdbserver_command(const GdbServerOptions& options) {
   hold_stop_signals();
   shared.engine = options.engine;
-  if (!open_rom(options.rom)) return kExitRefused;
+  if (!open_rom(options.rom, options.model)) return kExitRefused;
   // From the boot state on; the budget has been checked.
   if (options.history_mb != 0) history.start(options.history_mb << 20);
 

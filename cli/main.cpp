@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,7 +11,7 @@
 #include "cli/cli_host.h"
 #include "cli/commands.h"
 #include "cli/numbers.h"
-#include "machine/history.h"
+#include "machine/history/history.h"
 #include "platform/console_output.h"
 #include "platform/physical_memory.h"
 
@@ -19,11 +20,12 @@ namespace {
 constexpr const char* kUsage =
     "usage: korvel-cli info ROM\n"
     "       korvel-cli run ROM [--steps N | --limit N] [--no-stop] [--show-count] [--trace] "
-    "[--regs] [--engine NAME]\n"
-    "       korvel-cli list ROM [--steps N] [--page K]\n"
-    "       korvel-cli disasm [--address ADDR] WORD...\n"
+    "[--regs] [--engine NAME] [--cpu MODEL]\n"
+    "       korvel-cli list ROM [--steps N] [--page K] [--cpu MODEL]\n"
+    "       korvel-cli disasm [--address ADDR] WORD... [--cpu MODEL]\n"
     "       korvel-cli gdbserver ROM [--port N] [--listen ADDR] [--engine NAME] "
-    "[--history-mb N]\n"
+    "[--history-mb N] [--cpu MODEL]\n"
+    "       korvel-cli rom PROGRAM.elf -o ROM\n"
     "       korvel-cli --help | --version\n";
 
 template <class T>
@@ -55,22 +57,32 @@ CLI::Option* add_number(CLI::App& command, const std::string& name, T& value,
   return command.add_option_function<std::string>(name, store, help)->type_name(type);
 }
 
+// An option that takes one of a few names, which `named` turns into a value.
+template <class T>
+CLI::Option* add_choice(CLI::App& command, const std::string& name, T& value,
+                        std::optional<T> (*named)(std::string_view), const std::string& choices,
+                        const std::string& type, const std::string& help) {
+  auto store = [&value, named, name, choices](const std::string& text) {
+    std::optional<T> chosen = named(text);
+    if (!chosen) throw CLI::ValidationError(name, "'" + text + "' is not " + choices);
+    value = *chosen;
+  };
+  return command.add_option_function<std::string>(name, store, help)->type_name(type);
+}
+
 // How the run thread executes: KORVEL_ENGINE in the environment chooses it for both programs, and
 // --engine for this command.
 CLI::Option* add_engine(CLI::App& command, Engine& engine) {
   engine = engine_from_environment(engine);
-  auto store = [&engine](const std::string& text) {
-    std::optional<Engine> named = engine_named(text);
-    if (!named) {
-      throw CLI::ValidationError("--engine", "'" + text + "' is not exact, decoded or jit");
-    }
-    engine = *named;
-  };
-  return command
-      .add_option_function<std::string>("--engine", store,
-                                        "exact (every instruction on the interpreter's own path), "
-                                        "decoded or jit (the default): the same results, faster")
-      ->type_name("NAME");
+  return add_choice(command, "--engine", engine, engine_named, "exact, decoded or jit", "NAME",
+                    "exact, decoded or jit (the default): the same results, at different speeds");
+}
+
+// The processor model: the 0.2c subset (the default) or the complete R4300i.
+CLI::Option* add_cpu_model(CLI::App& command, CpuModel& model) {
+  return add_choice(command, "--cpu", model, cpu_model_named, "0.2c or r4300i", "MODEL",
+                    "0.2c (the default: the subset of version 0.2c) or r4300i (the complete "
+                    "integer unit and coprocessor 0)");
 }
 
 // A history must hold one snapshot of the whole machine, and may not ask for more memory than
@@ -102,6 +114,20 @@ CLI::Option* add_rom(CLI::App& command, std::string& path) {
       ->check(CLI::Validator(not_empty, "", "not empty"));
 }
 
+// Help shows an option's value name and description, without CLI11's own notes ("Excludes:
+// --limit", "TEXT REQUIRED"): the descriptions say as much in words.
+class HelpFormatter : public CLI::Formatter {
+ public:
+  std::string make_option_opts(const CLI::Option* option) const override {
+    if (option->get_positional() || option->get_type_size() == 0) return {};
+    return " " + option->get_type_name();
+  }
+  // Every command's usage closes the program's help; a command's own help has its usage line.
+  std::string make_footer(const CLI::App* app) const override {
+    return app->get_parent() ? std::string() : std::string(kUsage);
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,7 +140,7 @@ int main(int argc, char** argv) {
   // Options start with dashes on every system: on Windows a path may start with a slash.
   app.allow_windows_style_options(false);
   app.require_subcommand(1);
-  app.footer(kUsage);
+  app.formatter(std::make_shared<HelpFormatter>());
 
   std::string info_rom;
   CLI::App* info = app.add_subcommand("info", "Print the header lines the main window paints");
@@ -125,7 +151,8 @@ int main(int argc, char** argv) {
   add_rom(*run, run_options.rom);
   CLI::Option* steps =
       add_number(*run, "--steps", run_options.steps, "N", "N single steps instead of a run");
-  add_number(*run, "--limit", run_options.limit, "N", "pause the run after N instructions")
+  add_number(*run, "--limit", run_options.limit, "N",
+             "pause the run after N instructions (not with --steps)")
       ->excludes(steps);
   run->add_flag("--no-stop", run_options.no_stop, "start with Stop on unhandled opcode unchecked");
   add_engine(*run, run_options.engine);
@@ -133,16 +160,19 @@ int main(int argc, char** argv) {
                 "show the count in the title and print the final title");
   run->add_flag("--trace", run_options.trace, "print each instruction before it executes");
   run->add_flag("--regs", run_options.regs, "print the registers after the run");
+  add_cpu_model(*run, run_options.model);
 
   ListOptions list_options;
   CLI::App* list = app.add_subcommand("list", "Print the Commands window's listing");
   add_rom(*list, list_options.rom);
   add_number(*list, "--steps", list_options.steps, "N", "single steps before the window opens");
   add_number(*list, "--page", list_options.page, "K", "press + 256 K times, or - 256 -K times");
+  add_cpu_model(*list, list_options.model);
 
   DisasmOptions disasm_options;
   CLI::App* disasm = app.add_subcommand("disasm", "Disassemble instruction words");
   add_number(*disasm, "--address", disasm_options.address, "ADDR", "address of the first word");
+  add_cpu_model(*disasm, disasm_options.model);
   auto store_words = [&disasm_options](const std::vector<std::string>& texts) {
     for (const std::string& text : texts)
       disasm_options.words.push_back(number_or_throw<uint32_t>("WORD", text));
@@ -163,6 +193,15 @@ int main(int argc, char** argv) {
       ->type_name("ADDR");
   add_number(*gdbserver, "--history-mb", gdbserver_options.history_mb, "N",
              "memory for stepping backwards, in MB (default 256; 0 for none)");
+  add_cpu_model(*gdbserver, gdbserver_options.model);
+
+  MakeRomOptions rom_options;
+  CLI::App* make_rom =
+      app.add_subcommand("rom", "Make a ROM that loads and starts a static MIPS ELF program");
+  make_rom->add_option("PROGRAM", rom_options.program, "the program (.elf)")->required();
+  make_rom->add_option("-o", rom_options.output, "the ROM image to write (.z64)")
+      ->type_name("ROM")
+      ->required();
 
   try {
     app.parse(argc, argv);
@@ -180,5 +219,6 @@ int main(int argc, char** argv) {
   if (*run) return run_command(run_options, cli_host);
   if (*list) return list_command(list_options);
   if (*gdbserver) return gdbserver_command(gdbserver_options);
+  if (*make_rom) return rom_command(rom_options);
   return disasm_command(disasm_options);
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cpu/cpu_state.h"
 #include "debugger/disassembler.h"
 #include "debugger/listing.h"
 #include "machine/execution.h"
@@ -33,12 +34,13 @@ class ListingCapture final : public Dialog {
 
 }  // namespace
 
-bool open_rom(const std::string& path) {
+bool open_rom(const std::string& path, CpuModel model) {
+  choose_cpu_model(model);
   return load_rom(path.c_str()) == 1;
 }
 
 int info_command(const std::string& rom_path) {
-  if (!open_rom(rom_path)) return kExitRefused;
+  if (!open_rom(rom_path, CpuModel::v02c)) return kExitRefused;
   std::printf("%s\n%s\n%s\nManufacturer: %s\n%s\n", rom.byte_order_text.c_str(),
               rom.pc_text.c_str(), rom.rom_name.c_str(), rom.rom_manufacturer.c_str(),
               rom.country_text.c_str());
@@ -46,7 +48,7 @@ int info_command(const std::string& rom_path) {
 }
 
 int list_command(const ListOptions& options) {
-  if (!open_rom(options.rom)) return kExitRefused;
+  if (!open_rom(options.rom, options.model)) return kExitRefused;
   for (uint64_t i = 0; i < options.steps; ++i) execution.step();
 
   ListingCapture window;
@@ -66,7 +68,7 @@ int list_command(const ListOptions& options) {
 int disasm_command(const DisasmOptions& options) {
   for (std::size_t i = 0; i < options.words.size(); ++i) {
     uint32_t address = options.address + 4 * static_cast<uint32_t>(i);
-    std::printf("%s\n", disassemble(options.words[i], address).c_str());
+    std::printf("%s\n", disassemble(options.words[i], address, options.model).c_str());
   }
   return kExitDone;
 }

@@ -6,7 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/run_watcher.h"
-#include "cpu/cpu_state.h"
+#include "machine/debug_access.h"
 #include "machine/execution.h"
 #include "machine/machine_state.h"
 #include "machine/menu_commands.h"
@@ -16,9 +16,10 @@ namespace {
 // The first reason that applies to the last instruction of the run or of the steps. A run always
 // ends on one of the first five; "steps" is left for the steps, which stop nowhere.
 const char* stop_reason(StopReason last, bool limit_reached) {
+  const uint32_t pc = static_cast<uint32_t>(read_register({RegisterFile::pc}));
   if (last == StopReason::unhandled_opcode) return "unhandled opcode";
-  if (cpu.pc == kBreakpointAddress) return "breakpoint";
-  if (cpu.pc == kStopAddress) return "stop address";
+  if (pc == kBreakpointAddress) return "breakpoint";
+  if (pc == kStopAddress) return "stop address";
   if (last == StopReason::memory_error) return "memory error";
   if (limit_reached) return "limit";
   return "steps";
@@ -45,13 +46,14 @@ void print_register(const std::string& name, uint64_t value) {
 }
 
 void print_registers() {
-  std::printf("pc %08" PRIx32 "\n", cpu.pc);
-  print_register("hi", cpu.hi_reg);
-  print_register("lo", cpu.lo_reg);
-  for (int n = 0; n < 32; ++n) print_register("gpr" + std::to_string(n), cpu.gpr[n]);
-  for (int n = 0; n < 32; ++n) print_register("cp0_" + std::to_string(n), cpu.cp0[n]);
+  const CpuState state = processor_state();
+  std::printf("pc %08" PRIx32 "\n", state.pc);
+  print_register("hi", state.hi_reg);
+  print_register("lo", state.lo_reg);
+  for (int n = 0; n < 32; ++n) print_register("gpr" + std::to_string(n), state.gpr[n]);
+  for (int n = 0; n < 32; ++n) print_register("cp0_" + std::to_string(n), state.cp0[n]);
   for (int n = 0; n < 32; ++n) {
-    print_register("fpr" + std::to_string(n), std::bit_cast<uint64_t>(cpu.fpr[n]));
+    print_register("fpr" + std::to_string(n), std::bit_cast<uint64_t>(state.fpr[n]));
   }
 }
 
@@ -61,9 +63,9 @@ int run_command(const RunOptions& options, CliHost& cli_host) {
   shared.stop_on_unhandled = options.no_stop ? 0 : 1;
   shared.engine = options.engine;
   shared.show_count = options.show_count ? 1 : 0;
-  if (!open_rom(options.rom)) return kExitRefused;
+  if (!open_rom(options.rom, options.model)) return kExitRefused;
 
-  RunWatcher watcher(options.trace, options.limit);
+  RunWatcher watcher(options.trace, options.limit, options.model);
   StopReason last = options.steps ? take_steps(*options.steps, watcher) : run(watcher);
   if (options.show_count)
     std::printf("title: %s\n", one_line(cli_host.last_title().c_str()).c_str());

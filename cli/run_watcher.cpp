@@ -8,7 +8,7 @@
 // On the run thread: the line is built in the watcher's own text, not in the shared scratch text.
 void RunWatcher::fetched(uint32_t address, uint32_t word) {
   if (!trace_) return;
-  compose_listing_line(line_, address, word);
+  compose_listing_line(line_, address, word, model_);
   std::printf("%s\n", line_.c_str());
 }
 

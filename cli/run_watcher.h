@@ -3,13 +3,15 @@
 #include <cstdint>
 #include <optional>
 
-#include "machine/instruction_fetch.h"
+#include "cpu/cpu_model.h"
+#include "machine/engines/engine.h"
 #include "machine/machine_state.h"
 
 // Watches a run or the steps for `--trace` and `--limit`.
 class RunWatcher final : public RunObserver {
  public:
-  RunWatcher(bool trace, std::optional<uint64_t> limit) : trace_(trace), limit_(limit) {}
+  RunWatcher(bool trace, std::optional<uint64_t> limit, CpuModel model)
+      : trace_(trace), limit_(limit), model_(model) {}
 
   // The observer to hand to the run or the steps: none when there is nothing to watch, so that
   // the plain run loop pays nothing.
@@ -28,6 +30,7 @@ class RunWatcher final : public RunObserver {
  private:
   bool trace_;
   std::optional<uint64_t> limit_;
+  CpuModel model_;
   uint64_t done_ = 0;
   bool limit_reached_ = false;
   decltype(shared.message_text) line_;

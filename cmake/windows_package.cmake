@@ -1,9 +1,6 @@
-# cpack makes korvel-<version>-win64.zip: the programs, LICENSE, README.md and the sample ROMs.
+# cpack makes korvel-<version>-win64.zip: the programs, LICENSE, README.md and the sample ROMs
+# (samples/CMakeLists.txt installs those into samples/).
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-foreach(sample demo spin memloop calls)
-  install(FILES ${KORVEL_SAMPLES_DIR}/${sample}.z64 ${KORVEL_SAMPLES_DIR}/${sample}.v64
-    DESTINATION samples)
-endforeach()
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_FILE_NAME korvel-${KORVEL_VERSION}-win64)
 set(CPACK_PACKAGE_VERSION ${KORVEL_VERSION})

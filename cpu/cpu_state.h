@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "base/text.h"
+#include "cpu/cpu_model.h"
 
 // The emulated R4300i. Registers are whole 64-bit values; a reader that wants the 32-bit value of a
 // register takes the low half.
@@ -23,6 +24,10 @@ struct CpuState {
   // What the processor is doing: the mnemonic of an instruction not carried out, or "Reading"
   // during a fetch. Error messages name it.
   Text<16> opcode_name;
+  // The processor the machine has. Reset and Close ROM keep it.
+  CpuModel model;
+  // The complete model's LLbit: set by LL and LLD, cleared by ERET, tested by SC and SCD.
+  uint8_t ll_bit;
 };
 
 inline constexpr int kCountRegister = 9;
@@ -32,8 +37,3 @@ extern CpuState cpu;
 // Zeroes the general-purpose, coprocessor-0 and floating-point registers (and so the instruction
 // count); pc, HI, LO and the delay-slot hand-over keep their values.
 void clear_registers();
-
-// The low 32 bits of a register as the signed number that counts are shown as.
-inline int32_t low_signed(uint64_t value) {
-  return static_cast<int32_t>(static_cast<uint32_t>(value));
-}

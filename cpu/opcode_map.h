@@ -1,44 +1,12 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 #include "cpu/handlers.h"
 #include "cpu/instr_fields.h"
+#include "cpu/opcode_rows.h"
 
-// The one map of the encodings Korvel knows. Each row names an encoding once, with what the
-// interpreter does for it and how the disassembler writes it; both read the same row.
-
-enum class OpTable : uint8_t { primary, special };
-
-// How the disassembler writes a row. `none` means the disassembler does not know the encoding and
-// shows its fallback text with the numeric codes.
-enum class DisasmForm : uint8_t {
-  none,
-  constant,              // the name alone
-  jump_target,           // NAME target as %X
-  beq_offset,            // BEQ rs,rt,imm as %X
-  bne_target,            // BNE rs,rt,target / BNEZ rs,target, target from listing_address
-  rt_rs_imm_lower,       // NAME rt,rs,imm as %x
-  rt_rs_imm_upper,       // NAME rt,rs,imm as %X
-  lui,                   // LUI rt,0x%X
-  mtc0,                  // MTC0 cp0(rd),rt for rs 4, the "Op: rs:" fallback otherwise
-  offset_base_upper,     // NAME rt,imm as %X(rs)
-  offset_base_lower,     // NAME rt,imm as %x(rs)
-  offset_numbered_base,  // NAME rt,imm as %x(rs as the number %x)
-  nop_or_sll,            // "NOP" when sa is 0, "SLL" otherwise
-  jr,                    // JR rs
-  break_code,            // BREAK and the (always zero) break code
-  rd_rs_rt,              // NAME rd,rs,rt
-};
-
-struct OpcodeRow {
-  OpTable table;
-  uint8_t code;
-  const char* name;
-  Handler exec;
-  DisasmForm form;
-};
+// The one map of the encodings the 0.2c model knows.
 
 namespace opcode_map_detail {
 
@@ -125,45 +93,15 @@ inline constexpr OpcodeRow rows[] = {
 
 inline constexpr const auto& opcode_rows = opcode_map_detail::rows;
 
-// One slot of a 64-entry dispatch table.
-struct OpcodeEntry {
-  Handler exec;
-  const char* name;
-  DisasmForm form;
-};
-
-namespace opcode_map_detail {
-
-constexpr std::array<OpcodeEntry, 64> expand(OpTable which, OpcodeEntry vacant) {
-  std::array<OpcodeEntry, 64> table{};
-  table.fill(vacant);
-  for (const OpcodeRow& row : opcode_rows) {
-    if (row.table == which) table[row.code] = {row.exec, row.name, row.form};
-  }
-  return table;
-}
-
-constexpr bool every_slot_claimed_at_most_once() {
-  for (const OpcodeRow& a : opcode_rows) {
-    if (a.code >= 64 || (a.table == P && a.code == 0)) return false;
-    int claims = 0;
-    for (const OpcodeRow& b : opcode_rows) claims += (a.table == b.table && a.code == b.code);
-    if (claims != 1) return false;
-  }
-  return true;
-}
-
-static_assert(every_slot_claimed_at_most_once(),
+static_assert(every_slot_claimed_at_most_once(opcode_rows),
               "an opcode map row claims a slot another row claims, or a slot that does not exist");
-
-}  // namespace opcode_map_detail
 
 // A primary opcode with no row is unknown; a SPECIAL function with no row changes nothing and does
 // not advance, so the same word runs again.
-inline constexpr std::array<OpcodeEntry, 64> primary_table = opcode_map_detail::expand(
-    OpTable::primary, {exec_unknown_primary, "Unknown", DisasmForm::none});
-inline constexpr std::array<OpcodeEntry, 64> special_table =
-    opcode_map_detail::expand(OpTable::special, {exec_no_advance, "", DisasmForm::none});
+inline constexpr OpcodeTable primary_table =
+    expand_rows(opcode_rows, OpTable::primary, {exec_unknown_primary, "Unknown", DisasmForm::none});
+inline constexpr OpcodeTable special_table =
+    expand_rows(opcode_rows, OpTable::special, {exec_no_advance, "", DisasmForm::none});
 
 inline constexpr uint8_t kSpecialOpcode = 0;
 

@@ -1,6 +1,6 @@
 #include "debugger/debugger_state.h"
 
-#include "machine/machine_state.h"
+#include "machine/machine_reset.h"
 
 DebuggerState debugger;
 

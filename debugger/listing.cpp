@@ -1,8 +1,8 @@
 #include "debugger/listing.h"
 
-#include "cpu/cpu_state.h"
 #include "debugger/debugger_state.h"
 #include "debugger/disassembler.h"
+#include "machine/debug_access.h"
 #include "machine/execution.h"
 #include "memory/memory_map.h"
 #include "memory/rom_image.h"
@@ -38,6 +38,10 @@ uint32_t listing_offset() {
   return static_cast<uint32_t>(shared.listing_offset);
 }
 
+uint32_t program_counter() {
+  return static_cast<uint32_t>(read_register({RegisterFile::pc}));
+}
+
 void set_listing_offset(uint32_t offset) {
   shared.listing_offset = static_cast<int32_t>(offset);
 }
@@ -46,7 +50,7 @@ void set_listing_offset(uint32_t offset) {
 // starts at or below the boot address.
 void page_back() {
   ExecutionController::ScopedPause pause(execution);
-  if (cpu.pc + listing_offset() <= rom.boot_pc) return;
+  if (program_counter() + listing_offset() <= rom.boot_pc) return;
   set_listing_offset(listing_offset() > kPageBytes ? listing_offset() - kPageBytes : 0);
   fill_listing();
 }
@@ -62,15 +66,16 @@ void page_forward() {
 
 }  // namespace
 
-void compose_listing_line(decltype(shared.message_text)& line, uint32_t address, uint32_t word) {
+void compose_listing_line(decltype(shared.message_text)& line, uint32_t address, uint32_t word,
+                          CpuModel model) {
   line.format("%.8X   %.2X%.2X%.2X%.2X   ", address, word >> 24, (word >> 16) & 0xFF,
               (word >> 8) & 0xFF, word & 0xFF);
-  line.append(disassemble(word, address).c_str());
+  line.append(disassemble(word, address, model).c_str());
 }
 
 void show_pc() {
   ExecutionController::ScopedPause pause(execution);
-  shared.message_text.format("%X", cpu.pc);
+  shared.message_text.format("%X", program_counter());
   set_pc_field(shared.message_text.c_str());
 }
 
@@ -80,14 +85,15 @@ void fill_listing() {
   ExecutionController::ScopedPause pause(execution);
   show_pc();
   start_list();
-  uint32_t first = cpu.pc + listing_offset();
+  uint32_t first = program_counter() + listing_offset();
   uint32_t last = first + kLastWordOffset;
   // 64-bit, so that the address after 0xFFFFFFFC ends the list instead of wrapping to 0; a first
   // address whose last one wraps below it lists nothing.
+  const CpuModel model = processor_state().model;
   for (uint64_t address = first; address <= last; address += 4) {
     uint32_t word = 0;
     for (uint64_t k = 0; k < 4; ++k) word = word << 8 | mem_read_byte(address + k);
-    compose_listing_line(shared.message_text, static_cast<uint32_t>(address), word);
+    compose_listing_line(shared.message_text, static_cast<uint32_t>(address), word, model);
     append_line(shared.message_text.c_str());
   }
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "cpu/cpu_model.h"
 #include "debugger/dialog.h"
 #include "machine/machine_state.h"
 
@@ -10,8 +11,10 @@
 // that page by 256 words and a single step.
 
 // Builds in `line` the listing line of `word` standing at `address`: "%.8X" address, three blanks,
-// the four bytes, three blanks, the disassembly.
-void compose_listing_line(decltype(shared.message_text)& line, uint32_t address, uint32_t word);
+// the four bytes, three blanks, the disassembly as `model` names it. Reads no machine state, so
+// that a run's own thread can trace with it.
+void compose_listing_line(decltype(shared.message_text)& line, uint32_t address, uint32_t word,
+                          CpuModel model);
 
 // Shows the program counter in the PC field and rebuilds the list, in the newest Commands window.
 void fill_listing();

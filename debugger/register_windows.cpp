@@ -4,9 +4,9 @@
 #include <bit>
 #include <cstdint>
 
-#include "cpu/cpu_state.h"
 #include "debugger/debugger_state.h"
 #include "debugger/disassembler.h"
+#include "machine/debug_access.h"
 #include "machine/execution.h"
 #include "machine/machine_state.h"
 #include "resources/dialog_templates.h"
@@ -41,12 +41,12 @@ void show_value(RegisterWindowRecord& window, int slot, int id, uint32_t value) 
 }
 
 template <typename Register>
-void fill(RegisterWindowKind kind, const Register (&registers)[32]) {
+void fill(RegisterWindowKind kind, const Register (&registers)[32], uint32_t pc) {
   RegisterWindowRecord& window = newest_window(kind);
   const RegisterFieldIds& ids = *kFieldIds[static_cast<std::size_t>(kind)];
   for (int reg = 0; reg < 32; ++reg)
     show_value(window, reg, ids.field(reg), low_word(registers[reg]));
-  show_value(window, kPcSlot, ids.pc, cpu.pc);
+  show_value(window, kPcSlot, ids.pc, pc);
   window.has_shown = window.dialog != nullptr;
 }
 
@@ -54,9 +54,11 @@ void fill(RegisterWindowKind kind, const Register (&registers)[32]) {
 // BNE's target counts from the address its word was fetched from, the delay slot's when the step
 // executed one.
 void step_and_disassemble() {
-  const uint32_t fetched_from = cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc;
+  const uint32_t fetched_from = next_fetch_address();
   execution.step();
-  shared.message_text.set(disassemble(cpu.current_instruction, fetched_from).c_str());
+  const CpuState state = processor_state();
+  shared.message_text.set(
+      disassemble(state.current_instruction, fetched_from, state.model).c_str());
 }
 
 class RegisterWindowProcedure final : public DialogProcedure {
@@ -117,10 +119,10 @@ DialogProcedure& register_window_procedure(RegisterWindowKind kind) {
 }
 
 void refresh_register_windows() {
-  ExecutionController::ScopedPause pause(execution);
+  const CpuState state = processor_state();
   if (Dialog* gpr_window = newest_window(RegisterWindowKind::gpr).dialog)
     gpr_window->set_text(kIdOpcode, shared.message_text.c_str());
-  fill(RegisterWindowKind::gpr, cpu.gpr);
-  fill(RegisterWindowKind::cp0, cpu.cp0);
-  fill(RegisterWindowKind::fpr, cpu.fpr);
+  fill(RegisterWindowKind::gpr, state.gpr, state.pc);
+  fill(RegisterWindowKind::cp0, state.cp0, state.pc);
+  fill(RegisterWindowKind::fpr, state.fpr, state.pc);
 }

@@ -1,14 +1,11 @@
 #include "machine/debug_access.h"
 
-#include <algorithm>
 #include <bit>
 
-#include "cpu/cpu_state.h"
 #include "machine/execution.h"
-#include "machine/history.h"
+#include "machine/history_hook.h"
+#include "machine/stops/stops.h"
 #include "memory/memory_map.h"
-
-UserBreakpoints user_breakpoints;
 
 std::optional<uint8_t> peek(uint32_t address) {
   ExecutionController::ScopedPause pause(execution);
@@ -17,7 +14,7 @@ std::optional<uint8_t> peek(uint32_t address) {
 
 bool poke(uint32_t address, uint8_t value) {
   ExecutionController::ScopedPause pause(execution);
-  History::DebuggerWrite write;
+  DebuggerWrite write;
   return poke_byte(address, value);
 }
 
@@ -43,7 +40,7 @@ uint64_t read_register(RegisterNumber reg) {
 
 void write_register(RegisterNumber reg, uint64_t value) {
   ExecutionController::ScopedPause pause(execution);
-  History::DebuggerWrite write;
+  DebuggerWrite write;
   unsigned n = reg.index & 31;
   switch (reg.file) {
     case RegisterFile::gpr:
@@ -67,21 +64,20 @@ void write_register(RegisterNumber reg, uint64_t value) {
   }
 }
 
+CpuState processor_state() {
+  ExecutionController::ScopedPause pause(execution);
+  return cpu;
+}
+
 uint32_t next_fetch_address() {
   ExecutionController::ScopedPause pause(execution);
-  return cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc;
+  return fetch_address(cpu);
 }
 
-void UserBreakpoints::insert(uint32_t address) {
-  auto at = std::lower_bound(addresses_.begin(), addresses_.end(), address);
-  if (at == addresses_.end() || *at != address) addresses_.insert(at, address);
-}
-
-void UserBreakpoints::erase(uint32_t address) {
-  auto at = std::lower_bound(addresses_.begin(), addresses_.end(), address);
-  if (at != addresses_.end() && *at == address) addresses_.erase(at);
-}
-
-bool UserBreakpoints::contains(uint32_t address) const {
-  return std::binary_search(addresses_.begin(), addresses_.end(), address);
+void set_next_fetch_address(uint32_t address) {
+  ExecutionController::ScopedPause pause(execution);
+  if (address == fetch_address(cpu)) return;
+  DebuggerWrite write;
+  cpu.pc = address;
+  cpu.delay_slot_pending = 0;
 }

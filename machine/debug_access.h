@@ -2,10 +2,14 @@
 
 #include <cstdint>
 #include <optional>
-#include <vector>
 
-// What a debugger (the gdb server) reads and changes in the machine besides running it. Call these
-// from the window thread; each holds the run thread at an instruction boundary meanwhile.
+#include "cpu/cpu_state.h"
+#include "machine/stops/user_breakpoints.h"
+
+// What a debugger (the gdb server, the debugger windows, korvel-cli) reads and changes in the
+// machine besides running it: the only way the layers above reach the processor. Call these from
+// the window thread; each holds the run thread at an instruction boundary meanwhile. Every write
+// goes through here, so that the history that steps backwards learns of it.
 
 // Memory as the processor addresses it (KSEG0 and KSEG1 translated), without side effects: no
 // message, no cartridge file position moved. A cartridge address reads the image byte at its
@@ -24,23 +28,14 @@ struct RegisterNumber {
 uint64_t read_register(RegisterNumber reg);
 void write_register(RegisterNumber reg, uint64_t value);
 
+// A copy of the whole processor state, as it stands between two instructions.
+CpuState processor_state();
+
 // The address the next instruction is fetched from: the pending delay slot's, or the program
 // counter.
 uint32_t next_fetch_address();
 
-// Addresses a run stops before executing, as fetched (a delay slot's too). Empty unless a debugger
-// fills it. Changed only while no instruction executes (hold a pause or have no run thread).
-class UserBreakpoints {
- public:
-  void insert(uint32_t address);
-  void erase(uint32_t address);
-  void clear() { addresses_.clear(); }
-  bool empty() const { return addresses_.empty(); }
-  bool contains(uint32_t address) const;
-  const std::vector<uint32_t>& addresses() const { return addresses_; }
-
- private:
-  std::vector<uint32_t> addresses_;  // sorted
-};
-
-extern UserBreakpoints user_breakpoints;
+// Moves the next fetch elsewhere, as a debugger's write of its pc means: the program counter
+// becomes `address` and a pending delay slot is dropped. Nothing changes when the next fetch is
+// there already.
+void set_next_fetch_address(uint32_t address);

@@ -1,15 +1,14 @@
 #include "machine/execution.h"
 
 #include <algorithm>
+#include <cassert>
 #include <chrono>
+#include <cinttypes>
 #include <optional>
 
-#include "machine/block_translator.h"
-#include "machine/code_watch.h"
-#include "machine/debug_access.h"
-#include "machine/decoded_engine.h"
+#include "machine/engines/engine_list.h"
 #include "machine/fault_messages.h"
-#include "machine/history_window.h"
+#include "machine/history_hook.h"
 #include "machine/host.h"
 #include "machine/machine_state.h"
 
@@ -17,21 +16,9 @@ ExecutionController execution;
 
 namespace {
 
-void count_instruction() {
-  ++cpu.cp0[kCountRegister];
-}
-
-bool stops_on(int32_t result) {
-  return not_carried_out(result) && shared.stop_on_unhandled.load(std::memory_order_relaxed);
-}
-
 // The most a batch of decoded instructions runs before the run loop looks at its flags again: well
 // under a millisecond's work.
 constexpr uint64_t kBatchLimit = 65536;
-
-bool near_stop_addresses(uint32_t pc) {
-  return pc - kStopAddress <= kBreakpointAddress - kStopAddress;
-}
 
 // The run's stops at the two addresses, once an instruction or a batch has left pc there.
 std::optional<StopReason> stop_at_address() {
@@ -48,51 +35,52 @@ std::optional<StopReason> stop_at_address() {
   return std::nullopt;
 }
 
-// Lets an optional virtual observer stand where the run loop expects a concrete one.
-struct ObserverRef {
-  RunObserver& observer;
-  uint64_t unseen_allowed() { return observer.unseen_allowed(); }
-  void fetched(uint32_t address, uint32_t word) { observer.fetched(address, word); }
-  void instructions_done(uint64_t count) { observer.instructions_done(count); }
-};
+bool stops_on(const EngineRun& ran) {
+  return ran.not_carried_out && shared.stop_on_unhandled.load(std::memory_order_relaxed);
+}
 
-// Runs `body` with a concrete observer: the given one, or one that does nothing and costs nothing.
-template <class Body>
-auto with_observer(RunObserver* observer, Body body) {
-  if (observer) {
-    ObserverRef watched{*observer};
-    return body(watched);
-  }
-  NoObserver none;
-  return body(none);
+// The "Unhandled Opcode" stop, for the run thread and the single step alike.
+void report_unhandled_opcode() {
+  auto& text = shared.message_text;
+  text.set("Unhandled Opcode: ");
+  text.append(cpu.opcode_name.c_str());
+  text.append("\nEmulation stopped at instruction number ");
+  text.append_format("%" PRIu64, cpu.cp0[kCountRegister] + 1);
+  host().message_box("Unhandled Opcode", text.c_str());
+}
+
+// What a run may change only while no instruction executes, asked of the one controller.
+bool execution_holds_instructions() {
+  return execution.instructions_held();
 }
 
 }  // namespace
 
 int step_instruction(RunObserver* observer) {
-  FetchWindow fetch;
-  int32_t result =
-      with_observer(observer, [&](auto& watcher) { return fetch_and_execute(fetch, watcher); });
-  count_instruction();
+  const EngineRun ran = exact_path().run(0, observer);
+  ++cpu.cp0[kCountRegister];
   if (shared.show_count.load(std::memory_order_relaxed)) {
-    shared.message_text.format("%x", static_cast<uint32_t>(cpu.cp0[kCountRegister]));
+    shared.message_text.format("%" PRIx64, cpu.cp0[kCountRegister]);
     Text<32> title;
     title.format("Korvel  %s", shared.message_text.c_str());
     host().set_title(title.c_str());
   }
-  if (stops_on(result)) {
+  if (stops_on(ran)) {
     report_unhandled_opcode();
     return -1;
   }
   return 0;
 }
 
-template <class Observer>
-StopReason ExecutionController::run_loop(Observer& observer, std::unique_lock<std::mutex>& lock) {
-  FetchWindow fetch;
+ExecutionController::ExecutionController() {
+  set_run_parked_test(execution_holds_instructions);
+}
+
+// Each turn asks the engines in turn for instructions, then makes the checks that follow every
+// instruction on the exact path: the batches end exactly where one of them may apply.
+StopReason ExecutionController::run_loop(RunObserver* observer,
+                                         std::unique_lock<std::mutex>& lock) {
   const uint64_t read_errors_before = fault_messages.read_errors();
-  const bool batches = shared.engine != Engine::exact;
-  const bool blocks = shared.engine == Engine::jit && block_translator.available();
   forget_all_code();
   bool first = true;
   for (;;) {
@@ -105,61 +93,52 @@ StopReason ExecutionController::run_loop(Observer& observer, std::unique_lock<st
       return fault_messages.read_errors() != read_errors_before ? StopReason::memory_error
                                                                 : StopReason::paused;
     }
-    if (!user_breakpoints.empty() && !first &&
-        user_breakpoints.contains(cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc)) {
+    if (!first && !user_breakpoints.empty() && user_breakpoints.contains(fetch_address(cpu))) {
       return StopReason::user_breakpoint;
     }
     first = false;
-    if (batches && !cpu.delay_slot_pending) {
-      const uint32_t allowed =
-          static_cast<uint32_t>(std::min(observer.unseen_allowed(), kBatchLimit));
-      // Translated blocks first, then decoded words for what they leave.
-      uint32_t ran = blocks && allowed ? block_translator.run(allowed) : 0;
-      if (ran == 0 && allowed) ran = decoded_engine.run(allowed);
-      if (ran != 0) {
-        cpu.cp0[kCountRegister] += ran;
-        published_count_.store(cpu.cp0[kCountRegister], std::memory_order_relaxed);
-        if (near_stop_addresses(cpu.pc)) [[unlikely]] {
-          if (std::optional<StopReason> stop = stop_at_address()) return *stop;
-        }
-        observer.instructions_done(ran);
-        continue;
-      }
+    const auto allowed = static_cast<uint32_t>(
+        std::min(observer ? observer->unseen_allowed() : UINT64_MAX, kBatchLimit));
+    EngineRun ran;
+    for (ExecutionEngine* engine : engines_) {
+      ran = engine->run(allowed, observer);
+      if (ran.instructions != 0) break;
     }
-    int32_t result = fetch_and_execute(fetch, observer);
-    count_instruction();
+    cpu.cp0[kCountRegister] += ran.instructions;
     published_count_.store(cpu.cp0[kCountRegister], std::memory_order_relaxed);
-    const bool near_stop = near_stop_addresses(cpu.pc);
+    const bool near_stop = may_stop_at(cpu.pc);
     // Cleared before an unhandled opcode's message, which the same instruction may raise.
     if (near_stop && cpu.pc == kStopAddress) [[unlikely]] {
       shared.running.store(0, std::memory_order_relaxed);
     }
-    if (stops_on(result)) [[unlikely]] {
+    if (stops_on(ran)) [[unlikely]] {
       report_unhandled_opcode();
       return StopReason::unhandled_opcode;
     }
     if (near_stop) [[unlikely]] {
       if (std::optional<StopReason> stop = stop_at_address()) return *stop;
     }
-    observer.instructions_done(1);
+    if (observer) observer->instructions_done(ran.instructions);
   }
 }
 
 void ExecutionController::run_thread(RunObserver* observer) {
+  run_thread_id_.store(std::this_thread::get_id());
   host().run_thread_started();
   thread_started_.store(true);
   StopReason reason;
   {
     std::unique_lock lock(state_mutex_);
-    reason = with_observer(observer, [&](auto& watcher) { return run_loop(watcher, lock); });
+    reason = run_loop(observer, lock);
     // What the last title showed is left in the scratch text, as the title was built there.
     if (shared.show_count.load(std::memory_order_relaxed)) {
-      shared.message_text.format("%d", low_signed(cpu.cp0[kCountRegister]));
+      shared.message_text.format("%" PRIu64, cpu.cp0[kCountRegister]);
     }
   }
   last_reason_.store(reason);
   // Before the thread is gone, so that nothing can be applied to a recycled thread id.
   host().run_thread_ended();
+  run_thread_id_.store(std::thread::id{});
   thread_finished_.store(true);
 }
 
@@ -191,7 +170,9 @@ ExecutionController::~ExecutionController() {
 }
 
 void ExecutionController::start(RunObserver* observer) {
+  assert(!on_run_thread());
   end_run_thread();
+  engines_ = engines_for(shared.engine);
   // A run paused before its first instruction publishes nothing: the title must not then show an
   // earlier run's count.
   published_count_.store(cpu.cp0[kCountRegister]);
@@ -265,6 +246,7 @@ void ExecutionController::lock_serving_requests() {
 // waits, its request still up.
 ExecutionController::ScopedPause::ScopedPause(ExecutionController& controller)
     : controller_(controller) {
+  assert(!controller_.on_run_thread());
   if (controller_.pause_depth_ > 0) {
     ++controller_.pause_depth_;
     return;
@@ -289,6 +271,10 @@ StopReason ExecutionController::step(RunObserver* observer) {
                                                             : StopReason::step_done;
 }
 
+bool ExecutionController::instructions_held() const {
+  return !on_run_thread() && (pause_depth_ > 0 || thread_finished_.load());
+}
+
 void ExecutionController::refresh_count_title() {
   uint64_t count = published_count();
   if (count == shown_count_) return;
@@ -297,7 +283,7 @@ void ExecutionController::refresh_count_title() {
   // instruction executed while it is shown.
   if (!shared.show_count.load()) return;
   Text<sizeof shared.title_text.data + 16> title;
-  title.format("%s %d", shared.title_text.c_str(), low_signed(count));
+  title.format("%s %" PRIu64, shared.title_text.c_str(), count);
   host().set_title(title.c_str());
 }
 

@@ -4,30 +4,18 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <thread>
 
-#include "machine/instruction_fetch.h"
-
-inline constexpr uint32_t kStopAddress = 0x040000A8;
-inline constexpr uint32_t kBreakpointAddress = 0x040000B0;
-
-// Why a run or a step ended, the first that applies to its last instruction.
-enum class StopReason : uint8_t {
-  unhandled_opcode,    // a word not carried out, with Stop on unhandled opcode checked
-  breakpoint_address,  // pc became 0x040000B0 ("Breakpoint Encountered")
-  stop_address,        // pc became 0x040000A8
-  memory_error,        // a read of an unhandled address cleared `running`
-  paused,              // `running` cleared (Pause CPU, a limit), or an interrupt or stop request
-  user_breakpoint,     // the next instruction stands at one of the user breakpoints
-  step_done,           // a single step with nothing else to report
-};
+#include "machine/engines/engine.h"
+#include "machine/stops/stops.h"
 
 // One instruction on behalf of a debugger window: fetch, execute, count, the count in the title
 // ("Korvel", two blanks, Count in hex) and the unhandled-opcode stop. Returns 0, or -1 after an
 // unhandled opcode. Call it with the run thread parked (`ExecutionController::step` does).
 int step_instruction(RunObserver* observer = nullptr);
 
-// Owns the run thread. All of it is called from the window thread only.
+// Owns the run thread. All of it is called from the window thread only (debug builds check).
 //
 // The run thread holds `state_mutex_` while it executes and lets go of it only between two
 // instructions, so whatever the window thread does under a `ScopedPause` never sees the middle of
@@ -35,15 +23,16 @@ int step_instruction(RunObserver* observer = nullptr);
 // pending requests, so a message box the run thread is blocked on is shown instead of deadlocking.
 class ExecutionController {
  public:
-  ExecutionController() = default;
+  ExecutionController();
   ~ExecutionController();
   ExecutionController(const ExecutionController&) = delete;
   ExecutionController& operator=(const ExecutionController&) = delete;
 
   // Ends the previous run thread, then starts a new one at the current state (the caller sets
-  // `running`); returns once the thread runs. An observer, when given, sees every fetch and
-  // instruction of the run. The run executes its first instruction even where a user breakpoint
-  // stands, so that a run continues from the breakpoint it stopped at.
+  // `running`) on the engines `shared.engine` chooses; returns once the thread runs. An observer,
+  // when given, sees every fetch and instruction of the run. The run executes its first
+  // instruction even where a user breakpoint stands, so that a run continues from the breakpoint
+  // it stopped at.
   void start(RunObserver* observer = nullptr);
 
   // Asks the run thread to end after its current instruction and waits for it (Close ROM, Exit,
@@ -66,6 +55,13 @@ class ExecutionController {
   StopReason wait_for_run_end();
 
   bool has_run_thread() const { return thread_.joinable(); }
+
+  // Whether the caller is the run thread.
+  bool on_run_thread() const { return run_thread_id_.load() == std::this_thread::get_id(); }
+
+  // Whether no instruction can be executing now: no run thread, or one that has ended or is
+  // parked by a pause of the calling thread's. What runs read may be changed only then.
+  bool instructions_held() const;
 
   // A single step, taken between two of the run thread's instructions if one is executing:
   // unhandled_opcode, memory_error or step_done.
@@ -104,8 +100,7 @@ class ExecutionController {
   static constexpr uint32_t kInterruptRequest = 2;
   static constexpr uint32_t kPauseUnit = 4;
 
-  template <class Observer>
-  StopReason run_loop(Observer& observer, std::unique_lock<std::mutex>& lock);
+  StopReason run_loop(RunObserver* observer, std::unique_lock<std::mutex>& lock);
   void run_thread(RunObserver* observer);
   // Called by the run thread when a request is up: parks it while a pause is held. True when the
   // run is to end.
@@ -116,6 +111,8 @@ class ExecutionController {
   void wait_for_thread_end();
 
   std::thread thread_;
+  std::atomic<std::thread::id> run_thread_id_{};
+  std::span<ExecutionEngine* const> engines_;  // the run's, fastest first
   std::mutex state_mutex_;
   std::condition_variable resumed_;
   std::atomic<uint32_t> requests_{0};

@@ -14,6 +14,9 @@ class FaultMessages final : public MemoryFaultSink, public CpuFaultSink {
   // Installs itself as the sink of both layers.
   FaultMessages();
 
+  // Installs itself again, and forgets the errors counted (for the tests).
+  void reset();
+
   void unhandled_read(uint64_t address) override;
   void unhandled_write(uint32_t physical) override;
   bool unknown_opcode(uint8_t op) override;

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "machine/instruction_fetch.h"
+#include "machine/engines/engine.h"
 #include "machine/machine_state.h"
 
 // Pauses a run once a number of instructions has run, as Pause CPU pauses it (korvel-cli's

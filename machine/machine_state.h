@@ -2,23 +2,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <optional>
-#include <string_view>
 
 #include "base/text.h"
+#include "machine/engines/engine_list.h"
 #include "memory/rom_image.h"
-
-// How the run thread executes: every instruction on the interpreter's exact path, the common ones
-// in batches from decoded words, or in blocks translated to the host's code (the same results,
-// each much faster than the one before). Where translation is not to be had, "jit" runs as
-// "decoded".
-enum class Engine : uint8_t { exact, decoded, jit };
-
-// The engine called "exact", "decoded" or "jit"; empty for any other name.
-std::optional<Engine> engine_named(std::string_view name);
-
-// The engine KORVEL_ENGINE names in the environment, or `otherwise`.
-Engine engine_from_environment(Engine otherwise);
 
 // What the emulation and the front end share besides the processor, memory and ROM image (`cpu`,
 // `memory` and `rom`, each one instance in its own layer). The flags are read by the run thread
@@ -41,8 +28,3 @@ struct SharedState {
 };
 
 extern SharedState shared;
-
-// Puts the processor, memory, ROM image, shared flags and texts, the run thread's controller and
-// the user breakpoints back as they are at program start (for the tests); the engine as
-// KORVEL_ENGINE says, so that a test run can choose it.
-void reset_machine();

@@ -1,6 +1,7 @@
 #include "machine/menu_commands.h"
 
 #include "cpu/cpu_state.h"
+#include "cpu/r4300i/cop0.h"
 #include "machine/host.h"
 #include "machine/machine_state.h"
 #include "memory/memory_map.h"
@@ -16,6 +17,7 @@ void set_boot_registers(uint32_t pc) {
   cpu.cp0[kCountRegister] = 0x1;
   cpu.cp0[12] = 0x70400004;
   cpu.cp0[16] = 0x00066463;
+  set_model_reset_registers();
   cpu.pc = pc;
   // The MI version register.
   for (uint32_t address = 0x04300004; address <= 0x04300007; ++address) {
@@ -24,6 +26,10 @@ void set_boot_registers(uint32_t pc) {
 }
 
 }  // namespace
+
+void choose_cpu_model(CpuModel model) {
+  cpu.model = model;
+}
 
 int load_rom(const char* path) {
   if (path == nullptr || path[0] == '\0') return 0;

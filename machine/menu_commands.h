@@ -1,9 +1,14 @@
 #pragma once
 
+#include "cpu/cpu_model.h"
 #include "machine/execution.h"
 
 // The machine's side of the menu commands that load, start, reset and give up a ROM. Window thread
 // only. Which menu items a successful load enables is the front end's business.
+
+// The processor model the machine has from now on: chosen before a ROM is loaded, with no run
+// thread.
+void choose_cpu_model(CpuModel model);
 
 // Open ROM: loads the image at `path` and sets the boot state; the title becomes "Korvel - " and
 // the path. Returns 1 when loaded; 0 for an empty path, and for a refused image ("Not a valid

@@ -1,11 +1,14 @@
 #include "memory/memory_map.h"
 
+#include <cstring>
+
 #include "memory/faults.h"
 #include "memory/rom_image.h"
 
-MemoryStorage memory{};
 uint8_t code_page_written[kCodePages];
+bool code_page_marks_wanted = false;
 uint8_t code_page_copied[kCodePages];
+uint32_t rdram_pages_copied = 0;
 
 namespace {
 
@@ -40,7 +43,7 @@ void store(const MemoryRegion& region, uint32_t physical, uint8_t value) {
   int page = code_page_index(physical);
   if (page < 0) return;
   code_page_written[page] = 1;
-  if (code_watcher && code_page_copied[page]) code_watcher->code_written(physical);
+  if (code_page_copied[page]) report_code_write(physical);
 }
 
 }  // namespace
@@ -54,16 +57,24 @@ void set_memory_fault_sink(MemoryFaultSink* sink) {
 }
 
 uint8_t* code_page_storage(int index) {
-  if (index < 1024) return memory.rdram + (static_cast<uint32_t>(index) << 12);
-  return index == 1024 ? memory.sp_dmem : memory.sp_imem;
+  return memory.rdram + (static_cast<uint32_t>(index) << 12);
 }
 
 uint32_t code_page_physical(int index) {
   return index < 1024 ? static_cast<uint32_t>(index) << 12 : 0x04000000u + ((index - 1024u) << 12);
 }
 
+void clear_code_page_copied() {
+  std::memset(code_page_copied, 0, sizeof code_page_copied);
+  rdram_pages_copied = 0;
+}
+
 void set_code_write_watcher(CodeWriteWatcher* watcher) {
   code_watcher = watcher;
+}
+
+bool report_code_write(uint32_t physical) {
+  return code_watcher && code_watcher->code_written(physical);
 }
 
 const MemoryRegion* find_storage_region(uint32_t physical) {

@@ -4,25 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-// The console's storage: RDRAM, the signal processor's memories and the hardware register blocks.
-// The register blocks are plain storage: a write stores the byte and nothing else happens.
-struct MemoryStorage {
-  uint8_t rdram[4 * 1024 * 1024];
-  uint8_t rdram_regs[40];
-  uint8_t sp_dmem[4096];
-  uint8_t sp_imem[4096];
-  uint8_t sp_regs[32];  // its first 8 bytes also serve the SP PC block
-  uint8_t dpc_regs[32];
-  uint8_t dps_regs[16];
-  uint8_t mi_regs[56];
-  uint8_t vi_regs[56];
-  uint8_t ai_regs[24];
-  uint8_t pi_regs[52];
-  uint8_t ri_regs[32];
-  uint8_t si_regs[28];
-};
-
-extern MemoryStorage memory;
+#include "memory/storage.h"
 
 // One range of physical addresses, bounds inclusive, and the storage that serves it (none for the
 // cartridge, which is served from the open ROM image).
@@ -75,27 +57,43 @@ uint32_t code_page_physical(int index);
 
 // Which code pages have been stored into since their marks were last cleared, by anyone: the
 // memory map, a debugger's poke and the engines' own stores all mark them. Whoever keeps copies of
-// memory (the history that steps backwards) clears the marks it has taken.
+// memory (the history that steps backwards) clears the marks it has taken, and says that it reads
+// them meanwhile: translated code, made afresh for each run, marks pages only while someone does.
 extern uint8_t code_page_written[kCodePages];
+extern bool code_page_marks_wanted;
 
 // Which code pages an engine holds decoded or translated copies of words from: a store there has
-// the engines drop the copies it touches. Set by the engines, cleared when they drop everything.
+// the engines drop the copies it touches. Set by the engines, through `mark_code_page_copied`, and
+// cleared all together when they drop everything.
 extern uint8_t code_page_copied[kCodePages];
 
-inline void mark_code_page_written(uint32_t physical) {
-  if (int index = code_page_index(physical); index >= 0) code_page_written[index] = 1;
+// How many of RDRAM's pages are marked copied: while none is, a store into RDRAM has no copies to
+// look for.
+extern uint32_t rdram_pages_copied;
+
+inline void mark_code_page_copied(int index) {
+  if (code_page_copied[index]) return;
+  code_page_copied[index] = 1;
+  if (index < code_page_index(0x04000000)) ++rdram_pages_copied;
 }
 
-// Told of every byte stored into storage that holds code, by the processor or a debugger, so that
-// a decoded copy of the word it changes is dropped.
+void clear_code_page_copied();
+
+// Told of every byte stored into a code page an engine holds copies from, by the processor or a
+// debugger, so that the copies of the word it changes are dropped. True when the watcher dropped
+// translated code.
 class CodeWriteWatcher {
  public:
   virtual ~CodeWriteWatcher() = default;
-  virtual void code_written(uint32_t physical) = 0;
+  virtual bool code_written(uint32_t physical) = 0;
 };
 
 // Null for none.
 void set_code_write_watcher(CodeWriteWatcher* watcher);
+
+// Tells the watcher of a store at `physical` in a code page marked copied, as the memory map does
+// for its own stores: for the engines' stores, which bypass it.
+bool report_code_write(uint32_t physical);
 
 // A debugger's view of the same bytes, without side effects: no message, no cartridge file
 // position moved. The cartridge range reads the image byte at the address's offset into the range.

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "memory/image_file.h"
-#include "memory/memory_map.h"
+#include "memory/storage.h"
 
 RomState rom;
 

@@ -3,14 +3,13 @@
 #include <thread>
 
 #include "cpu/cpu_state.h"
-#include "machine/execution.h"
+#include "machine/debug_access.h"
 #include "machine/host.h"
 
 namespace {
 
 uint64_t read_count() {
-  ExecutionController::ScopedPause pause(execution);
-  return cpu.cp0[kCountRegister];
+  return read_register({RegisterFile::cp0, kCountRegister});
 }
 
 }  // namespace

@@ -1,21 +1,92 @@
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QScreen>
+#include <cstdio>
 
+#include <cstdio>
+#include <optional>
+
+#include "cpu/cpu_model.h"
 #include "machine/machine_state.h"
+#include "machine/menu_commands.h"
 #include "ui/main_window.h"
 
-// korvel [ROM]: the desktop program, opening ROM at once when one is given.
+namespace {
+
+constexpr int kExitUsage = 2;
+const QString kHelp = QStringLiteral("help");
+const QCommandLineOption kCpuOption(
+    QStringLiteral("cpu"),
+    QStringLiteral("0.2c (the default: the subset of version 0.2c) or r4300i (the complete integer "
+                   "unit and coprocessor 0)"),
+    QStringLiteral("MODEL"), QStringLiteral("0.2c"));
+
+void describe_command_line(QCommandLineParser& parser) {
+  parser.setApplicationDescription(QStringLiteral(
+      "Korvel emulates a MIPS R4300i console's processor and shows it in debugger windows."));
+  // Qt's own options are single-dash words (-platform, -style); read as letters, -reverse would
+  // hold a -v.
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  // Not addHelpOption(): its --help-all would list Qt's own options, which only QApplication knows.
+  parser.addOption(QCommandLineOption({QStringLiteral("h"), kHelp},
+                                      QStringLiteral("Displays help on commandline options.")));
+  parser.addVersionOption();
+  parser.addOption(kCpuOption);
+  parser.addPositionalArgument(
+      QStringLiteral("ROM"),
+      QStringLiteral("The ROM image to open (native .z64 or byte-swapped .v64)."),
+      QStringLiteral("[ROM]"));
+}
+
+// --help and --version, answered before QApplication exists: it needs a display, and they must
+// work on a text console too. Qt's own options are unknown here, so errors wait for the second
+// parse, after QApplication has taken those out.
+void answer_help_or_version(QCommandLineParser& parser, int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+  parser.parse(arguments);
+  if (parser.isSet(kHelp)) {
+    const QCoreApplication console(argc, argv);  // which names the program in the usage line
+    parser.showHelp();
+  }
+  if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
+}
+
+}  // namespace
+
+// korvel [--cpu MODEL] [ROM]: the desktop program, opening ROM at once when one is given, with the
+// processor model chosen (0.2c unless told otherwise).
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Korvel"));
+  QApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
+  QCommandLineParser parser;
+  describe_command_line(parser);
+  answer_help_or_version(parser, argc, argv);
+
+  QApplication app(argc, argv);
+  // The window is matched to its desktop entry, and so to its icon, by this name.
+  QApplication::setDesktopFileName(QStringLiteral("io.github.korvel.Korvel"));
+  const bool understood = parser.parse(QApplication::arguments());
+  const QStringList roms = parser.positionalArguments();
+  if (!understood || roms.size() > 1) {
+    const QString error = understood ? QStringLiteral("Give one ROM at most.") : parser.errorText();
+    std::fprintf(stderr, "korvel: %s\nTry 'korvel --help'.\n", qPrintable(error));
+    return kExitUsage;
+  }
+  const std::optional<CpuModel> model = cpu_model_named(parser.value(kCpuOption).toStdString());
+  if (!model) {
+    std::fprintf(stderr, "korvel: --cpu takes 0.2c or r4300i\nTry 'korvel --help'.\n");
+    return kExitUsage;
+  }
+  choose_cpu_model(*model);
+
   shared.engine = engine_from_environment(shared.engine);
   MainWindow window;
   QObject::connect(&window, &MainWindow::closed, &app, &QApplication::quit);
   // Maximising is the window manager's to do; without one the window still fills the screen.
   window.resize(window.screen()->availableSize());
   window.showMaximized();
-  const QStringList arguments = QApplication::arguments();
-  if (arguments.size() > 1) window.open_rom(arguments.at(1));
+  if (!roms.isEmpty()) window.open_rom(roms.first());
   app.exec();
   return 0;
 }

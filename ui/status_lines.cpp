@@ -1,16 +1,17 @@
 #include "ui/status_lines.h"
 
+#include <cinttypes>
+
 #include "base/text.h"
-#include "cpu/cpu_state.h"
 
 namespace {
 
 std::string ips_line(const IpsDisplay& ips) {
   Text<64> line;
   if (ips.just_measured) {
-    line.format("%9d instructions per second. ", low_signed(ips.value));
+    line.format("%9" PRIu64 " instructions per second. ", ips.value);
   } else {
-    line.format("%8d instructions per second. ", low_signed(ips.value));
+    line.format("%8" PRIu64 " instructions per second. ", ips.value);
   }
   return line.c_str();
 }

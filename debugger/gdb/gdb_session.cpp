@@ -9,7 +9,7 @@
 #include "debugger/gdb/machine_packets.h"
 #include "debugger/gdb/register_layout.h"
 #include "machine/debug_access.h"
-#include "machine/history.h"
+#include "machine/history/history.h"
 #include "machine/host.h"
 #include "machine/machine_state.h"
 

@@ -2,9 +2,7 @@
 
 #include <optional>
 
-#include "cpu/cpu_state.h"
 #include "machine/debug_access.h"
-#include "machine/execution.h"
 
 namespace {
 
@@ -39,14 +37,11 @@ uint64_t read_gdb_register(int number) {
   return reg ? read_register(*reg) : 0;
 }
 
+// gdb's pc is where the next instruction is fetched from.
 void write_gdb_register(int number, uint64_t value) {
-  if (number != kGdbPc) {
-    if (std::optional<RegisterNumber> reg = machine_register(number)) write_register(*reg, value);
-    return;
+  if (number == kGdbPc) {
+    set_next_fetch_address(static_cast<uint32_t>(value));
+  } else if (std::optional<RegisterNumber> reg = machine_register(number)) {
+    write_register(*reg, value);
   }
-  ExecutionController::ScopedPause pause(execution);
-  const uint32_t pc = static_cast<uint32_t>(value);
-  if (pc == next_fetch_address()) return;
-  cpu.pc = pc;
-  cpu.delay_slot_pending = 0;
 }

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -167,6 +170,79 @@ TEST(CliUsage, VersionAndHelp) {
   CliResult help = run_cli({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("korvel-cli disasm [--address ADDR] WORD..."), std::string::npos);
+}
+
+// korvel-cli rom on the C sample's ELF, whole and spoilt: what it refuses gets one line, exit
+// status 1 and no file; what it makes runs the program to its end under the complete model.
+TEST(CliMakeRom, MakesARunnableImageAndRefusesMalformedElfFilesWithoutWritingAnything) {
+  TempDir dir;
+  std::ifstream in(sample("sorting.elf"), std::ios::binary);
+  const std::vector<uint8_t> elf{std::istreambuf_iterator<char>(in),
+                                 std::istreambuf_iterator<char>()};
+  ASSERT_GT(elf.size(), 0x60u);
+  const std::string rom = (dir.path() / "out.z64").string();
+
+  CliResult made = run_cli({"rom", dir.write("sorting.elf", elf), "-o", rom});
+  EXPECT_EQ(made.status, 0) << made.err;
+  CliResult ran = run_cli({"run", rom, "--cpu", "r4300i", "--regs"});
+  EXPECT_EQ(ran.err, "");
+  EXPECT_NE(ran.out.find("\nstopped: stop address\n"), std::string::npos) << ran.out;
+  EXPECT_EQ(run_cli({"info", rom}).out_lines().at(2), "sorting             ");
+  std::filesystem::remove(rom);
+
+  using Spoil = std::function<void(std::vector<uint8_t>&)>;
+  auto set32 = [](std::size_t at, uint32_t value) {
+    return Spoil([=](std::vector<uint8_t>& bytes) {
+      for (int k = 0; k < 4; ++k) bytes[at + k] = static_cast<uint8_t>(value >> (24 - 8 * k));
+    });
+  };
+  const std::size_t program_header = (elf[28] << 24) | (elf[29] << 16) | (elf[30] << 8) | elf[31];
+  struct Case {
+    const char* what;
+    Spoil spoil;
+  };
+  const Case cases[] = {
+      {"empty", [](auto& b) { b.clear(); }},
+      {"not an ELF", [](auto& b) { b[1] = 'X'; }},
+      {"little-endian", [](auto& b) { b[5] = 1; }},
+      {"a third class", [](auto& b) { b[4] = 3; }},
+      {"not MIPS", [](auto& b) { b[19] = 3; }},
+      {"shared object", [](auto& b) { b[17] = 3; }},
+      {"program headers past the end", set32(28, 0xFFFFFFF0)},
+      {"program header count huge", [](auto& b) { b[44] = b[45] = 0xFF; }},
+      {"program header entries too small", [](auto& b) { b[42] = 0, b[43] = 8; }},
+      {"segment data past the end", set32(program_header + 4, 0x7FFFFFFF)},
+      {"more in the file than in memory", set32(program_header + 16, 0x100000)},
+      {"segment outside RDRAM", set32(program_header + 8, 0x80400000)},
+      {"segment running past RDRAM", set32(program_header + 20, 0x00400000)},
+      {"a dynamic segment", set32(program_header, 2)},
+      {"no loadable segment", set32(program_header, 6)},
+  };
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> spoilt;
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes = elf;
+    c.spoil(bytes);
+    spoilt.emplace_back(c.what, bytes);
+  }
+  for (std::size_t length : {1, 4, 16, 40, 51, 60, 80}) {
+    spoilt.emplace_back("cut at " + std::to_string(length),
+                        std::vector<uint8_t>(elf.begin(), elf.begin() + length));
+  }
+  spoilt.emplace_back("a folder", std::vector<uint8_t>());
+  for (const auto& [what, bytes] : spoilt) {
+    SCOPED_TRACE(what);
+    std::filesystem::path file = dir.write("spoilt.elf", bytes);
+    if (what == "a folder") {
+      std::filesystem::remove(file);
+      std::filesystem::create_directory(file);
+    }
+    CliResult refused = run_cli({"rom", file.string(), "-o", rom});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.starts_with("korvel-cli: " + file.string() + ": ")) << refused.err;
+    EXPECT_EQ(refused.err.find('\n'), refused.err.size() - 1) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(rom));
+    std::filesystem::remove_all(file);
+  }
 }
 
 }  // namespace

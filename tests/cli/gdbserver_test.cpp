@@ -298,6 +298,21 @@ TEST_F(GdbServer, TheDemoSteppedAndContinuedBackwardsAsRunsToTheSameCountsLeaveI
   EXPECT_EQ(message, server->err().rfind("Breakpoint Encountered"));
 }
 
+// A write of gdb's starts a new timeline where the machine stands: stepping back replays the
+// instructions run since from the state written, not those of the old timeline; before the write
+// the past is as it was.
+TEST_F(GdbServer, SteppingBackAfterAWrittenPcReplaysTheNewTimeline) {
+  start("spin.z64");
+  CliResult session =
+      gdb({"set endian big", target, "stepi", "stepi", "set $t4 = 7", "set $pc = 0x04000044",
+           "stepi", "stepi", "reverse-stepi", "p/x $pc", "p $t4", "reverse-stepi", "p/x $pc",
+           "reverse-stepi", "p/x $pc", "reverse-stepi", "p/x $pc", "p $t4", "kill"});
+  EXPECT_TRUE(holds_in_order(session.out, {"$1 = 0x4000048\n", "$2 = 7\n", "$3 = 0x4000044\n",
+                                           "$4 = 0x4000044\n", "$5 = 0x4000040\n", "$6 = 0\n"}))
+      << session.out << session.err;
+  EXPECT_EQ(server->wait(), 0);
+}
+
 TEST_F(GdbServer, AClientThatLeavesDuringALongReplayFindsTheMachineWholeWhenItComesBack) {
   start("spin.z64");
   // A second of spin, then back towards its start: interrupted once, then left.
@@ -356,6 +371,65 @@ TEST_F(GdbServer, RefusesBadRomsAndWarnsOffTheLoopbackAddress) {
             std::string::npos);
   ::kill(open.pid(), SIGINT);
   EXPECT_EQ(open.wait(), 0);
+}
+
+// The C sample on the complete model, at source level as the README shows it: into and out of
+// functions, a local and arrays, the stack, and back through the history.
+TEST_F(GdbServer, TheCSampleDebuggedBySourceLineForwardsAndBackwards) {
+  start("sorting.z64", {"--cpu", "r4300i"});
+  CliResult session = gdb({"file " + sample("sorting.elf"),
+                           target,
+                           "break main",
+                           "continue",
+                           "next",
+                           "step",
+                           "print count",
+                           "print *v@count",
+                           "bt",
+                           "finish",
+                           "print values",
+                           "next",
+                           "print checksum",
+                           "step",
+                           "step",
+                           "step",
+                           "bt",
+                           "reverse-step",
+                           "reverse-step",
+                           "reverse-next",
+                           "print fibonacci_10",
+                           "print checksum",
+                           "next",
+                           "next",
+                           "print fibonacci_10",
+                           "kill"});
+  EXPECT_TRUE(holds_in_order(session.out, {"Breakpoint 1, main () at ",
+                                           "sort(values, kCount);",
+                                           "sort (v=0x80",
+                                           " <values>, count=8)",
+                                           "$1 = 8\n",
+                                           "$2 = {42, 7, 91, 3, 58, 19, 23, 11}\n",
+                                           "#0  sort (",
+                                           "#1  0x",
+                                           " in main () ",
+                                           "main () at ",
+                                           "$3 = {3, 7, 11, 19, 23, 42, 58, 91}\n",
+                                           "fibonacci_10 = fibonacci(10);",
+                                           "$4 = 1627\n",
+                                           "fibonacci (n=10)",
+                                           "fibonacci (n=9)",
+                                           "#0  fibonacci (n=9)",
+                                           "#1  0x",
+                                           " in fibonacci (n=10)",
+                                           "#2  0x",
+                                           " in main () ",
+                                           "main () at ",
+                                           "$5 = 0\n",
+                                           "$6 = 1627\n",
+                                           "$7 = 55\n",
+                                           "[Inferior 1 (Remote target) killed]"}))
+      << session.err;
+  EXPECT_EQ(server->wait(), 0);
 }
 
 TEST_F(GdbServer, AClientThatStopsReadingIsDroppedAndTheServerStillEndsWhenAsked) {

@@ -3,6 +3,7 @@
 #include "debugger/debugger_state.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -141,13 +142,15 @@ TEST_F(OpcodeFamilies, UnknownOpcodeIsReportedAndStopsTheRun) {
           {"Unknown Opcode", "Unknown opcode: 3f\n Emulation stopped at instruction number 42"}}));
 }
 
-TEST_F(OpcodeFamilies, UnknownOpcodeMessageCountsTheLow32BitsAsSigned) {
+// Counts are shown whole, as unsigned numbers: past 2^31 they neither turn negative nor wrap.
+TEST_F(OpcodeFamilies, UnknownOpcodeMessageCountsAllSixtyFourBits) {
   struct Case {
     uint64_t count;
     const char* shown;
   };
-  for (const Case& c : {Case{0xFFFFFFFF, "0"}, Case{0x7FFFFFFF, "-2147483648"},
-                        Case{0x0000000500000009, "10"}, Case{0xFFFFFFFE, "-1"}}) {
+  for (const Case& c : {Case{0x11, "18"}, Case{0xFFFFFFFF, "4294967296"},
+                        Case{0x7FFFFFFF, "2147483648"}, Case{0x0000000500000009, "21474836490"},
+                        Case{0xFFFFFFFFFFFFFFFE, "18446744073709551615"}}) {
     prepare();
     cpu.cp0[kCountRegister] = c.count;
     EXPECT_EQ(execute_word(0x04000000), -1);  // op 1, REGIMM
@@ -162,16 +165,17 @@ TEST_F(OpcodeFamilies, ExactlyTheUnlistedPrimaryOpcodesAreUnknown) {
     prepare();
     SCOPED_TRACE(op);
     bool listed = std::ranges::find(kUnknownPrimary, op) != std::end(kUnknownPrimary);
+    const uint64_t number = cpu.cp0[kCountRegister] + 1;
     int32_t result = execute_word(primary(op));
     EXPECT_EQ(std::string(cpu.opcode_name.c_str()) == "Unknown", listed);
     if (!listed) continue;
     EXPECT_EQ(result, -1);
     EXPECT_EQ(cpu.pc, kPc + 4);
     EXPECT_EQ(shared.running, 0);
-    char text[80];
+    char text[128];
     std::snprintf(text, sizeof text,
-                  "Unknown opcode: %x\n Emulation stopped at instruction number 10",
-                  op);  // Count is ...00000009 after prepare()
+                  "Unknown opcode: %x\n Emulation stopped at instruction number %" PRIu64, op,
+                  number);
     EXPECT_EQ(recorder.messages(), (std::vector<RecordingHost::Message>{{"Unknown Opcode", text}}));
   }
 }

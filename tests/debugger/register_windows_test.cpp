@@ -12,6 +12,7 @@
 #include "cpu/cpu_state.h"
 #include "debugger/disassembler.h"
 #include "machine/execution.h"
+#include "machine/instruction_limit.h"
 #include "machine/machine_state.h"
 #include "resources/dialog_templates.h"
 #include "tests/support/core_fixture.h"
@@ -297,8 +298,10 @@ TEST_F(RegisterWindows, RefreshAndStepDuringARunShowOneInstructionBoundary) {
   // After n instructions of the loop (Count 1 + n) t0 and t1 each hold how many times their
   // instruction ran; a refresh torn by the run thread would break that relation.
   load("loop: addiu $t0, $t0, 1\n addiu $t1, $t1, 1\n beq $zero, $zero, loop\n nop");
+  // The windows show low halves: the run ends before Count passes 2^32, however fast it goes.
+  InstructionLimit limit(uint64_t{1} << 31);
   shared.running = 1;
-  execution.start();
+  execution.start(&limit);
   RegisterWindow gpr(Kind::gpr);
   RegisterWindow cp0(Kind::cp0);
   for (int round = 0; round < 1000; ++round) {

@@ -2,8 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "cpu/faults.h"
+#include "debugger/debugger_state.h"
+#include "machine/fault_messages.h"
+#include "machine/history/history.h"
 #include "machine/machine_state.h"
 #include "machine/menu_commands.h"
+#include "memory/faults.h"
+#include "memory/memory_map.h"
 #include "memory/rom_image.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/program_rom.h"
@@ -183,6 +191,44 @@ TEST_F(Execution, CountInTheTitleOnBothPaths) {
   EXPECT_EQ(recorder.last_title(), "Korvel - DEMO - Running 27");
   EXPECT_EQ(execution.published_count(), 27u);
   EXPECT_STREQ(shared.message_text.c_str(), "27");
+
+  // Past 2^31 and 2^32 the count is shown whole, never negative, on both paths.
+  reset_cpu();
+  cpu.cp0[kCountRegister] = 0x1'7FFF'FFF0;
+  ASSERT_EQ(step_instruction(), 0);
+  EXPECT_EQ(recorder.last_title(), "Korvel  17ffffff1");
+  EXPECT_EQ(run(), StopReason::stop_address);
+  execution.refresh_count_title();
+  EXPECT_EQ(recorder.last_title(), "Korvel - DEMO - Running 6442450954");
+  EXPECT_STREQ(shared.message_text.c_str(), "6442450954");
+}
+
+// Everything a test may have left behind goes with one reset: the fault sinks and their count,
+// the marks of stored and copied pages, the user breakpoints and the history.
+TEST_F(Execution, ResetPutsEveryPartOfTheMachineBack) {
+  load("lui $t0, 0x0500\n lw $t1, 0($t0)\n sw $t1, 0($zero)");
+  shared.engine = Engine::jit;
+  EXPECT_EQ(run(), StopReason::memory_error);
+  ASSERT_EQ(fault_messages.read_errors(), 4u);
+  class OtherSink final : public MemoryFaultSink {
+    void unhandled_read(uint64_t) override {}
+    void unhandled_write(uint32_t) override {}
+  } other;
+  set_memory_fault_sink(&other);
+  user_breakpoints.insert(0x04000040);
+  code_page_written[3] = 1;
+  code_page_copied[1024] = 1;
+  ASSERT_TRUE(history.start());
+
+  reset_all_state();
+  EXPECT_EQ(fault_messages.read_errors(), 0u);
+  EXPECT_EQ(&memory_fault_sink(), &fault_messages);
+  EXPECT_EQ(&cpu_fault_sink(), &fault_messages);
+  EXPECT_TRUE(std::ranges::all_of(code_page_written, [](uint8_t mark) { return mark == 0; }));
+  EXPECT_TRUE(std::ranges::all_of(code_page_copied, [](uint8_t mark) { return mark == 0; }));
+  EXPECT_TRUE(user_breakpoints.empty());
+  EXPECT_FALSE(history.recording());
+  EXPECT_EQ(history.first_position(), 0u);
 }
 
 TEST_F(Execution, FirstRunInstructionShowsCountTwo) {

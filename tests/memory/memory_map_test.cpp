@@ -83,7 +83,7 @@ TEST_F(MemoryMap, SpPcBlockIsTheFirstEightBytesOfTheSpRegisters) {
 
 TEST_F(MemoryMap, UnhandledReadShowsTheUntranslatedAddressAndStopsTheRun) {
   shared.running = 1;
-  cpu.cp0[kCountRegister] = 0x1'0000'0007;  // only the low half is shown
+  cpu.cp0[kCountRegister] = 7;
   cpu.pc = 0x04000048;
   cpu.opcode_name.set("LW");
   memory.rdram[0] = 0x77;  // a wrongly translated read would find this
@@ -105,11 +105,12 @@ TEST_F(MemoryMap, UnhandledReadShowsTheUntranslatedAddressAndStopsTheRun) {
   EXPECT_EQ(messages[3].text.substr(0, 35), "Unhandled memory address: c0000000\n");
 }
 
-TEST_F(MemoryMap, ReadErrorShowsANegativeCountAsSigned) {
-  cpu.cp0[kCountRegister] = 0xFFFFFFFF;
+TEST_F(MemoryMap, ReadErrorShowsACountPast2To31Whole) {
+  cpu.cp0[kCountRegister] = 0x1'FFFF'FFFF;
   mem_read_byte(0x05000000);
   ASSERT_EQ(recorder.messages().size(), 1u);
-  EXPECT_NE(recorder.messages()[0].text.find("Stopped on opcode number: -1\n"), std::string::npos);
+  EXPECT_NE(recorder.messages()[0].text.find("Stopped on opcode number: 8589934591\n"),
+            std::string::npos);
 }
 
 TEST_F(MemoryMap, UnhandledWriteShowsTheTranslatedAddressAndRunsOn) {

@@ -2,7 +2,7 @@
 
 #include "cpu/cpu_state.h"
 #include "cpu/interpreter.h"
-#include "machine/instruction_fetch.h"
+#include "machine/engines/instruction_fetch.h"
 #include "memory/memory_map.h"
 #include "tests/support/mips_assembler.h"
 
@@ -19,8 +19,7 @@ std::size_t load_program(uint32_t address, const std::string& source) {
 
 int32_t step() {
   FetchWindow fetch;
-  NoObserver none;
-  return fetch_and_execute(fetch, none);
+  return fetch_and_execute(fetch, nullptr);
 }
 
 int32_t step(int count) {

@@ -108,7 +108,7 @@ TEST_F(CommandsTest, ShowCountWaitsForAnInstructionExecutedWhileItIsShown) {
   window->on_command(kCmdResetCpu);
   menu_item(kCmdShowCount).trigger();
   const QString running = running_title("KORVEL DEMO");
-  QTest::qWait(100);  // several refreshes of the title
+  for (int refresh = 0; refresh < 3; ++refresh) execution.refresh_count_title();
   EXPECT_EQ(title(), running);
   window->on_command(kCmdStartCpu);
   EXPECT_TRUE(wait_until([&] { return title() == running + " 120"; })) << title().toStdString();
@@ -122,7 +122,7 @@ TEST_F(CommandsTest, CloseRomDuringACountedRunLeavesTheBareTitle) {
   ASSERT_TRUE(wait_until([&] { return title().startsWith(running + ' '); }));
   window->on_command(kCmdCloseRom);
   EXPECT_EQ(title(), "Korvel");
-  QTest::qWait(100);
+  for (int refresh = 0; refresh < 3; ++refresh) execution.refresh_count_title();
   EXPECT_EQ(title(), "Korvel");
 }
 

@@ -27,7 +27,8 @@ QString field(const TemplateDialog& dialog, int id) {
   return qobject_cast<QLineEdit*>(dialog.control(id))->text();
 }
 
-// Runs Open ROM, and `act` on its file dialog once it is up.
+// Runs Open ROM, and `act` on its file dialog once it is up; `act` closes it. One left open, as a
+// failed assertion in `act` leaves it, is cancelled: the test then fails instead of hanging.
 void with_file_dialog(MainWindow& window, const std::function<void(QFileDialog&)>& act) {
   QTimer actor;
   QObject::connect(&actor, &QTimer::timeout, [&] {
@@ -36,6 +37,10 @@ void with_file_dialog(MainWindow& window, const std::function<void(QFileDialog&)
       if (!dialog || !dialog->isVisible()) continue;
       actor.stop();
       act(*dialog);
+      if (dialog->isVisible()) {
+        ADD_FAILURE() << "the file dialog was left open";
+        dialog->reject();
+      }
       return;
     }
   });
@@ -96,13 +101,12 @@ TEST_F(DialogsTest, CommandsWindowListsTheDemoAndOnlyOkClosesIt) {
   EXPECT_EQ(field(*commands, kIdListingPc), "4000040");
   save_screenshot(*commands, "commands-demo");
   // Each new page shows from its header, wherever the last one was scrolled to.
+  QScrollBar& scroll = *listing->verticalScrollBar();
   for (int page_button : {kIdListingForward, kIdListingBack}) {
     listing->scrollToBottom();
-    QTest::qWait(10);
-    ASSERT_GT(listing->verticalScrollBar()->value(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scroll.value() > 0; }));
     qobject_cast<QPushButton*>(commands->control(page_button))->click();
-    QTest::qWait(10);
-    EXPECT_EQ(listing->verticalScrollBar()->value(), 0) << page_button;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return scroll.value() == 0; })) << page_button;
     EXPECT_EQ(listing->itemAt(QPoint(1, 1)), listing->item(0)) << page_button;
   }
   QTest::keyClick(commands, Qt::Key_Escape);

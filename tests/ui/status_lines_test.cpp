@@ -43,11 +43,13 @@ TEST(StatusLines, TheRateLineIsOneCharacterWiderWhenJustMeasured) {
       // The second measurement of a pair is drawn once, then no more.
       {{.shown = false, .just_measured = true, .value = 7}, "        7 instructions per second. "},
       {{.shown = false, .just_measured = false, .value = 7}, nullptr},
-      // Only the low 32 bits count, read as a signed number.
+      // Rates are whole unsigned numbers: the translator's passes 2^31 a second.
       {{.shown = true, .just_measured = false, .value = 0x1'0000'0005},
-       "       5 instructions per second. "},
-      {{.shown = true, .just_measured = false, .value = 0xFFFF'FFFF},
-       "      -1 instructions per second. "},
+       "4294967301 instructions per second. "},
+      {{.shown = true, .just_measured = true, .value = 0xFFFF'FFFF},
+       "4294967295 instructions per second. "},
+      {{.shown = true, .just_measured = false, .value = 7'000'000'000},
+       "7000000000 instructions per second. "},
       {{.shown = true, .just_measured = false, .value = 123'456'789'0},
        "1234567890 instructions per second. "},
   };

@@ -1,0 +1,60 @@
+#include "cpu/r4300i/cop0.h"
+
+namespace r4300i {
+
+namespace {
+
+// By register number. Random, BadVAddr, PRId and CacheErr are read-only, as are the reserved
+// numbers; Cause takes only its two software interrupts.
+constexpr uint64_t kWritableBits[32] = {
+    0x3F,                // Index
+    0,                   // Random
+    0x3FFFFFFF,          // EntryLo0
+    0x3FFFFFFF,          // EntryLo1
+    0xFFFFFFFFFF800000,  // Context: PTEBase
+    0x01FFE000,          // PageMask
+    0x3F,                // Wired
+    0,                   // 7
+    0,                   // BadVAddr
+    0xFFFFFFFF,          // Count
+    0xC00000FFFFFFE0FF,  // EntryHi: R, VPN2, ASID
+    0xFFFFFFFF,          // Compare
+    0xFF57FFFF,          // Status: all but TS and the reserved bits
+    0x300,               // Cause: IP1 and IP0
+    UINT64_MAX,          // EPC
+    0,                   // PRId
+    0x0F00800F,          // Config: EP, BE, CU, K0
+    0xFFFFFFFF,          // LLAddr
+    0xFFFFFFFB,          // WatchLo: PAddr0, R, W
+    0xF,                 // WatchHi: PAddr1
+    0xFFFFFFFE00000000,  // XContext: PTEBase
+    0,
+    0,
+    0,
+    0,
+    0,           // 21-25
+    0xFF,        // PErr: Diagnostic
+    0,           // CacheErr
+    0x0FFFFFC0,  // TagLo: PTagLo, PState
+    0,           // TagHi
+    UINT64_MAX,  // ErrorEPC
+    0,           // 31
+};
+
+}  // namespace
+
+void write_cop0(unsigned reg, uint64_t value) {
+  reg &= 31;
+  const uint64_t mask = kWritableBits[reg];
+  const uint64_t written = (cpu.cp0[reg] & ~mask) | (value & mask);
+  if (reg == kCount) cpu.count_moved_by_writes += written - cpu.cp0[kCount];
+  if (reg == kCompare) cpu.cp0[kCause] &= ~uint64_t{kCauseTimerPending};
+  if (reg == kWired) cpu.cp0[kRandom] = 31;
+  cpu.cp0[reg] = written;
+}
+
+}  // namespace r4300i
+
+void set_model_reset_registers() {
+  if (cpu.model == CpuModel::r4300i) cpu.cp0[r4300i::kPrId] = r4300i::kProcessorId;
+}

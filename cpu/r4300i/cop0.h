@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+
+#include "cpu/cpu_state.h"
+
+// Coprocessor 0 of the complete model: register numbers, the bits of Status and Cause, and the
+// processor modes they give.
+namespace r4300i {
+
+enum Cop0Register : uint8_t {
+  kRandom = 1,
+  kWired = 6,
+  kBadVAddr = 8,
+  kCount = 9,
+  kCompare = 11,
+  kStatus = 12,
+  kCause = 13,
+  kEpc = 14,
+  kPrId = 15,
+  kLLAddr = 17,
+  kErrorEpc = 30,
+};
+
+// The VR4300's implementation number 0x0B, revision 2.2.
+inline constexpr uint64_t kProcessorId = 0x0B22;
+
+// Status.
+inline constexpr uint32_t kStatusIE = 1u << 0;
+inline constexpr uint32_t kStatusEXL = 1u << 1;
+inline constexpr uint32_t kStatusERL = 1u << 2;
+inline constexpr uint32_t kStatusKSU = 3u << 3;
+inline constexpr uint32_t kStatusSupervisor = 1u << 3;
+inline constexpr uint32_t kStatusUser = 2u << 3;
+inline constexpr uint32_t kStatusUX = 1u << 5;
+inline constexpr uint32_t kStatusSX = 1u << 6;
+inline constexpr uint32_t kStatusBEV = 1u << 22;
+inline constexpr uint32_t kStatusCU0 = 1u << 28;
+
+// Cause.
+inline constexpr uint32_t kCauseExcCode = 0x1Fu << 2;
+inline constexpr uint32_t kCauseInterruptPending = 0xFFu << 8;  // IP7..IP0; IM7..IM0 in Status
+inline constexpr uint32_t kCauseTimerPending = 1u << 15;        // IP7
+inline constexpr uint32_t kCauseCoprocessor = 3u << 28;         // CE
+inline constexpr uint32_t kCauseBD = 1u << 31;
+
+inline uint32_t status() {
+  return static_cast<uint32_t>(cpu.cp0[kStatus]);
+}
+
+// Kernel mode: EXL or ERL set, or KSU 0.
+inline bool kernel_mode() {
+  uint32_t s = status();
+  return (s & (kStatusEXL | kStatusERL)) != 0 || (s & kStatusKSU) == 0;
+}
+
+// Coprocessor 0's instructions run in kernel mode, elsewhere only with CU0 set.
+inline bool cop0_usable() {
+  return kernel_mode() || (status() & kStatusCU0) != 0;
+}
+
+// The doubleword operations run in kernel mode, in supervisor mode with SX and in user mode with
+// UX; elsewhere they are reserved instructions.
+inline bool doubleword_operations_enabled() {
+  if (kernel_mode()) return true;
+  uint32_t s = status();
+  return (s & kStatusKSU) == kStatusSupervisor ? (s & kStatusSX) != 0 : (s & kStatusUX) != 0;
+}
+
+// A write of MTC0 or DMTC0, which changes only the register's writable bits, with its side effects:
+// Count's moves are kept for the history, a write of Compare clears the timer interrupt, one of
+// Wired puts Random back to the top.
+void write_cop0(unsigned reg, uint64_t value);
+
+}  // namespace r4300i
+
+// What the processor model holds from reset on besides the boot values: the complete model's
+// identity in PRId.
+void set_model_reset_registers();

@@ -1,0 +1,148 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "cpu/handler_support.h"
+#include "cpu/r4300i/alu.h"
+#include "cpu/r4300i/handler_support.h"
+
+// Loads and stores. The address is base plus the sign-extended offset; one that is not aligned to
+// the access (except for the unaligned instructions) or not allowed in the processor's mode is an
+// address error, before any byte moves. The bytes then go one at a time through the memory map,
+// big-endian, as in 0.2c: an address it cannot serve gives that model's messages.
+namespace r4300i {
+
+// `count` bytes from the low half of `address` on, as one big-endian number.
+uint64_t read_bytes(uint64_t address, unsigned count);
+// The low `count` bytes of `value`, big-endian, from the low half of `address` on.
+void write_bytes(uint64_t address, unsigned count, uint64_t value);
+// Where the memory map takes the low half of `address` to.
+uint32_t physical_address(uint64_t address);
+
+inline uint64_t effective_address(InstrFields f) {
+  return rs(f) + alu::sign_extend_16(f.imm());
+}
+
+// The address of a load or store of `alignment` bytes, or nothing after its address error.
+template <Exception error>
+inline bool address_usable(uint64_t address, unsigned alignment) {
+  if ((address & (alignment - 1)) == 0 && address_allowed(address)) return true;
+  raise_address_error(error, address);
+  return false;
+}
+
+template <unsigned bytes>
+constexpr Width width_of() {
+  return bytes == 8 ? Width::doubleword : Width::word;
+}
+
+// The value of an aligned load into `value`; false after its exception.
+template <unsigned bytes, bool sign_extended, Width width>
+bool load_value(InstrFields f, uint64_t& value) {
+  if (!allowed<width>()) {
+    reserved_instruction();
+    return false;
+  }
+  const uint64_t address = effective_address(f);
+  if (!address_usable<Exception::address_error_load>(address, bytes)) return false;
+  value = read_bytes(address, bytes);
+  if (sign_extended && bytes < 8) {
+    const unsigned unused = 64 - 8 * bytes;
+    value = static_cast<uint64_t>(static_cast<int64_t>(value << unused) >> unused);
+  }
+  return true;
+}
+
+template <unsigned bytes, bool sign_extended, Width width = width_of<bytes>()>
+int32_t exec_load(InstrFields f, const char*) {
+  uint64_t value;
+  if (!load_value<bytes, sign_extended, width>(f, value)) return kCarriedOut;
+  return write_rt(f, value);
+}
+
+template <unsigned bytes, Width width = width_of<bytes>()>
+int32_t exec_store(InstrFields f, const char*) {
+  if (!allowed<width>()) return reserved_instruction();
+  const uint64_t address = effective_address(f);
+  if (!address_usable<Exception::address_error_store>(address, bytes)) return kCarriedOut;
+  write_bytes(address, bytes, rt(f));
+  return advance();
+}
+
+// Which end of a word or doubleword an unaligned instruction fills: its left (LWL, LDL, SWL, SDL:
+// from the address to the end of the unit, as the most significant bytes) or its right (LWR, LDR,
+// SWR, SDR: from the start of the unit to the address, as the least significant bytes).
+enum class Side : uint8_t { left, right };
+
+// Of a unit of `bytes`, the ones an unaligned access of `side` at `address` moves, and where
+// they stand in the register: the left part as its most significant bytes, the right part as its
+// least significant.
+struct UnalignedPart {
+  uint64_t first;     // the lowest address moved
+  unsigned count;     // bytes
+  unsigned position;  // bits below the part in the register
+  uint64_t mask;      // the register bits the part covers
+};
+
+template <unsigned bytes, Side side>
+inline UnalignedPart unaligned_part(uint64_t address) {
+  const unsigned offset = static_cast<unsigned>(address) & (bytes - 1);
+  const unsigned count = side == Side::left ? bytes - offset : offset + 1;
+  const unsigned position = side == Side::left ? 8 * offset : 0;
+  const uint64_t low_bytes = count == 8 ? UINT64_MAX : (uint64_t{1} << 8 * count) - 1;
+  return {side == Side::left ? address : address - offset, count, position, low_bytes << position};
+}
+
+// The part an unaligned instruction moves; nothing after its exception.
+template <unsigned bytes, Side side, Exception error>
+std::optional<UnalignedPart> unaligned_access(InstrFields f) {
+  if (!allowed<width_of<bytes>()>()) {
+    reserved_instruction();
+    return std::nullopt;
+  }
+  const uint64_t address = effective_address(f);
+  if (!address_usable<error>(address, 1)) return std::nullopt;
+  return unaligned_part<bytes, side>(address);
+}
+
+// LWL, LWR, LDL, LDR: the bytes merged into rt; a word is then sign-extended.
+template <unsigned bytes, Side side>
+int32_t exec_load_unaligned(InstrFields f, const char*) {
+  const auto part = unaligned_access<bytes, side, Exception::address_error_load>(f);
+  if (!part) return kCarriedOut;
+  const uint64_t loaded = read_bytes(part->first, part->count);
+  const uint64_t merged = (rt(f) & ~part->mask) | (loaded << part->position & part->mask);
+  return write_rt(f, bytes == 8 ? merged : alu::sign_extend_32(static_cast<uint32_t>(merged)));
+}
+
+// SWL, SWR, SDL, SDR.
+template <unsigned bytes, Side side>
+int32_t exec_store_unaligned(InstrFields f, const char*) {
+  const auto part = unaligned_access<bytes, side, Exception::address_error_store>(f);
+  if (!part) return kCarriedOut;
+  write_bytes(part->first, part->count, rt(f) >> part->position);
+  return advance();
+}
+
+// LL and LLD: a load that sets the LLbit and keeps the physical address in LLAddr.
+template <unsigned bytes>
+int32_t exec_load_linked(InstrFields f, const char*) {
+  uint64_t value;
+  if (!load_value<bytes, true, width_of<bytes>()>(f, value)) return kCarriedOut;
+  cpu.ll_bit = 1;
+  cpu.cp0[kLLAddr] = physical_address(effective_address(f)) >> 4;
+  return write_rt(f, value);
+}
+
+// SC and SCD: the store happens only while the LLbit is set, and rt tells whether it did.
+template <unsigned bytes>
+int32_t exec_store_conditional(InstrFields f, const char*) {
+  if (!allowed<width_of<bytes>()>()) return reserved_instruction();
+  const uint64_t address = effective_address(f);
+  if (!address_usable<Exception::address_error_store>(address, bytes)) return kCarriedOut;
+  if (cpu.ll_bit) write_bytes(address, bytes, rt(f));
+  return write_rt(f, cpu.ll_bit);
+}
+
+}  // namespace r4300i

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "machine/engines/engine_operations.h"
+#include "memory/memory_map.h"
+
+// The decoded form of instruction words, which the fast engines run from.
+
+// 32 bytes, so that the distance between two words is a shift away from their count.
+struct alignas(32) DecodedWord {
+  const void* handler;  // where the decoded engine's run loop goes for this word
+  uint8_t op;
+  uint8_t a;      // the register written: rt of the immediate forms, rd of the others; SW's source
+  uint8_t b;      // rs
+  uint8_t c;      // rt
+  uint32_t imm;   // the immediate, the shift amount or the jump's target field
+  uint32_t word;  // as fetched, for `current_instruction`
+  // A branch's target as the index of its word in the page. A branch whose target lies in another
+  // page, or whose target or continuation may be a stop address, is left to the exact path.
+  uint16_t target;
+};
+
+// The decoded words of one 4 KB page of plain storage, and after them one that leaves the page.
+struct DecodedPage {
+  explicit DecodedPage(int index);
+
+  uint8_t* const storage;
+  const uint32_t physical;
+  uint32_t generation = 0;
+  DecodedWord words[1025]{};
+};
+
+// The word at `physical` (in a code page) in decoded form, without a handler.
+DecodedWord decoded_form(uint32_t physical);
+
+// Fills `word` from the storage it stands for. `handlers` gives each operation's place in the run
+// loop.
+void decode_word(const DecodedPage& page, DecodedWord& word, const void* const* handlers);
+
+// The bytes of an access when all of them lie in one of the memories code runs from; null
+// otherwise, and the exact path then makes the access.
+inline uint8_t* plain_bytes(uint32_t physical, uint32_t size) {
+  if (physical <= 0x00400000u - size) return memory.rdram + physical;
+  uint32_t sp = physical - 0x04000000u;
+  if (sp <= 0x1000u - size) return memory.sp_dmem + sp;
+  if (sp - 0x1000u <= 0x1000u - size) return memory.sp_imem + (sp - 0x1000u);
+  return nullptr;
+}
+
+inline void store_big_endian_word(uint8_t* bytes, uint64_t value) {
+  uint32_t word = __builtin_bswap32(static_cast<uint32_t>(value));
+  std::memcpy(bytes, &word, 4);
+}
+
+inline uint64_t load_big_endian(const uint8_t* bytes, unsigned size) {
+  if (size == 8) {
+    uint64_t value;
+    std::memcpy(&value, bytes, 8);
+    return __builtin_bswap64(value);
+  }
+  uint32_t value;
+  std::memcpy(&value, bytes, 4);
+  return __builtin_bswap32(value);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "cpu/cpu_state.h"
+#include "cpu/interpreter.h"
+#include "machine/engines/engine.h"
+#include "memory/memory_map.h"
+
+// Reads instruction words as the processor fetches them: four byte reads at address + 0..3,
+// big-endian. A word whose four bytes lie in one storage region is taken in one go from the region
+// of the last fetch; anything else (the cartridge, unmapped bytes, a word across a region's end)
+// goes through `mem_read_byte` one byte at a time, so every cartridge byte and every read error is
+// exactly as if each byte had been read singly.
+class FetchWindow {
+ public:
+  uint32_t read_word(uint32_t address) {
+    // The window is kept in the addresses the program uses: a region never straddles a segment's
+    // end, so within the window translation is a constant offset and need not be redone.
+    uint32_t offset = address - first_;
+    if (offset < word_starts_) [[likely]] {
+      uint32_t word;
+      std::memcpy(&word, base_ + offset, sizeof word);
+      return __builtin_bswap32(word);
+    }
+    return read_word_slowly(address);
+  }
+
+ private:
+  uint32_t read_word_slowly(uint32_t address);
+
+  const uint8_t* base_ = nullptr;
+  uint32_t first_ = 0;        // the address, as fetched, of the region's first byte
+  uint32_t word_starts_ = 0;  // offsets below this have all four bytes in the region
+};
+
+// One fetch and execution on the exact path: "Reading" names the fetch in any read error, the word
+// comes from the delay slot when a taken branch left one pending, and the hand-over is consumed
+// afterwards. Returns `execute_instruction`'s result.
+inline int32_t fetch_and_execute(FetchWindow& fetch, RunObserver* observer) {
+  std::memcpy(cpu.opcode_name.data, "Reading", sizeof "Reading");
+  bool from_delay_slot = cpu.delay_slot_pending != 0;
+  uint32_t address = from_delay_slot ? cpu.delay_slot_pc : cpu.pc;
+  cpu.current_instruction = fetch.read_word(address);
+  if (observer) observer->fetched(address, cpu.current_instruction);
+  int32_t result = execute_instruction();
+  if (from_delay_slot) cpu.delay_slot_pending = 0;
+  return result;
+}

@@ -1,0 +1,107 @@
+#include "machine/history/replay.h"
+
+#include <chrono>
+#include <thread>
+
+#include "machine/execution.h"
+#include "machine/host.h"
+#include "machine/instruction_limit.h"
+#include "machine/machine_state.h"
+
+namespace {
+
+// Shows nothing, but passes the run thread's notices on to the host it stands in for.
+class QuietHost final : public Host {
+ public:
+  explicit QuietHost(Host& outer) : outer_(outer) {}
+  void message_box(const char*, const char*) override {}
+  void set_title(const char*) override {}
+  void serve_pending_requests() override { outer_.serve_pending_requests(); }
+  void run_thread_started() override { outer_.run_thread_started(); }
+  void run_thread_ended() override { outer_.run_thread_ended(); }
+
+ private:
+  Host& outer_;
+};
+
+// For as long as a replay lasts: the quiet host, and no user breakpoints to stop its runs.
+class ReplayScope {
+ public:
+  ReplayScope() : outer_(host()), quiet_(outer_), breakpoints_(user_breakpoints) {
+    set_host(&quiet_);
+    user_breakpoints.clear();
+  }
+  ~ReplayScope() {
+    user_breakpoints = breakpoints_;
+    set_host(&outer_);
+  }
+  ReplayScope(const ReplayScope&) = delete;
+  ReplayScope& operator=(const ReplayScope&) = delete;
+
+  const UserBreakpoints& breakpoints() const { return breakpoints_; }
+
+ private:
+  Host& outer_;
+  QuietHost quiet_;
+  UserBreakpoints breakpoints_;
+};
+
+// Ends a run after `left` instructions. While it watches breakpoints, every instruction is taken
+// one at a time so that each fetch address is seen: the run itself no longer stops at them.
+class Countdown final : public RunObserver {
+ public:
+  Countdown(uint64_t left, const InstructionClock& clock, const UserBreakpoints* watched,
+            std::optional<uint64_t>* last_stop)
+      : limit_(left), clock_(clock), watched_(watched), last_stop_(last_stop) {}
+
+  uint64_t unseen_allowed() override { return watched_ ? 0 : limit_.unseen_allowed(); }
+  void fetched(uint32_t address, uint32_t) override {
+    if (watched_ && watched_->contains(address)) *last_stop_ = clock_.now();
+  }
+  void instructions_done(uint64_t count) override { limit_.instructions_done(count); }
+
+ private:
+  InstructionLimit limit_;
+  const InstructionClock& clock_;
+  const UserBreakpoints* watched_;
+  std::optional<uint64_t>* last_stop_;
+};
+
+// False when `keep_going` gave up on the run, which then ends at an instruction boundary.
+bool wait_for_run(const KeepGoing& keep_going) {
+  constexpr int kPollsPerAsk = 20;
+  for (int polls = 1; !execution.run_ended(); ++polls) {
+    std::this_thread::sleep_for(std::chrono::microseconds(50));
+    if (keep_going && polls % kPollsPerAsk == 0 && !keep_going()) {
+      execution.interrupt();
+      execution.wait_for_run_end();
+      return false;
+    }
+  }
+  execution.wait_for_run_end();
+  return true;
+}
+
+}  // namespace
+
+bool replay_to(uint64_t target, const InstructionClock& clock, const KeepGoing& keep_going,
+               std::optional<uint64_t>* last_stop) {
+  ReplayScope scope;
+  const UserBreakpoints* watched =
+      last_stop && !scope.breakpoints().empty() ? &scope.breakpoints() : nullptr;
+  for (uint64_t now = clock.now(), runs = 0;; ++runs) {
+    if (last_stop && run_would_stop(cpu, scope.breakpoints())) *last_stop = now;
+    if (now >= target) return true;
+    // Between two runs too, so that a replay made of many short runs is given up as surely as
+    // one long run.
+    if (runs > 0 && keep_going && !keep_going()) return false;
+    Countdown countdown(target - now, clock, watched, last_stop);
+    shared.running = 1;
+    execution.start(&countdown);
+    if (!wait_for_run(keep_going)) return false;
+    const uint64_t after = clock.now();
+    // Every run executes an instruction at least, unless something outside stopped it.
+    if (after == now) return false;
+    now = after;
+  }
+}

@@ -1,0 +1,3 @@
+#include "memory/storage.h"
+
+MemoryStorage memory{};
