@@ -9,6 +9,17 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-ru
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
   WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+# The prefix is made here, once: Wine programs started side by side in a prefix that does not
+# exist yet race each other making it.
+if(NOT EXISTS ${KORVEL_WINE_PREFIX}/system.reg)
+  message(STATUS "Making the Wine prefix ${KORVEL_WINE_PREFIX}")
+  execute_process(COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot --init
+    RESULT_VARIABLE made OUTPUT_QUIET ERROR_QUIET)
+  execute_process(COMMAND env WINEPREFIX=${KORVEL_WINE_PREFIX} wineserver --wait)
+  if(NOT made EQUAL 0 OR NOT EXISTS ${KORVEL_WINE_PREFIX}/system.reg)
+    message(FATAL_ERROR "Wine could not make its prefix ${KORVEL_WINE_PREFIX}")
+  endif()
+endif()
 
 # CLI11 is headers only: Debian's, seen through a folder that holds them alone, since the rest of
 # /usr/include is Linux's.
