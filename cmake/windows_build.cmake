@@ -13,9 +13,11 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 # exist yet race each other making it.
 if(NOT EXISTS ${KORVEL_WINE_PREFIX}/system.reg)
   message(STATUS "Making the Wine prefix ${KORVEL_WINE_PREFIX}")
-  execute_process(COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot --init
+  set(wine_environment env WINEPREFIX=${KORVEL_WINE_PREFIX} WINEARCH=win64 WINEDEBUG=-all
+    WINEDLLOVERRIDES=mscoree,mshtml=)
+  execute_process(COMMAND ${wine_environment} wine wineboot --init
     RESULT_VARIABLE made OUTPUT_QUIET ERROR_QUIET)
-  execute_process(COMMAND env WINEPREFIX=${KORVEL_WINE_PREFIX} wineserver --wait)
+  execute_process(COMMAND ${wine_environment} wineserver --wait)
   if(NOT made EQUAL 0 OR NOT EXISTS ${KORVEL_WINE_PREFIX}/system.reg)
     message(FATAL_ERROR "Wine could not make its prefix ${KORVEL_WINE_PREFIX}")
   endif()
