@@ -8,6 +8,7 @@
 #include "cli/cli_host.h"
 #include "cpu/cpu_model.h"
 #include "machine/machine_state.h"
+#include "machine/stops/watchpoints.h"
 
 // Exit statuses: the command did its work (whatever the emulated program did), the ROM image was
 // refused, the command line was wrong.
@@ -25,6 +26,7 @@ struct RunOptions {
   bool trace = false;
   bool regs = false;
   CpuModel model = CpuModel::v02c;
+  std::vector<Watchpoint> watches;
 };
 
 struct ListOptions {

@@ -11,6 +11,7 @@
 #include "cli/cli_host.h"
 #include "cli/commands.h"
 #include "cli/numbers.h"
+#include "cli/watch_spec.h"
 #include "machine/history/history.h"
 #include "platform/console_output.h"
 #include "platform/physical_memory.h"
@@ -20,7 +21,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: korvel-cli info ROM\n"
     "       korvel-cli run ROM [--steps N | --limit N] [--no-stop] [--show-count] [--trace] "
-    "[--regs] [--engine NAME] [--cpu MODEL]\n"
+    "[--regs] [--watch SPEC]... [--engine NAME] [--cpu MODEL]\n"
     "       korvel-cli list ROM [--steps N] [--page K] [--cpu MODEL]\n"
     "       korvel-cli disasm [--address ADDR] WORD... [--cpu MODEL]\n"
     "       korvel-cli gdbserver ROM [--port N] [--listen ADDR] [--engine NAME] "
@@ -160,6 +161,27 @@ int main(int argc, char** argv) {
                 "show the count in the title and print the final title");
   run->add_flag("--trace", run_options.trace, "print each instruction before it executes");
   run->add_flag("--regs", run_options.regs, "print the registers after the run");
+  auto store_watches = [&run_options](const std::vector<std::string>& texts) {
+    for (const std::string& text : texts) {
+      std::optional<Watchpoint> watch = parse_watch_spec(text);
+      if (!watch) {
+        throw CLI::ValidationError("--watch",
+                                   "'" + text + "' is not ADDR[,LEN][:r|w|a] with LEN 1 to 8");
+      }
+      run_options.watches.push_back(*watch);
+    }
+    if (run_options.watches.size() > Watchpoints::kMost) {
+      throw CLI::ValidationError("--watch",
+                                 "at most " + std::to_string(Watchpoints::kMost) + " watchpoints");
+    }
+  };
+  run->add_option_function<std::vector<std::string>>(
+         "--watch", store_watches,
+         "stop after an instruction reads (r), writes (w, the default) or accesses (a) any of LEN "
+         "bytes (default 4) at ADDR; repeatable")
+      ->type_name("ADDR[,LEN][:r|w|a]")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   add_cpu_model(*run, run_options.model);
 
   ListOptions list_options;

@@ -14,13 +14,21 @@
 namespace {
 
 // The first reason that applies to the last instruction of the run or of the steps. A run always
-// ends on one of the first five; "steps" is left for the steps, which stop nowhere.
-const char* stop_reason(StopReason last, bool limit_reached) {
+// ends on one of the first six; "steps" is left for the steps, which stop nowhere else.
+std::string stop_reason(StopReason last, bool limit_reached) {
   const uint32_t pc = static_cast<uint32_t>(read_register({RegisterFile::pc}));
   if (last == StopReason::unhandled_opcode) return "unhandled opcode";
   if (pc == kBreakpointAddress) return "breakpoint";
   if (pc == kStopAddress) return "stop address";
   if (last == StopReason::memory_error) return "memory error";
+  if (last == StopReason::watchpoint) {
+    if (std::optional<WatchHit> hit = take_watch_hit()) {
+      char text[32];
+      std::snprintf(text, sizeof text, "watchpoint %s %08" PRIx32, hit->write ? "write" : "read",
+                    hit->address);
+      return text;
+    }
+  }
   if (limit_reached) return "limit";
   return "steps";
 }
@@ -35,9 +43,12 @@ StopReason run(RunWatcher& watcher) {
   return reason;
 }
 
+// The steps end early at a watched access, as a run does.
 StopReason take_steps(uint64_t steps, RunWatcher& watcher) {
   StopReason last = StopReason::step_done;
-  for (uint64_t i = 0; i < steps; ++i) last = execution.step(watcher.observer());
+  for (uint64_t i = 0; i < steps && last != StopReason::watchpoint; ++i) {
+    last = execution.step(watcher.observer());
+  }
   return last;
 }
 
@@ -64,12 +75,13 @@ int run_command(const RunOptions& options, CliHost& cli_host) {
   shared.engine = options.engine;
   shared.show_count = options.show_count ? 1 : 0;
   if (!open_rom(options.rom, options.model)) return kExitRefused;
+  for (const Watchpoint& watch : options.watches) set_watchpoint(watch);
 
   RunWatcher watcher(options.trace, options.limit, options.model);
   StopReason last = options.steps ? take_steps(*options.steps, watcher) : run(watcher);
   if (options.show_count)
     std::printf("title: %s\n", one_line(cli_host.last_title().c_str()).c_str());
   if (options.regs) print_registers();
-  std::printf("stopped: %s\n", stop_reason(last, watcher.limit_reached()));
+  std::printf("stopped: %s\n", stop_reason(last, watcher.limit_reached()).c_str());
   return kExitDone;
 }

@@ -64,6 +64,31 @@ void write_register(RegisterNumber reg, uint64_t value) {
   }
 }
 
+void insert_user_breakpoint(uint32_t address) {
+  ExecutionController::ScopedPause pause(execution);
+  user_breakpoints.insert(address);
+}
+
+void erase_user_breakpoint(uint32_t address) {
+  ExecutionController::ScopedPause pause(execution);
+  user_breakpoints.erase(address);
+}
+
+bool set_watchpoint(const Watchpoint& watchpoint) {
+  ExecutionController::ScopedPause pause(execution);
+  return watchpoints.insert(watchpoint);
+}
+
+void remove_watchpoint(const Watchpoint& watchpoint) {
+  ExecutionController::ScopedPause pause(execution);
+  watchpoints.erase(watchpoint);
+}
+
+std::optional<WatchHit> take_watch_hit() {
+  ExecutionController::ScopedPause pause(execution);
+  return watchpoints.take_hit();
+}
+
 CpuState processor_state() {
   ExecutionController::ScopedPause pause(execution);
   return cpu;

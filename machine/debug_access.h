@@ -5,6 +5,7 @@
 
 #include "cpu/cpu_state.h"
 #include "machine/stops/user_breakpoints.h"
+#include "machine/stops/watchpoints.h"
 
 // What a debugger (the gdb server, the debugger windows, korvel-cli) reads and changes in the
 // machine besides running it: the only way the layers above reach the processor. Call these from
@@ -34,6 +35,15 @@ CpuState processor_state();
 // The address the next instruction is fetched from: the pending delay slot's, or the program
 // counter.
 uint32_t next_fetch_address();
+
+// The user breakpoints and watchpoints a run stops at, changed with the run thread held.
+void insert_user_breakpoint(uint32_t address);
+void erase_user_breakpoint(uint32_t address);
+// False when the machine keeps as many watchpoints as it can.
+bool set_watchpoint(const Watchpoint& watchpoint);
+void remove_watchpoint(const Watchpoint& watchpoint);
+// The watched access that stopped the last run or step, once.
+std::optional<WatchHit> take_watch_hit();
 
 // Moves the next fetch elsewhere, as a debugger's write of its pc means: the program counter
 // becomes `address` and a pending delay slot is dropped. Nothing changes when the next fetch is

@@ -49,6 +49,11 @@ void report_unhandled_opcode() {
   host().message_box("Unhandled Opcode", text.c_str());
 }
 
+// Whether an instruction has touched a watched byte, and runs stop for it (a replay's do not).
+bool watch_stop() {
+  return watchpoints.hit_pending() && watchpoints.stops_runs;
+}
+
 // What a run may change only while no instruction executes, asked of the one controller.
 bool execution_holds_instructions() {
   return execution.instructions_held();
@@ -90,8 +95,12 @@ StopReason ExecutionController::run_loop(RunObserver* observer,
       return StopReason::paused;
     }
     if (!shared.running.load(std::memory_order_relaxed)) {
-      return fault_messages.read_errors() != read_errors_before ? StopReason::memory_error
-                                                                : StopReason::paused;
+      if (fault_messages.read_errors() != read_errors_before) return StopReason::memory_error;
+      return watch_stop() ? StopReason::watchpoint : StopReason::paused;
+    }
+    // A watched access in a taken branch's instruction stops the run after its delay slot.
+    if (watch_stop() && !cpu.delay_slot_pending) [[unlikely]] {
+      return StopReason::watchpoint;
     }
     if (!first && !user_breakpoints.empty() && user_breakpoints.contains(fetch_address(cpu))) {
       return StopReason::user_breakpoint;
@@ -178,6 +187,7 @@ void ExecutionController::start(RunObserver* observer) {
   published_count_.store(cpu.cp0[kCountRegister]);
   shown_count_ = cpu.cp0[kCountRegister];
   requests_.fetch_and(~kInterruptRequest);  // meant for a run that has ended meanwhile
+  watchpoints.take_hit();                   // and the access that ended one
   thread_started_.store(false);
   thread_finished_.store(false);
   thread_ = std::thread([this, observer] { run_thread(observer); });
@@ -266,9 +276,10 @@ ExecutionController::ScopedPause::~ScopedPause() {
 StopReason ExecutionController::step(RunObserver* observer) {
   ScopedPause pause(*this);
   const uint64_t read_errors_before = fault_messages.read_errors();
+  watchpoints.take_hit();  // what went before this step is not its business
   if (step_instruction(observer) == -1) return StopReason::unhandled_opcode;
-  return fault_messages.read_errors() != read_errors_before ? StopReason::memory_error
-                                                            : StopReason::step_done;
+  if (fault_messages.read_errors() != read_errors_before) return StopReason::memory_error;
+  return watchpoints.hit_pending() ? StopReason::watchpoint : StopReason::step_done;
 }
 
 bool ExecutionController::instructions_held() const {

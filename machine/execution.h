@@ -64,7 +64,7 @@ class ExecutionController {
   bool instructions_held() const;
 
   // A single step, taken between two of the run thread's instructions if one is executing:
-  // unhandled_opcode, memory_error or step_done.
+  // unhandled_opcode, memory_error, watchpoint or step_done.
   StopReason step(RunObserver* observer = nullptr);
 
   // Parks the run thread at an instruction boundary for as long as it lives, so the window thread

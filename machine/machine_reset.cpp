@@ -13,6 +13,7 @@ void reset_machine() {
   execution.reset();
   if (HistoryHook* history = history_hook()) history->machine_reset();
   user_breakpoints.clear();
+  watchpoints.clear();
   forget_all_code();
   cpu = CpuState{};
   std::memset(&memory, 0, sizeof memory);

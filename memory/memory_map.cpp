@@ -37,6 +37,7 @@ class NoFaultSink final : public MemoryFaultSink {
 NoFaultSink no_fault_sink;
 MemoryFaultSink* installed_sink = &no_fault_sink;
 CodeWriteWatcher* code_watcher = nullptr;
+DataWatch* data_watch = nullptr;
 
 void store(const MemoryRegion& region, uint32_t physical, uint8_t value) {
   region.storage[physical - region.first] = value;
@@ -69,6 +70,10 @@ void clear_code_page_copied() {
   rdram_pages_copied = 0;
 }
 
+void set_data_watch(DataWatch* watch) {
+  data_watch = watch;
+}
+
 void set_code_write_watcher(CodeWriteWatcher* watcher) {
   code_watcher = watcher;
 }
@@ -87,6 +92,8 @@ const MemoryRegion* find_storage_region(uint32_t physical) {
 uint8_t mem_read_byte(uint64_t address) {
   if ((address >> 32) == 0) {
     uint32_t physical = translate_address(static_cast<uint32_t>(address));
+    if (data_watch) [[unlikely]]
+      data_watch->data_read(physical);
     if (const MemoryRegion* region = find_storage_region(physical)) {
       return region->storage[physical - region->first];
     }
@@ -98,6 +105,8 @@ uint8_t mem_read_byte(uint64_t address) {
 
 void mem_write_byte(uint32_t address, uint8_t value) {
   uint32_t physical = translate_address(address);
+  if (data_watch) [[unlikely]]
+    data_watch->data_written(physical);
   if (const MemoryRegion* region = find_storage_region(physical)) {
     store(*region, physical, value);
     return;

@@ -95,6 +95,20 @@ void set_code_write_watcher(CodeWriteWatcher* watcher);
 // for its own stores: for the engines' stores, which bypass it.
 bool report_code_write(uint32_t physical);
 
+// Told of every byte a data access of the processor's touches (loads and stores, cartridge reads
+// and addresses that map to nothing too), by its physical address, while one is installed: the
+// machine installs one around the instructions it watches, so that instruction fetches and a
+// debugger's windows never count.
+class DataWatch {
+ public:
+  virtual ~DataWatch() = default;
+  virtual void data_read(uint32_t physical) = 0;
+  virtual void data_written(uint32_t physical) = 0;
+};
+
+// Null for none.
+void set_data_watch(DataWatch* watch);
+
 // A debugger's view of the same bytes, without side effects: no message, no cartridge file
 // position moved. The cartridge range reads the image byte at the address's offset into the range.
 // Empty (or false) for an address that maps to nothing, and for a poke of the cartridge.

@@ -29,6 +29,18 @@ std::string supported_reply() {
          (history.recording() ? ";ReverseStep+;ReverseContinue+" : "");
 }
 
+// A watchpoint's stop names its kind and the data address, as gdb sends addresses: sign-extended
+// to 64 bits.
+std::string watch_reply(const WatchHit& hit) {
+  const char* kind = hit.kind == WatchKind::write  ? "watch"
+                     : hit.kind == WatchKind::read ? "rwatch"
+                                                   : "awatch";
+  std::string reply = std::string("T05") + kind + ":";
+  append_hex_u64(reply,
+                 static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(hit.address))));
+  return reply + ";thread:1;";
+}
+
 bool holds_ctrl_c(std::span<const uint8_t> bytes) {
   return std::ranges::find(bytes, kCtrlC) != bytes.end();
 }
@@ -60,7 +72,9 @@ SessionEnd GdbSession::serve() {
       break;
     }
   }
+  // What the client set goes with it.
   user_breakpoints.clear();
+  watchpoints.clear();
   return end;
 }
 
@@ -130,6 +144,15 @@ bool GdbSession::resume(char action, std::string_view address) {
   return true;
 }
 
+// gdb takes a watchpoint's stop on MIPS as the processor's own watch exception comes, before the
+// access, and steps over the instruction itself to show the values: the history takes the machine
+// back to just before the access. Without one the stop stays after it, an instruction later.
+std::string GdbSession::watch_stop_reply() {
+  const std::optional<WatchHit> hit = take_watch_hit();
+  if (history.recording()) history.step_back();
+  return hit ? watch_reply(*hit) : "T05thread:1;";
+}
+
 std::optional<StopReason> GdbSession::run() {
   shared.running = 1;
   execution.start();
@@ -176,6 +199,8 @@ bool GdbSession::reverse(char action) {
     last_stop_ = stop_reply(StopReason::paused);
   } else if (end == ReverseEnd::at_start) {
     last_stop_ = "T05thread:1;replaylog:begin;";
+  } else if (action == 'c' && history.landing_watch()) {
+    last_stop_ = watch_reply(*history.landing_watch());
   } else {
     // A step back is a step, wherever it lands.
     const bool at_breakpoint = action == 'c' && user_breakpoints.contains(next_fetch_address());
@@ -185,7 +210,7 @@ bool GdbSession::reverse(char action) {
   return true;
 }
 
-std::string GdbSession::stop_reply(StopReason reason) const {
+std::string GdbSession::stop_reply(StopReason reason) {
   switch (reason) {
     case StopReason::unhandled_opcode:
       return "T04thread:1;";  // SIGILL
@@ -195,6 +220,8 @@ std::string GdbSession::stop_reply(StopReason reason) const {
       return "T02thread:1;";  // SIGINT: only an interrupt pauses a run of the client's
     case StopReason::user_breakpoint:
       return reports_swbreak_ ? "T05swbreak:;thread:1;" : "T05thread:1;";
+    case StopReason::watchpoint:
+      return watch_stop_reply();
     case StopReason::breakpoint_address:
     case StopReason::stop_address:
     case StopReason::step_done:

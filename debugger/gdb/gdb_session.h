@@ -43,7 +43,8 @@ class GdbSession {
   // bs and bc: one instruction back, or back to where a run would last have stopped, then the
   // stop reply. False when the client went away meanwhile.
   bool reverse(char action);
-  std::string stop_reply(StopReason reason) const;
+  std::string stop_reply(StopReason reason);
+  std::string watch_stop_reply();
   // The next byte from the client; nothing once it has gone.
   std::optional<uint8_t> next_byte();
 

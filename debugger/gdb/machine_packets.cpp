@@ -110,20 +110,39 @@ std::string write_memory(std::string_view text, bool binary) {
   return "OK";
 }
 
-// "0,ADDR,KIND" with optional conditions after a ';', which are ignored. Only software
-// breakpoints (type 0) are offered; other types get the empty reply.
+// What a Z or z packet's type asks for: a software breakpoint (0), or a write (2), read (3) or
+// access (4) watchpoint. Hardware breakpoints (1) are not offered.
+std::optional<WatchKind> watch_kind(std::string_view type) {
+  if (type == "2") return WatchKind::write;
+  if (type == "3") return WatchKind::read;
+  if (type == "4") return WatchKind::access;
+  return std::nullopt;
+}
+
+// "TYPE,ADDR,KIND" with optional conditions after a ';', which are ignored. KIND is a
+// watchpoint's length in bytes. More watchpoints than the machine keeps get an error, which gdb
+// reports, rather than a silent slow-down.
 std::string change_breakpoint(std::string_view text, bool insert) {
   auto type = split_at(text, ',');
   if (!type) return kError;
-  if (type->first != "0") return "";
+  const std::optional<WatchKind> kind = watch_kind(type->first);
+  if (type->first != "0" && !kind) return "";
   auto address_and_kind = split_at(type->second.substr(0, type->second.find(';')), ',');
   if (!address_and_kind) return kError;
   std::optional<uint32_t> address = parse_address(address_and_kind->first);
-  if (!address) return kError;
+  std::optional<uint64_t> length = parse_hex(address_and_kind->second);
+  if (!address || !length) return kError;
+  if (kind) {
+    if (*length < 1 || *length > 8) return kError;
+    const Watchpoint watchpoint{*address, static_cast<uint32_t>(*length), *kind};
+    if (insert) return set_watchpoint(watchpoint) ? "OK" : kError;
+    remove_watchpoint(watchpoint);
+    return "OK";
+  }
   if (insert) {
-    user_breakpoints.insert(*address);
+    insert_user_breakpoint(*address);
   } else {
-    user_breakpoints.erase(*address);
+    erase_user_breakpoint(*address);
   }
   return "OK";
 }

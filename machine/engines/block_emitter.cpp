@@ -63,6 +63,7 @@ struct Reach {
   int32_t written;  // code_page_written
   int32_t copied;   // code_page_copied
   int32_t segments;
+  int32_t watched;  // the pages holding a watched byte
 
   static std::optional<Reach> find() {
     auto from_cpu = [](const void* data) -> std::optional<int32_t> {
@@ -78,8 +79,9 @@ struct Reach {
     auto written = from_cpu(code_page_written);
     auto copied = from_cpu(code_page_copied);
     auto segments = from_cpu(kSegmentBase);
-    if (!rdram || !written || !copied || !segments) return std::nullopt;
-    return Reach{*rdram, *written, *copied, *segments};
+    auto watched = from_cpu(watchpoints.page_marks());
+    if (!rdram || !written || !copied || !segments || !watched) return std::nullopt;
+    return Reach{*rdram, *written, *copied, *segments, *watched};
   }
 };
 
@@ -467,6 +469,13 @@ class BlockEmitter {
     a_.test(x86::edx, ~(0x00400000u - bytes));
     a_.jnz(sp_memories);
     a_.bind(found);
+    // Watchpoints change only between runs, which begin with no translated code.
+    if (!watchpoints.empty()) {
+      a_.mov(x86::ecx, x86::edx);
+      a_.shr(x86::ecx, 12);
+      a_.cmp(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.watched), 0);
+      a_.jne(refused);
+    }
     address_ = {static_cast<int>(w.b), w.imm, bytes};
     cold_.push_back([this, sp_memories, found, refused, bytes] {
       a_.bind(sp_memories);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "machine/engines/engine_operations.h"
+#include "machine/stops/watchpoints.h"
 #include "memory/memory_map.h"
 
 // The decoded form of instruction words, which the fast engines run from.
@@ -39,14 +40,23 @@ DecodedWord decoded_form(uint32_t physical);
 // loop.
 void decode_word(const DecodedPage& page, DecodedWord& word, const void* const* handlers);
 
-// The bytes of an access when all of them lie in one of the memories code runs from; null
-// otherwise, and the exact path then makes the access.
+// The bytes of an access when all of them lie in one of the memories code runs from, in pages
+// without a watched byte; null otherwise, and the exact path then makes the access.
 inline uint8_t* plain_bytes(uint32_t physical, uint32_t size) {
-  if (physical <= 0x00400000u - size) return memory.rdram + physical;
-  uint32_t sp = physical - 0x04000000u;
-  if (sp <= 0x1000u - size) return memory.sp_dmem + sp;
-  if (sp - 0x1000u <= 0x1000u - size) return memory.sp_imem + (sp - 0x1000u);
-  return nullptr;
+  uint8_t* bytes = nullptr;
+  if (physical <= 0x00400000u - size) {
+    bytes = memory.rdram + physical;
+  } else if (uint32_t sp = physical - 0x04000000u; sp <= 0x1000u - size) {
+    bytes = memory.sp_dmem + sp;
+  } else if (sp - 0x1000u <= 0x1000u - size) {
+    bytes = memory.sp_imem + (sp - 0x1000u);
+  }
+  if (bytes && !watchpoints.empty()) [[unlikely]] {
+    const auto page = static_cast<int>((bytes - memory.rdram) >> 12);
+    const auto last = static_cast<int>((bytes + size - 1 - memory.rdram) >> 12);
+    if (watchpoints.page_watched(page) || watchpoints.page_watched(last)) return nullptr;
+  }
+  return bytes;
 }
 
 inline void store_big_endian_word(uint8_t* bytes, uint64_t value) {

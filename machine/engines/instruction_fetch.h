@@ -6,6 +6,7 @@
 #include "cpu/cpu_state.h"
 #include "cpu/interpreter.h"
 #include "machine/engines/engine.h"
+#include "machine/stops/watchpoints.h"
 #include "memory/memory_map.h"
 
 // Reads instruction words as the processor fetches them: four byte reads at address + 0..3,
@@ -37,14 +38,19 @@ class FetchWindow {
 
 // One fetch and execution on the exact path: "Reading" names the fetch in any read error, the word
 // comes from the delay slot when a taken branch left one pending, and the hand-over is consumed
-// afterwards. Returns `execute_instruction`'s result.
+// afterwards. The watchpoints see the execution's data accesses, never the fetch's. Returns
+// `execute_instruction`'s result.
 inline int32_t fetch_and_execute(FetchWindow& fetch, RunObserver* observer) {
   std::memcpy(cpu.opcode_name.data, "Reading", sizeof "Reading");
   bool from_delay_slot = cpu.delay_slot_pending != 0;
   uint32_t address = from_delay_slot ? cpu.delay_slot_pc : cpu.pc;
   cpu.current_instruction = fetch.read_word(address);
   if (observer) observer->fetched(address, cpu.current_instruction);
-  int32_t result = execute_instruction();
+  int32_t result;
+  {
+    const WatchedAccesses watched;
+    result = execute_instruction();
+  }
   if (from_delay_slot) cpu.delay_slot_pending = 0;
   return result;
 }

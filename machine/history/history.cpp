@@ -112,16 +112,21 @@ ReverseEnd History::continue_back(const KeepGoing& keep_going) {
   assert(window_thread_at_rest());
   if (!recording()) return ReverseEnd::at_start;
   leave_landing();
-  // Stretch by stretch, newest first: each from a snapshot up to the point before `end`.
+  landing_watch_.reset();
+  // Stretch by stretch, newest first: each from a snapshot through the instruction that leads to
+  // `end`, noting the stops before it.
   for (uint64_t end = position(); end > first_position();) {
     const uint64_t from = store_.restore(end - 1);
     clock_.set(from);
-    std::optional<uint64_t> last_stop;
-    if (!replay_to(end - 1, clock_, keep_going, &last_stop)) {
+    std::optional<PastStop> last_stop;
+    if (!replay_to(end, clock_, keep_going, &last_stop, end)) {
       landed();
       return ReverseEnd::interrupted;
     }
-    if (last_stop) return go_to(*last_stop, keep_going);
+    if (last_stop) {
+      landing_watch_ = last_stop->watch;
+      return go_to(last_stop->position, keep_going);
+    }
     end = from;
   }
   const ReverseEnd end = go_to(first_position(), keep_going);

@@ -65,9 +65,12 @@ class History final : private HistoryHook {
   // One instruction back; at the start of history nothing changes.
   ReverseEnd step_back(const KeepGoing& keep_going = {});
   // Back to the latest point before this one where a forward run would have stopped: before an
-  // instruction at a user breakpoint, or after one that left pc on a stop address. The start of
-  // history when there is none.
+  // instruction at a user breakpoint, after one that left pc on a stop address, or after the
+  // latest instruction before this point that touched a watched byte (its access is then
+  // `landing_watch()`; that may be the very last one, and the machine then stays where it is). The
+  // start of history when there is none.
   ReverseEnd continue_back(const KeepGoing& keep_going = {});
+  const std::optional<WatchHit>& landing_watch() const { return landing_watch_; }
   // To `target`, earlier or later; a target before the first point kept goes to that one.
   ReverseEnd go_to(uint64_t target, const KeepGoing& keep_going = {});
 
@@ -93,7 +96,8 @@ class History final : private HistoryHook {
   // Where a move backwards left the machine, while snapshots after that point are kept.
   std::optional<uint64_t> landing_;
   std::chrono::duration<double> snapshot_time_{};
-  uint64_t write_position_ = 0;  // where a debugger's write began
+  uint64_t write_position_ = 0;            // where a debugger's write began
+  std::optional<WatchHit> landing_watch_;  // the access the last move backwards landed before
 };
 
 extern History history;

@@ -4,6 +4,7 @@
 
 #include "cpu/cpu_state.h"
 #include "machine/stops/user_breakpoints.h"
+#include "machine/stops/watchpoints.h"
 
 // Where a run stops, for every engine and for the history's replay alike.
 
@@ -21,7 +22,8 @@ enum class StopReason : uint8_t {
   memory_error,        // a read of an unhandled address cleared `running`
   paused,              // `running` cleared (Pause CPU, a limit), or an interrupt or stop request
   user_breakpoint,     // the next instruction stands at one of the user breakpoints
-  step_done,           // a single step with nothing else to report
+  watchpoint,  // an instruction touched a watched byte (`watchpoints.take_hit()` says which)
+  step_done,   // a single step with nothing else to report
 };
 
 // Whether control that reaches `address` may stop the run there: one subtraction and one

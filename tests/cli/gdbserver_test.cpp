@@ -313,6 +313,53 @@ TEST_F(GdbServer, SteppingBackAfterAWrittenPcReplaysTheNewTimeline) {
   EXPECT_EQ(server->wait(), 0);
 }
 
+// "Who wrote this value?": the counter sample counts a word in RDRAM up in a loop. watch stops just
+// after each store with the values, reverse-continue goes back onto the stores that wrote them,
+// rwatch and awatch stop after the loads, and without the watchpoint the run goes on to its end.
+TEST_F(GdbServer, WatchpointsForwardsAndBackwards) {
+  start("counter.z64");
+  CliResult session = gdb({"set endian big",
+                           target,
+                           "watch *(int*)0x80001000",
+                           "continue",
+                           "continue",
+                           "continue",
+                           "reverse-continue",
+                           "p $pc",
+                           "reverse-continue",
+                           "p $pc",
+                           "continue",
+                           "delete",
+                           "rwatch *(int*)0x80001004",
+                           "continue",
+                           "p $pc",
+                           "delete",
+                           "awatch *(int*)0x80001000",
+                           "continue",
+                           "continue",
+                           "delete",
+                           "continue",
+                           "p *(int*)0x80001000",
+                           "kill"});
+  auto change = [](int from, int to, const char* at) {
+    return "Old value = " + std::to_string(from) + "\nNew value = " + std::to_string(to) + "\n" +
+           at + " in ?? ()";
+  };
+  // The loop's store is at 0x04000058; gdb shows the word after it.
+  EXPECT_TRUE(holds_in_order(
+      session.out,
+      {"Hardware watchpoint 1: *(int*)0x80001000", change(0, 1, "0x0400005c"),
+       change(1, 2, "0x0400005c"), change(2, 3, "0x0400005c"), change(3, 2, "0x04000058"),
+       "$1 = (void (*)()) 0x4000058", change(2, 1, "0x04000058"), "$2 = (void (*)()) 0x4000058",
+       change(1, 2, "0x0400005c"), "Hardware read watchpoint 2: *(int*)0x80001004",
+       "Value = 100\n0x04000060 in ?? ()", "$3 = (void (*)()) 0x4000060",
+       "Hardware access (read/write) watchpoint 3: *(int*)0x80001000",
+       "Value = 2\n0x04000054 in ?? ()", change(2, 3, "0x0400005c"), "SIGTRAP", "$4 = 100\n",
+       "killed"}))
+      << session.out << session.err;
+  EXPECT_EQ(server->wait(), 0);
+}
+
 TEST_F(GdbServer, AClientThatLeavesDuringALongReplayFindsTheMachineWholeWhenItComesBack) {
   start("spin.z64");
   // A second of spin, then back towards its start: interrupted once, then left.

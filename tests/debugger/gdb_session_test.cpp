@@ -106,7 +106,11 @@ TEST_F(GdbSessionTest, ReadsAndChangesTheMachineAsGdbAddressesIt) {
       {"mzz,4", "E01"},
       {"m100", "E01"},
       {"Z0,4000040", "E01"},
-      {"Z1,4000040,4", ""},  // hardware breakpoints are not offered
+      {"Z1,4000040,4", ""},      // hardware breakpoints are not offered
+      {"Z2,80001000,0", "E01"},  // watchpoints of 1 to 8 bytes
+      {"Z3,80001000,9", "E01"},
+      {"Z4,ffffffff80001000,8", "OK"},
+      {"z4,ffffffff80001000,8", "OK"},
       {"qAttached", "1"},
       {"qXfer:features:read:other.xml:0,10", "E01"},
       // Writing pc anything but what it reads cancels the pending slot.
@@ -120,6 +124,7 @@ TEST_F(GdbSessionTest, ReadsAndChangesTheMachineAsGdbAddressesIt) {
     expected += frame_packet(c.reply);
   }
   EXPECT_EQ(serve({script}), expected);
+  EXPECT_TRUE(watchpoints.empty());
   EXPECT_EQ(cpu.pc, 0xA4000060u);
   EXPECT_EQ(cpu.delay_slot_pending, 0);
 
@@ -137,6 +142,21 @@ TEST_F(GdbSessionTest, ReadsAndChangesTheMachineAsGdbAddressesIt) {
   EXPECT_TRUE(description.starts_with("<?xml"));
   EXPECT_TRUE(description.ends_with("</target>\n"));
   EXPECT_NE(description.find("<architecture>mips:4300</architecture>"), std::string::npos);
+}
+
+// The machine keeps 64 watchpoints: one more is refused, which gdb reports, rather than slowing the
+// run down unseen; what a client set goes with it.
+TEST_F(GdbSessionTest, SixtyFourWatchpointsAtMost) {
+  std::string script = packets({"QStartNoAckMode"});
+  std::string expected = "+$OK#9a";
+  for (unsigned n = 0; n <= Watchpoints::kMost; ++n) {
+    char packet[32];
+    std::snprintf(packet, sizeof packet, "Z2,%x,4", 0x80001000 + 8 * n);
+    script += frame_packet(packet);
+    expected += frame_packet(n < Watchpoints::kMost ? "OK" : "E01");
+  }
+  EXPECT_EQ(serve({script}), expected);
+  EXPECT_TRUE(watchpoints.empty());
 }
 
 TEST_F(GdbSessionTest, RunsStopAsSignalsAndNoneOutlivesItsClient) {

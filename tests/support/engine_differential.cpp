@@ -46,6 +46,7 @@ struct Seen {
   long cartridge_position;
   std::vector<RecordingHost::Message> messages;
   StopReason reason;
+  std::string watch_hit;
   int32_t running;
 
   // The first difference, in words; empty when there is none.
@@ -53,6 +54,7 @@ struct Seen {
     FirstDifference first;
     first.compare(cpu, other.cpu);
     first.compare("stop reason", static_cast<int>(reason), static_cast<int>(other.reason));
+    first.compare("watched access", watch_hit, other.watch_hit);
     first.compare("running", running, other.running);
     first.compare("cartridge position", cartridge_position, other.cartridge_position);
     first.compare("messages", messages.size(), other.messages.size());
@@ -95,6 +97,12 @@ Seen run_from(const Start& start, Engine engine, uint64_t limit, RecordingHost& 
   }
   Seen seen{};
   seen.reason = execution.wait_for_run_end();
+  if (std::optional<WatchHit> hit = watchpoints.take_hit()) {
+    char text[48];
+    std::snprintf(text, sizeof text, "kind %d write %d at %08x", static_cast<int>(hit->kind),
+                  hit->write, hit->address);
+    seen.watch_hit = text;
+  }
   seen.cpu = cpu;
   seen.storage = PlainStorage::take();
   seen.cartridge_position = std::ftell(rom.rom_file);
@@ -115,6 +123,8 @@ void expect_engine_matches_exact(Engine engine, const DifferentialProgram& progr
   shared.stop_on_unhandled = program.stop_on_unhandled ? 1 : 0;
   user_breakpoints.clear();
   for (uint32_t address : program.user_breakpoints) user_breakpoints.insert(address);
+  watchpoints.clear();
+  for (const Watchpoint& watchpoint : program.watchpoints) watchpoints.insert(watchpoint);
   if (program.prepare) program.prepare();
   const Start start{cpu, PlainStorage::take(), std::ftell(rom.rom_file)};
 
@@ -132,4 +142,5 @@ void expect_engine_matches_exact(Engine engine, const DifferentialProgram& progr
   }
   shared.engine = Engine::decoded;
   user_breakpoints.clear();
+  watchpoints.clear();
 }
