@@ -13,6 +13,7 @@
 #include "cli/numbers.h"
 #include "cli/watch_spec.h"
 #include "machine/history/history.h"
+#include "platform/console_output.h"
 #include "platform/physical_memory.h"
 
 namespace {
@@ -131,11 +132,14 @@ class HelpFormatter : public CLI::Formatter {
 }  // namespace
 
 int main(int argc, char** argv) {
+  write_standard_streams_as_bytes();
   CliHost cli_host;
   set_host(&cli_host);
 
   CLI::App app("korvel-cli runs Korvel's core without a window.", "korvel-cli");
   app.set_version_flag("--version", "korvel-cli " KORVEL_VERSION, "Print the version and exit");
+  // Options start with dashes on every system: on Windows a path may start with a slash.
+  app.allow_windows_style_options(false);
   app.require_subcommand(1);
   app.formatter(std::make_shared<HelpFormatter>());
 

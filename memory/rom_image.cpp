@@ -1,12 +1,9 @@
 #include "memory/rom_image.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
+#include "memory/image_file.h"
 #include "memory/storage.h"
 
 RomState rom;
@@ -15,27 +12,8 @@ namespace {
 
 constexpr long kSpDmemImageBytes = 4096;
 
-// Opens a path only if it names a regular file, so that a FIFO or a device is refused before an
-// open could block on it. Null when the path cannot be read as a file.
-std::FILE* open_image_file(const char* path) {
-  struct stat info;
-  if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
-  int fd = ::open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  // The path may have been replaced between the check and the open.
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return nullptr;
-  }
-  std::FILE* file = ::fdopen(fd, "rb");
-  if (!file) ::close(fd);
-  return file;
-}
-
 uint32_t file_size(std::FILE* file) {
-  struct stat info;
-  if (::fstat(::fileno(file), &info) != 0 || info.st_size < 0) return 0;
-  return static_cast<uint32_t>(std::min<uint64_t>(info.st_size, 0xFFFFFFFFu));
+  return static_cast<uint32_t>(std::min<uint64_t>(image_file_size(file), 0xFFFFFFFFu));
 }
 
 // Reads `count` bytes at `offset`; whatever lies past the end of the file reads as zero.
@@ -150,7 +128,7 @@ uint8_t cartridge_read_byte() {
 
 uint8_t cartridge_peek_byte(uint32_t offset) {
   uint8_t byte = 0;
-  if (rom.rom_file && ::pread(::fileno(rom.rom_file), &byte, 1, offset) != 1) byte = 0;
+  if (!rom.rom_file || !read_image_byte_at(rom.rom_file, offset, byte)) return 0;
   return byte;
 }
 

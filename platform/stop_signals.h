@@ -1,17 +1,13 @@
 #pragma once
 
-#include <poll.h>
+// The requests to end a server cleanly: SIGINT and SIGTERM on POSIX systems; Ctrl-C, Ctrl-Break
+// and the console window's closing on Windows. On POSIX the signals are held back everywhere but
+// inside the socket waits, so that a wait ends at once when one arrives and nothing else (the run
+// thread above all) is ever interrupted by them; Windows calls its handler on a thread of its own,
+// which wakes the socket waits.
 
-// SIGINT and SIGTERM as a request to stop the server cleanly. They are held back everywhere except
-// inside `poll_until_stop`, so that a wait for a socket ends at once when one arrives and nothing
-// else (the run thread above all) is ever interrupted by them.
-
-// Call before any thread starts: the threads started later inherit the held-back signals.
+// Call before any thread starts: on POSIX the threads started later inherit the held-back signals.
 void hold_stop_signals();
 
-// Whether SIGINT or SIGTERM has arrived since `hold_stop_signals`.
+// Whether a stop has been requested since `hold_stop_signals`.
 bool stop_requested();
-
-// poll() that lets the stop signals in while it waits: -1 with errno EINTR when one arrived, and
-// at once without waiting when one had arrived before. A negative timeout waits for ever.
-int poll_until_stop(pollfd* fds, nfds_t count, int timeout_ms);

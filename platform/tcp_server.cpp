@@ -1,18 +1,12 @@
 #include "platform/tcp_server.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <algorithm>
 
-#include <cerrno>
-#include <cstring>
-
-#include "platform/stop_signals.h"
+#include "platform/socket_system.h"
 
 namespace {
+
+using std::chrono::steady_clock;
 
 bool is_loopback(const sockaddr_storage& address) {
   if (address.ss_family == AF_INET) {
@@ -35,66 +29,74 @@ std::string endpoint_text(const sockaddr_storage& address, socklen_t length) {
   return std::string(host) + ":" + port;
 }
 
-// Waits for `fd` to become readable; false once a stop signal has arrived.
-bool wait_readable(int fd) {
-  pollfd wait{fd, POLLIN, 0};
-  while (poll_until_stop(&wait, 1, -1) < 0) {
-    if (errno != EINTR || stop_requested()) return false;
-  }
-  return true;
+int milliseconds(std::chrono::milliseconds duration) {
+  return static_cast<int>(std::max<std::chrono::milliseconds::rep>(duration.count(), 0));
 }
 
 class TcpConnection final : public Connection {
  public:
-  TcpConnection(int socket, int listener) : socket_(socket), listener_(listener) {}
-  ~TcpConnection() override { close(socket_); }
+  TcpConnection(Socket socket, Socket listener) : socket_(socket), listener_(listener) {}
+  ~TcpConnection() override { close_socket(socket_); }
 
   std::optional<std::size_t> receive(std::span<uint8_t> buffer,
                                      std::chrono::milliseconds timeout) override {
     pollfd waits[] = {{socket_, POLLIN, 0}, {listener_, POLLIN, 0}};
-    for (;;) {
-      int ready = poll_until_stop(waits, 2, static_cast<int>(timeout.count()));
-      if (ready < 0 && errno == EINTR && !stop_requested()) continue;
+    while (!gone_) {
+      int ready = wait_for_sockets(waits, 2, static_cast<int>(timeout.count()));
       if (ready < 0) return std::nullopt;
       if (ready == 0) return 0;
-      if (waits[1].revents & POLLIN) refuse_client();
-      if (waits[0].revents != 0) break;
+      // The client's own bytes or its going come first: one that closed and at once connected
+      // again waits in the queue behind it, and must not be refused as a second client.
+      if (waits[0].revents == 0) {
+        if (waits[1].revents & POLLIN) refuse_client();
+        continue;
+      }
+      long received = receive_some(socket_, reinterpret_cast<char*>(buffer.data()), buffer.size());
+      if (received == kWouldWait) continue;
+      if (received <= 0) break;
+      return static_cast<std::size_t>(received);
     }
-    ssize_t received;
-    do {
-      received = recv(socket_, buffer.data(), buffer.size(), 0);
-    } while (received < 0 && errno == EINTR);
-    if (received <= 0) return std::nullopt;
-    return static_cast<std::size_t>(received);
+    gone_ = true;
+    return std::nullopt;
   }
 
   void send(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      // A client that has gone must not end the program with SIGPIPE; `receive` reports it.
-      ssize_t sent = ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-      if (sent < 0 && errno == EINTR) continue;
-      if (sent <= 0) return;
-      bytes.remove_prefix(static_cast<std::size_t>(sent));
+    steady_clock::time_point deadline = steady_clock::now() + TcpServer::kUnreadAnswerLimit;
+    while (!bytes.empty() && !gone_) {
+      long sent = send_some(socket_, bytes.data(), bytes.size());
+      if (sent > 0) {
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
+        deadline = steady_clock::now() + TcpServer::kUnreadAnswerLimit;
+        continue;
+      }
+      // A client that stops reading is dropped at the deadline, and a stop ends the wait at once.
+      pollfd wait{socket_, POLLOUT, 0};
+      auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steady_clock::now());
+      gone_ = sent != kWouldWait || left.count() <= 0 ||
+              wait_for_sockets(&wait, 1, milliseconds(left)) <= 0;
     }
   }
 
  private:
   void refuse_client() {
-    int second = ::accept(listener_, nullptr, nullptr);
-    if (second >= 0) close(second);
+    Socket second = accept_client(listener_);
+    if (second != kNoSocket) close_socket(second);
   }
 
-  int socket_;
-  int listener_;
+  Socket socket_;
+  Socket listener_;
+  bool gone_ = false;  // the client has gone, or was dropped; `receive` reports it
 };
 
 }  // namespace
 
 TcpServer::~TcpServer() {
-  if (socket_ >= 0) close(socket_);
+  if (socket_ != -1) close_socket(static_cast<Socket>(socket_));
 }
 
 std::string TcpServer::listen(const std::string& address, uint16_t port) {
+  if (std::string error = start_sockets(); !error.empty()) return error;
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -103,36 +105,40 @@ std::string TcpServer::listen(const std::string& address, uint16_t port) {
   if (int error = getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &found)) {
     return gai_strerror(error);
   }
-  socket_ = socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol);
-  int error = socket_ < 0 ? errno : 0;
-  if (!error) {
-    // A restarted server takes its port back at once, while the last connection's is still
-    // closing.
-    int on = 1;
-    setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (bind(socket_, found->ai_addr, found->ai_addrlen) != 0 || ::listen(socket_, 4) != 0) {
-      error = errno;
+  Socket listener = open_stream_socket(found->ai_family, found->ai_protocol);
+  std::string error;
+  if (listener == kNoSocket) {
+    error = last_socket_error();
+  } else {
+    socket_ = static_cast<std::intptr_t>(listener);
+    reclaim_port_quickly(listener);
+    // Clients that reconnect at once wait in the queue, not for a retry.
+    if (bind(listener, found->ai_addr, static_cast<socklen_t>(found->ai_addrlen)) != 0 ||
+        ::listen(listener, SOMAXCONN) != 0) {
+      error = last_socket_error();
     }
   }
   freeaddrinfo(found);
-  if (error) return std::strerror(error);
+  if (!error.empty()) return error;
 
   sockaddr_storage bound{};
   socklen_t length = sizeof bound;
-  getsockname(socket_, reinterpret_cast<sockaddr*>(&bound), &length);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&bound), &length);
   endpoint_ = endpoint_text(bound, length);
   loopback_ = is_loopback(bound);
   return {};
 }
 
 std::unique_ptr<Connection> TcpServer::accept() {
+  const Socket listener = static_cast<Socket>(socket_);
   for (;;) {
-    if (!wait_readable(socket_)) return nullptr;
-    int client = accept4(socket_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0) continue;
+    pollfd wait{listener, POLLIN, 0};
+    if (wait_for_sockets(&wait, 1, -1) < 0) return nullptr;
+    Socket client = accept_client(listener);
+    if (client == kNoSocket) continue;
     // The protocol is many small packets, each waiting for its answer.
     int on = 1;
-    setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    return std::make_unique<TcpConnection>(client, socket_);
+    setsockopt(client, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+    return std::make_unique<TcpConnection>(client, listener);
   }
 }

@@ -1,16 +1,21 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "debugger/gdb/connection.h"
+#include "base/connection.h"
 
 // A TCP listening socket that serves one client at a time: while a client's connection is open,
-// any further client is accepted and closed at once. Every wait ends when a stop signal arrives
+// any further client is accepted and closed at once. Every wait ends when a stop is requested
 // (see stop_signals.h).
 class TcpServer {
  public:
+  // How long a client may leave the server's answers unread before it is dropped, so that one
+  // that stops reading cannot hold the server for ever.
+  static constexpr std::chrono::seconds kUnreadAnswerLimit{5};
+
   TcpServer() = default;
   ~TcpServer();
   TcpServer(const TcpServer&) = delete;
@@ -25,11 +30,11 @@ class TcpServer {
   // Whether only this machine can reach it.
   bool loopback() const { return loopback_; }
 
-  // Waits for the next client; null once a stop signal has arrived.
+  // Waits for the next client; null once a stop has been requested.
   std::unique_ptr<Connection> accept();
 
  private:
-  int socket_ = -1;
+  std::intptr_t socket_ = -1;  // the system's handle: an int on POSIX, a SOCKET on Windows
   std::string endpoint_;
   bool loopback_ = false;
 };

@@ -24,16 +24,15 @@
 
 namespace {
 
-// The run thread's scheduling for each item of the CPU Thread menu, as nice values relative to the
-// program's own: Normal is what a new thread gets, whatever nice the program was started under.
-// The system may refuse the raise to High to an unprivileged user; the item is checked all the
-// same.
+// The run thread's scheduling for each item of the CPU Thread menu. The system may refuse the raise
+// to High to an unprivileged user; the item is checked all the same.
 struct ThreadPriority {
   int id;
-  int nice_offset;
+  RunPriority priority;
 };
-constexpr ThreadPriority kThreadPriorities[] = {
-    {kCmdPriorityHigh, -5}, {kCmdPriorityNormal, 0}, {kCmdPriorityLow, 5}};
+constexpr ThreadPriority kThreadPriorities[] = {{kCmdPriorityHigh, RunPriority::high},
+                                                {kCmdPriorityNormal, RunPriority::normal},
+                                                {kCmdPriorityLow, RunPriority::low}};
 
 // Every Commands window shares the one procedure, which outlives them all.
 CommandsProcedure& commands_procedure() {
@@ -184,7 +183,7 @@ bool MainWindow::toggle_check_mark(int id) {
 
 void MainWindow::set_run_thread_priority(int id) {
   for (const ThreadPriority& priority : kThreadPriorities) {
-    if (priority.id == id) host_->set_run_thread_priority(priority.nice_offset);
+    if (priority.id == id) host_->set_run_thread_priority(priority.priority);
     find_menu_action(*menuBar(), priority.id)->setChecked(priority.id == id);
   }
 }

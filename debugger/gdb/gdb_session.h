@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "debugger/gdb/connection.h"
+#include "base/connection.h"
 #include "debugger/gdb/framing.h"
 #include "machine/execution.h"
 

@@ -9,6 +9,7 @@
 #include "cpu/cpu_state.h"
 #include "cpu/r4300i/alu.h"
 #include "machine/engines/copied_words.h"
+#include "machine/engines/host_calls.h"
 #include "machine/stops/stops.h"
 #include "memory/memory_map.h"
 
@@ -22,10 +23,9 @@ namespace {
 const x86::Gp kCpu = x86::rbx;
 const x86::Gp kContext = x86::rbp;
 const x86::Gp kBudget = x86::r12;
-// Host registers that hold guest registers; the last five are the ones a call clobbers.
+// Host registers that hold guest registers, those that calls preserve everywhere first.
 const std::array<x86::Gp, 8> kPool = {x86::r13, x86::r14, x86::r15, x86::rsi,
                                       x86::rdi, x86::r8,  x86::r9,  x86::r10};
-constexpr std::size_t kFirstClobbered = 3;
 
 static_assert(offsetof(CpuState, gpr) == 0);
 
@@ -57,8 +57,12 @@ const x86::Mem kSavedAddress = context_field(offsetof(JitContext, saved_address)
 const x86::Mem kFirstRound = context_field(offsetof(JitContext, first_round_budget), 8);
 // The taken flag of a branch whose delay slot may change what it compared, kept while the slot
 // runs, and the target of a jump through a register, kept while its slot runs.
-const x86::Mem kTaken = x86::byte_ptr(x86::rsp);
-const x86::Mem kJumpTarget = x86::dword_ptr(x86::rsp, 4);
+const x86::Mem kTaken = host_calls::frame_byte(0);
+const x86::Mem kJumpTarget = [] {
+  x86::Mem target = host_calls::frame_byte(4);
+  target.setSize(4);
+  return target;
+}();
 
 // The program's data that translated code reaches, as displacements from `cpu` (rbx): they all lie
 // in one image, so a 32-bit displacement reaches them and no host address needs a register.
@@ -223,7 +227,7 @@ class BlockEmitter {
 
   void reload_clobbered() {
     for (unsigned g = 1; g < 32; ++g) {
-      if (cached_[g] >= static_cast<int>(kFirstClobbered)) a_.mov(host(g), guest(g));
+      if (cached(g) && !host_calls::preserved(host(g))) a_.mov(host(g), guest(g));
     }
   }
 
@@ -723,9 +727,9 @@ class BlockEmitter {
       a_.shr(x86::ecx, 12);
       store_cached();
       a_.mov(kSavedAddress, x86::rdx);
-      a_.mov(x86::edi, x86::ecx);
-      a_.mov(x86::esi, x86::edx);
-      a_.mov(x86::edx, operation(block_.words[k].op).bytes);
+      a_.mov(host_calls::argument(0).r32(), x86::ecx);
+      a_.mov(host_calls::argument(1).r32(), x86::edx);
+      a_.mov(host_calls::argument(2).r32(), operation(block_.words[k].op).bytes);
       a_.mov(x86::rax, imm(reinterpret_cast<uint64_t>(tables_.store_hook)));
       a_.call(x86::rax);
       a_.test(x86::eax, x86::eax);
@@ -992,21 +996,14 @@ uint32_t field_jump_target(uint32_t pc, const DecodedWord& word) {
 }
 
 void emit_trampoline(x86::Assembler& a, const Label& leave) {
-  for (const x86::Gp& saved : {x86::rbx, x86::rbp, x86::r12, x86::r13, x86::r14, x86::r15}) {
-    a.push(saved);
-  }
-  a.sub(x86::rsp, 8);  // the stack as a call expects it, and room for a branch's taken flag
-  a.mov(kCpu, x86::rdi);
-  a.mov(kContext, x86::rsi);
-  a.mov(kBudget, x86::rdx);
-  a.jmp(x86::rcx);
+  host_calls::emit_enter(a);
+  a.mov(kCpu, host_calls::argument(0));
+  a.mov(kContext, host_calls::argument(1));
+  a.mov(kBudget, host_calls::argument(2));
+  a.jmp(host_calls::argument(3));
   a.bind(leave);
   a.mov(x86::rax, kBudget);
-  a.add(x86::rsp, 8);
-  for (const x86::Gp& saved : {x86::r15, x86::r14, x86::r13, x86::r12, x86::rbp, x86::rbx}) {
-    a.pop(saved);
-  }
-  a.ret();
+  host_calls::emit_leave(a);
 }
 
 bool emit_block(x86::Assembler& a, const BlockSource& block, const EmitterTables& tables) {

@@ -26,8 +26,11 @@ asmjit::JitAllocator& code_allocator() {
     p.options = asmjit::JitAllocatorOptions::kUseDualMapping;
     return p;
   }();
-  static asmjit::JitAllocator allocator(&params);
-  return allocator;
+  // Made at the first run that wants code memory, after the translator, and so never destroyed:
+  // a static destroyed before the translator would leave its destructor a dead allocator (whose
+  // lock, on Windows, then hangs the program's exit).
+  static asmjit::JitAllocator* allocator = new asmjit::JitAllocator(&params);
+  return *allocator;
 }
 
 // Copies the code `holder` holds, laid out for `base`, to `destination`; its size, or 0.

@@ -30,8 +30,8 @@ class QtHost final : public QObject, public Host {
   void run_thread_started() override { run_thread_priority_.thread_started(); }
   void run_thread_ended() override { run_thread_priority_.thread_ended(); }
 
-  // The CPU Thread menu's choice, as a nice value for the run thread relative to the program's.
-  void set_run_thread_priority(int nice_offset) { run_thread_priority_.set(nice_offset); }
+  // The CPU Thread menu's choice for the run thread.
+  void set_run_thread_priority(RunPriority priority) { run_thread_priority_.set(priority); }
 
  private:
   struct MessageRequest {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -91,12 +92,25 @@ CliResult run_program(const std::string& program, const std::vector<std::string>
   return result;
 }
 
+std::string cli_program() {
+  const char* named = std::getenv("KORVEL_CLI");
+  return named ? named : KORVEL_CLI;
+}
+
 CliResult run_cli(const std::vector<std::string>& args) {
-  return run_program(KORVEL_CLI, args);
+  return run_program(cli_program(), args);
+}
+
+bool cli_for_windows() {
+  return std::getenv("KORVEL_CLI_FOR_WINDOWS") != nullptr;
+}
+
+int end_request_signal() {
+  return cli_for_windows() ? SIGINT : SIGTERM;
 }
 
 BackgroundCli::BackgroundCli(const std::vector<std::string>& args)
-    : pid_(spawn(KORVEL_CLI, args, {}, dir_.path() / "err")) {}
+    : pid_(spawn(cli_program(), args, {}, dir_.path() / "err")) {}
 
 BackgroundCli::~BackgroundCli() {
   if (pid_ <= 0) return;
@@ -136,7 +150,8 @@ std::map<std::string, std::string> registers(const CliResult& result) {
 }
 
 std::string sample(const std::string& file) {
-  return (std::filesystem::path(KORVEL_SAMPLES_DIR) / file).string();
+  const char* named = std::getenv("KORVEL_SAMPLES_DIR");
+  return (std::filesystem::path(named ? named : KORVEL_SAMPLES_DIR) / file).string();
 }
 
 bool ends_with_usage(const std::string& err) {

@@ -21,11 +21,23 @@ struct CliResult {
 // Runs `program` with `args` and waits for it (killing it after a generous timeout).
 CliResult run_program(const std::string& program, const std::vector<std::string>& args);
 
-// Runs the built korvel-cli with `args` and waits for it.
+// The korvel-cli under test: the one built beside the tests, or the program KORVEL_CLI names in the
+// environment (the Windows build's, under Wine, say).
+std::string cli_program();
+
+// Runs the korvel-cli under test with `args` and waits for it.
 CliResult run_cli(const std::vector<std::string>& args);
 
-// The built korvel-cli started in the background, its standard error going to a file. Killed when
-// it goes out of scope while still running.
+// Whether the korvel-cli under test is a Windows program, run under Wine (KORVEL_CLI_FOR_WINDOWS
+// set in the environment).
+bool cli_for_windows();
+
+// The signal that asks a server to end: SIGTERM, or SIGINT for a Windows program, since Windows has
+// no SIGTERM and Wine hands SIGINT on as Ctrl-C.
+int end_request_signal();
+
+// The korvel-cli under test started in the background, its standard error going to a file. Killed
+// when it goes out of scope while still running.
 class BackgroundCli {
  public:
   explicit BackgroundCli(const std::vector<std::string>& args);
@@ -50,7 +62,8 @@ class BackgroundCli {
 // end with a colon, as "stopped:" does.
 std::map<std::string, std::string> registers(const CliResult& result);
 
-// A sample ROM built from samples/, e.g. "demo.z64".
+// A sample ROM built from samples/, e.g. "demo.z64" (from KORVEL_SAMPLES_DIR in the environment
+// when it is set).
 std::string sample(const std::string& file);
 
 // The short usage text every usage error ends with.

@@ -30,6 +30,18 @@ TEST(CliInfo, BothByteOrdersGiveTheSameHeaderLines) {
   }
 }
 
+TEST(CliInfo, APathBeyondAsciiOpens) {
+  TempDir dir;
+  const std::filesystem::path folder = dir.path() / "Spiele \u00e9\u00fc \u65e5\u672c";
+  std::filesystem::create_directory(folder);
+  const std::filesystem::path copy = folder / "d\u00e9mo.z64";
+  std::filesystem::copy_file(sample("demo.z64"), copy);
+  CliResult result = run_cli({"info", copy.string()});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.out, run_cli({"info", sample("demo.z64")}).out);
+}
+
 TEST(CliList, ListsTheCommandsWindowAfterItsPagesAndSteps) {
   CliResult boot = run_cli({"list", sample("demo.z64")});
   EXPECT_EQ(boot.status, 0);
@@ -98,8 +110,8 @@ TEST(CliRom, RefusedImagesExitWithTheRomMessage) {
   const std::string refused[] = {
       (dir.path() / "missing.z64").string(),
       dir.path().string(),
-      dir.write("empty.z64", {}).string(),
-      dir.write("little.n64", little_endian).string(),
+      dir.write("empty.z64", {}),
+      dir.write("little.n64", little_endian),
   };
   for (const std::string& path : refused) {
     for (const char* command : {"info", "run", "list"}) {
@@ -173,7 +185,7 @@ TEST(CliMakeRom, MakesARunnableImageAndRefusesMalformedElfFilesWithoutWritingAny
   ASSERT_GT(elf.size(), 0x60u);
   const std::string rom = (dir.path() / "out.z64").string();
 
-  CliResult made = run_cli({"rom", dir.write("sorting.elf", elf).string(), "-o", rom});
+  CliResult made = run_cli({"rom", dir.write("sorting.elf", elf), "-o", rom});
   EXPECT_EQ(made.status, 0) << made.err;
   CliResult ran = run_cli({"run", rom, "--cpu", "r4300i", "--regs"});
   EXPECT_EQ(ran.err, "");

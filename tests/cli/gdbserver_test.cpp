@@ -1,9 +1,16 @@
 // korvel-cli gdbserver under the real gdb-multiarch: the sessions a person following the README
 // has, checked against korvel-cli run at the same points.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -78,6 +85,62 @@ void expect_same_registers(const Registers& shown, const Registers& held) {
     EXPECT_EQ(std::stoull(shown.at(gdb_name), nullptr, 16), value);
   }
 }
+
+// A client of the server's port that does what gdb never does.
+class RawClient {
+ public:
+  explicit RawClient(const std::string& port) : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(static_cast<uint16_t>(std::stoi(port)));
+    server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(::connect(socket_, reinterpret_cast<sockaddr*>(&server), sizeof server), 0);
+  }
+  ~RawClient() { ::close(socket_); }
+  RawClient(const RawClient&) = delete;
+  RawClient& operator=(const RawClient&) = delete;
+
+  static std::string packet(const std::string& payload) {
+    unsigned sum = 0;
+    for (char c : payload) sum += static_cast<uint8_t>(c);
+    char checksum[3];
+    std::snprintf(checksum, sizeof checksum, "%02x", sum & 0xFF);
+    return "$" + payload + "#" + checksum;
+  }
+
+  // Asks for `count` blocks of 2 KB of RDRAM, each answered in 4 KB, and reads none of the
+  // answers; stops asking early once the server no longer takes the requests.
+  void ask_without_reading(int count) {
+    const std::string request = packet("m80000000,800");
+    for (int i = 0; i < count; ++i) {
+      if (::send(socket_, request.data(), request.size(), MSG_DONTWAIT | MSG_NOSIGNAL) <= 0) {
+        return;
+      }
+    }
+  }
+
+  // Sends `bytes` and reads until the answer holds `expected`: false when the connection ends
+  // first, or at `deadline`.
+  bool ask(const std::string& bytes, const std::string& expected,
+           std::chrono::steady_clock::time_point deadline) {
+    ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    std::string answer;
+    while (answer.find(expected) == std::string::npos) {
+      pollfd wait{socket_, POLLIN, 0};
+      if (::poll(&wait, 1, 100) == 1) {
+        char buffer[4096];
+        ssize_t got = ::recv(socket_, buffer, sizeof buffer, 0);
+        if (got <= 0) return false;
+        answer.append(buffer, static_cast<std::size_t>(got));
+      }
+      if (std::chrono::steady_clock::now() > deadline) return false;
+    }
+    return true;
+  }
+
+ private:
+  int socket_;
+};
 
 class GdbServer : public ::testing::Test {
  protected:
@@ -164,7 +227,7 @@ TEST_F(GdbServer, TheDemosBreakpointIsATrapWithItsMessage) {
                         registers(run_cli({"run", sample("demo.z64"), "--regs"})));
 
   // A detach leaves the server waiting for the next client; SIGTERM ends it.
-  ::kill(server->pid(), SIGTERM);
+  ::kill(server->pid(), end_request_signal());
   EXPECT_EQ(server->wait(), 0);
   const std::string message = "Breakpoint Encountered: PC: 0x040000B0\\n\n";
   EXPECT_TRUE(server->err().ends_with("\n" + message + message)) << server->err();
@@ -413,6 +476,26 @@ TEST_F(GdbServer, TheCSampleDebuggedBySourceLineForwardsAndBackwards) {
                                            "$7 = 55\n",
                                            "[Inferior 1 (Remote target) killed]"}))
       << session.err;
+  EXPECT_EQ(server->wait(), 0);
+}
+
+TEST_F(GdbServer, AClientThatStopsReadingIsDroppedAndTheServerStillEndsWhenAsked) {
+  const std::string port = start("demo.z64");
+  RawClient stuck(port);
+  stuck.ask_without_reading(20000);
+  // The next client is served once the first has been dropped for leaving its answers unread
+  // (and refused while the server still reads the first: it then tries again).
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  std::unique_ptr<RawClient> next;
+  bool served = false;
+  while (!served && std::chrono::steady_clock::now() < deadline) {
+    next = std::make_unique<RawClient>(port);
+    served = next->ask(RawClient::packet("?"), "$T05", deadline);
+  }
+  EXPECT_TRUE(served);
+  // A server waiting for a client to read still ends when asked to.
+  next->ask_without_reading(20000);
+  ::kill(server->pid(), end_request_signal());
   EXPECT_EQ(server->wait(), 0);
 }
 

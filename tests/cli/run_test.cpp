@@ -26,7 +26,7 @@ class CliRun : public ::testing::Test {
     RomImage image;
     image.boot_code = to_bytes(assemble(source));
     if (!named) image.name = std::string(1, '\0');
-    return dir.write("program.z64", image.native()).string();
+    return dir.write("program.z64", image.native());
   }
 
   TempDir dir;
@@ -166,10 +166,7 @@ TEST_F(CliRun, EachStopReason) {
   };
   const Case cases[] = {
       {sample("demo.v64"), {}, "stopped: breakpoint", "040000b0"},
-      {dir.write("truncated.z64", truncated.native()).string(),
-       {},
-       "stopped: stop address",
-       "040000a8"},
+      {dir.write("truncated.z64", truncated.native()), {}, "stopped: stop address", "040000a8"},
       {program("lui $t0, 0x0500\n lw $t1, 0($t0)"), {}, "stopped: memory error", "04000048"},
       {sample("spin.z64"), {"--limit", "3"}, "stopped: limit", "0400004c"},
       // The lowest watched byte an access touched, after the instruction; the limit comes second.
@@ -209,13 +206,17 @@ TEST_F(CliRun, ShowCountPrintsTheFinalTitle) {
     std::vector<std::string> args;
     std::string title;
   };
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {{"run", sample("demo.z64")}, "title: Korvel - KORVEL DEMO          - Running 120"},
       {{"run", unnamed}, "title: Korvel - " + unnamed + " - Running 4"},
-      {{"run", broken.string()},
-       "title: Korvel - " + dir.path().string() + "/a\\nstopped: breakpoint.z64 - Running 4"},
       {{"run", sample("demo.z64"), "--steps", "26"}, "title: Korvel  1b"},  // Count in hex
   };
+  // Windows file names hold neither line breaks nor colons.
+  if (!cli_for_windows()) {
+    cases.push_back(
+        {{"run", broken.string()},
+         "title: Korvel - " + dir.path().string() + "/a\\nstopped: breakpoint.z64 - Running 4"});
+  }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.title);
     std::vector<std::string> args = c.args;

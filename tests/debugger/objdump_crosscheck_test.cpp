@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -20,6 +21,7 @@
 #include "cpu/instr_fields.h"
 #include "debugger/disassembler.h"
 #include "tests/support/core_fixture.h"
+#include "tests/support/host_system.h"
 #include "tests/support/mips_assembler.h"
 #include "tests/support/rom_image.h"
 
@@ -387,12 +389,11 @@ std::optional<ObjdumpLine> parse_objdump_line(const std::string& line) {
 }
 
 std::vector<std::string> output_lines(const std::string& command) {
+  TempDir dir;
   std::vector<std::string> lines;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return lines;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe)) lines.emplace_back(buffer);
-  ::pclose(pipe);
+  if (run_host_command(command + " > '" + host_path(dir.path() / "out") + "'") != 0) return lines;
+  std::ifstream out(dir.path() / "out");
+  for (std::string line; std::getline(out, line);) lines.push_back(line + "\n");
   return lines;
 }
 
@@ -405,7 +406,7 @@ std::map<uint64_t, ObjdumpLine> objdump_listing(const std::vector<uint32_t>& wor
   std::string command = std::string("'") + KORVEL_MIPS_OBJDUMP +
                         "' -D -z -b binary -m mips:4300 -EB"
                         " -M no-aliases,gpr-names=32,cp0-names=r4000 --adjust-vma=" +
-                        start + " '" + file.string() + "'";
+                        start + " '" + host_path(file) + "'";
   std::map<uint64_t, ObjdumpLine> listing;
   for (const std::string& line : output_lines(command)) {
     if (std::optional<ObjdumpLine> parsed = parse_objdump_line(line)) {

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "debugger/debugger_state.h"
@@ -13,6 +11,7 @@
 #include "machine/machine_state.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/cpu_runner.h"
+#include "tests/support/host_system.h"
 #include "tests/support/mips_assembler.h"
 #include "tests/support/program_rom.h"
 
@@ -32,15 +31,10 @@ TEST_F(BlockTranslatorTest, NoMemoryIsWritableAndExecutableAtOnce) {
   EXPECT_EQ(execution.wait_for_run_end(), StopReason::stop_address);
   EXPECT_GT(block_translator.statistics().blocks, blocks_before);
 
-  std::ifstream maps("/proc/self/maps");
-  std::string line;
   int executable = 0;
-  while (std::getline(maps, line)) {
-    std::istringstream fields(line);
-    std::string range, permissions;
-    fields >> range >> permissions;
-    EXPECT_FALSE(permissions[1] == 'w' && permissions[2] == 'x') << line;
-    executable += permissions[2] == 'x';
+  for (const MappedRegion& region : memory_regions()) {
+    EXPECT_FALSE(region.writable && region.executable) << region.description;
+    executable += region.executable;
   }
   EXPECT_GT(executable, 0);
 }

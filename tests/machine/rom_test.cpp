@@ -1,10 +1,6 @@
 #include "machine/menu_commands.h"
 #include "memory/rom_image.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -16,6 +12,7 @@
 #include "machine/machine_state.h"
 #include "memory/memory_map.h"
 #include "tests/support/core_fixture.h"
+#include "tests/support/host_system.h"
 #include "tests/support/rom_image.h"
 
 namespace {
@@ -257,19 +254,11 @@ TEST_F(RefusedImages, WrongOrderEmptyAndTinyFiles) {
 }
 
 TEST_F(RefusedImages, PathsThatAreNotReadableRegularFiles) {
-  namespace fs = std::filesystem;
-  fs::path fifo = dir.path() / "fifo";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  fs::path dangling = dir.path() / "dangling";
-  fs::create_symlink(dir.path() / "nowhere", dangling);
-  const std::string paths[] = {(dir.path() / "missing.z64").string(),
-                               dangling.string(),
-                               dir.path().string(),
-                               fifo.string(),
-                               "/dev/null",
-                               "/dev/zero",
-                               std::string(5000, 'x')};
+  std::vector<std::string> paths = paths_of_no_regular_file(dir.path());
+  paths.insert(paths.end(), {(dir.path() / "missing.z64").string(), dir.path().string(),
+                             std::string(5000, 'x')});
   for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
     load_previous();
     expect_refused_and_previous_kept(path);
   }
@@ -300,7 +289,7 @@ TEST_F(RomLoading, LongPathsKeepTheirWholeTitle) {
 
 TEST_F(RomLoading, HugeSparseImageLoadsWithItsSizeHeldAtTheLimit) {
   std::string path = dir.write("huge.z64", RomImage{}.native());
-  ASSERT_EQ(::truncate(path.c_str(), 5LL << 30), 0);
+  std::filesystem::resize_file(path, 5ULL << 30);
   ASSERT_EQ(load_rom(path.c_str()), 1);
   EXPECT_EQ(rom.rom_size, 0xFFFFFFFFu);
   EXPECT_STREQ(rom.rom_name.c_str(), "KORVEL TEST         ");
@@ -332,7 +321,7 @@ TEST_F(RomLoading, RealImagesFromTheTestData) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
-    ASSERT_EQ(load_rom(real_testdata(c.file).c_str()), 1);
+    ASSERT_EQ(load_rom(real_testdata(c.file).string().c_str()), 1);
     EXPECT_EQ(rom.rom_size, c.size);
     EXPECT_STREQ(rom.rom_name.c_str(), c.name);
     EXPECT_STREQ(rom.rom_manufacturer.c_str(), c.manufacturer);

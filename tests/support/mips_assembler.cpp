@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "tests/support/host_system.h"
 #include "tests/support/rom_image.h"
 
 namespace {
@@ -22,13 +22,13 @@ std::vector<uint32_t> assemble(const std::string& source) {
   const TempDir temp;
   const std::filesystem::path& dir = temp.path();
   std::ofstream(dir / "in.s") << ".set noreorder\n.set noat\n.text\n" << source << "\n";
-  std::string command = "mips-linux-gnu-as -EB -march=vr4300 -mabi=o64 -o '" +
-                        (dir / "in.o").string() + "' '" + (dir / "in.s").string() + "' 2> '" +
-                        (dir / "as.log").string() +
-                        "' && mips-linux-gnu-objcopy -O binary -j .text '" +
-                        (dir / "in.o").string() + "' '" + (dir / "out.bin").string() + "'";
+  const std::string object = host_path(dir / "in.o");
+  std::string command = "mips-linux-gnu-as -EB -march=vr4300 -mabi=o64 -o '" + object + "' '" +
+                        host_path(dir / "in.s") + "' 2> '" + host_path(dir / "as.log") +
+                        "' && mips-linux-gnu-objcopy -O binary -j .text '" + object + "' '" +
+                        host_path(dir / "out.bin") + "'";
   std::vector<uint32_t> words;
-  if (std::system(command.c_str()) != 0) {
+  if (run_host_command(command) != 0) {
     ADD_FAILURE() << "the assembler refused:\n" << source << "\n" << read_file(dir / "as.log");
   } else {
     std::string bytes = read_file(dir / "out.bin");

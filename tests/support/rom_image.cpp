@@ -1,9 +1,9 @@
 #include "tests/support/rom_image.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 std::vector<uint8_t> RomImage::native() const {
@@ -27,10 +27,20 @@ std::vector<uint8_t> byte_swapped(std::vector<uint8_t> bytes) {
 }
 
 TempDir::TempDir() {
-  // temp_directory_path follows TMPDIR, so parallel or sandboxed runs each keep to their own.
-  std::string pattern = (std::filesystem::temp_directory_path() / "korvel-test-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("no temporary folder in " + pattern);
-  path_ = pattern;
+  // TMPDIR first, so that parallel or sandboxed runs each keep to their own, Windows programs under
+  // Wine as well.
+  const char* named = std::getenv("TMPDIR");
+  const std::filesystem::path base =
+      named && *named ? std::filesystem::path(named) : std::filesystem::temp_directory_path();
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    std::filesystem::path candidate =
+        base / ("korvel-test-" + std::to_string(random() % 1000000000));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) path_ = candidate;
+  }
+  if (path_.empty()) throw std::runtime_error("no temporary folder in " + base.string());
 }
 
 TempDir::~TempDir() {
@@ -38,13 +48,12 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-std::filesystem::path TempDir::write(const std::string& name,
-                                     const std::vector<uint8_t>& bytes) const {
+std::string TempDir::write(const std::string& name, const std::vector<uint8_t>& bytes) const {
   std::filesystem::path file = path_ / name;
   std::ofstream out(file, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
-  return file;
+  return file.string();
 }
 
 std::filesystem::path real_testdata(const std::string& name) {

@@ -31,7 +31,8 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
-  std::filesystem::path write(const std::string& name, const std::vector<uint8_t>& bytes) const;
+  // The file's path, as the programs under test are given it.
+  std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const;
   const std::filesystem::path& path() const { return path_; }
 
  private:

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "debugger/gdb/connection.h"
+#include "base/connection.h"
 
 // A gdb client whose bytes are known in advance: each receive hands out (as much as fits of) the
 // next chunk, an empty chunk stands for a wait that times out, and after the last chunk the client

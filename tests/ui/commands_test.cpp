@@ -73,7 +73,7 @@ TEST_F(CommandsTest, StartShowsTheNameOrElseThePath) {
   TempDir dir;
   std::vector<uint8_t> blank = RomImage{}.native();
   std::fill(blank.begin() + 32, blank.begin() + 52, 0);  // the name ends at its first zero byte
-  const QString blank_path = QString::fromStdString(dir.write("blank.z64", blank).string());
+  const QString blank_path = QString::fromStdString(dir.write("blank.z64", blank));
   struct Case {
     QString path;
     QString title;
@@ -142,7 +142,7 @@ TEST_F(CommandsTest, RefusedFileKeepsTheLoadedRom) {
   const std::FILE* file = rom.rom_file;
   const std::vector<StatusLine> lines = window->status_area().lines();
   TempDir dir;
-  window->open_rom(QString::fromStdString(dir.write("notes.txt", {'h', 'i', '!'}).string()));
+  window->open_rom(QString::fromStdString(dir.write("notes.txt", {'h', 'i', '!'})));
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "ROM");
   EXPECT_EQ(boxes[0].text, "Not a valid ROM!");
