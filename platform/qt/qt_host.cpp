@@ -8,11 +8,6 @@
 
 QtHost::QtHost(QMainWindow& main_window) : main_window_(main_window) {}
 
-QtHost::~QtHost() {
-  std::lock_guard lock(mutex_);
-  for (MessageRequest& request : pending_) request.dismissed.set_value();
-}
-
 bool QtHost::on_window_thread() const {
   return QThread::currentThread() == thread();
 }
@@ -31,32 +26,18 @@ void QtHost::message_box(const char* caption, const char* text) {
     show_message_box(from_host_text(caption), from_host_text(text));
     return;
   }
-  // A queued call and a future rather than a blocking queued connection: the wait stays visible
-  // to ThreadSanitizer, and the window thread can serve the request from serve_pending_requests
-  // while it waits for this thread.
-  std::future<void> dismissed;
-  {
-    std::lock_guard lock(mutex_);
-    pending_.push_back({from_host_text(caption), from_host_text(text), {}});
-    dismissed = pending_.back().dismissed.get_future();
-  }
-  QMetaObject::invokeMethod(
-      this, [this] { serve_pending_requests(); }, Qt::QueuedConnection);
-  dismissed.wait();
+  // A queued call: the window thread can also serve the box from serve_pending_requests while it
+  // waits for this thread.
+  pending_.show_and_wait(caption, text, [this] {
+    QMetaObject::invokeMethod(
+        this, [this] { serve_pending_requests(); }, Qt::QueuedConnection);
+  });
 }
 
 void QtHost::serve_pending_requests() {
-  for (;;) {
-    MessageRequest request;
-    {
-      std::lock_guard lock(mutex_);
-      if (pending_.empty()) return;
-      request = std::move(pending_.front());
-      pending_.pop_front();
-    }
-    show_message_box(request.caption, request.text);
-    request.dismissed.set_value();
-  }
+  pending_.serve([this](const std::string& caption, const std::string& text) {
+    show_message_box(from_host_text(caption.c_str()), from_host_text(text.c_str()));
+  });
 }
 
 void QtHost::show_message_box(const QString& caption, const QString& text) {

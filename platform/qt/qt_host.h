@@ -3,11 +3,9 @@
 #include <QMainWindow>
 #include <QObject>
 #include <QString>
-#include <deque>
-#include <future>
-#include <mutex>
 
 #include "machine/host.h"
+#include "platform/message_boxes.h"
 #include "platform/thread_priority.h"
 
 // The core's host on the desktop. Widgets live on the window thread, so requests from the run
@@ -20,8 +18,6 @@ class QtHost final : public QObject, public Host {
   // Create on the window thread. `main_window` owns the message boxes and carries the title and
   // the menu.
   explicit QtHost(QMainWindow& main_window);
-  // Releases any thread still waiting for a message box that will now never be shown.
-  ~QtHost() override;
 
   void message_box(const char* caption, const char* text) override;
   void set_title(const char* text) override;
@@ -34,19 +30,12 @@ class QtHost final : public QObject, public Host {
   void set_run_thread_priority(RunPriority priority) { run_thread_priority_.set(priority); }
 
  private:
-  struct MessageRequest {
-    QString caption;
-    QString text;
-    std::promise<void> dismissed;
-  };
-
   bool on_window_thread() const;
   void show_message_box(const QString& caption, const QString& text);
   template <typename Work>
   void run_on_window_thread(Work work);
 
   QMainWindow& main_window_;
-  std::mutex mutex_;
-  std::deque<MessageRequest> pending_;
+  PendingMessageBoxes pending_;
   RunThreadPriority run_thread_priority_;
 };

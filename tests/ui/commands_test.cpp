@@ -17,7 +17,7 @@
 #include "resources/menu.h"
 #include "tests/support/rom_image.h"
 #include "tests/ui/main_window_fixture.h"
-#include "ui/status_area.h"
+#include "ui/qt/status_area.h"
 
 namespace {
 

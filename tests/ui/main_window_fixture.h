@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/platform/screenshot.h"
-#include "ui/main_window.h"
+#include "ui/qt/main_window.h"
 
 class QAction;
 class TemplateDialog;

@@ -15,7 +15,7 @@
 #include "platform/qt/template_dialog.h"
 #include "resources/menu.h"
 #include "tests/ui/main_window_fixture.h"
-#include "ui/status_area.h"
+#include "ui/qt/status_area.h"
 
 namespace {
 

@@ -6,14 +6,14 @@
 #include <chrono>
 #include <memory>
 
-#include "debugger/dialog.h"
 #include "platform/qt/qt_host.h"
+#include "ui/shared/desktop_commands.h"
 
 class StatusArea;
 
 // The program's only top-level window: the menu every action starts from, the title that reports
 // what is loaded and running, and the status lines. It is the core's host while it lives.
-class MainWindow final : public QMainWindow {
+class MainWindow final : public QMainWindow, private DesktopWindow {
   Q_OBJECT
 
  public:
@@ -21,13 +21,15 @@ class MainWindow final : public QMainWindow {
   ~MainWindow() override;
 
   // Carries out the menu command `id`; ids without a command do nothing.
-  void on_command(int id);
+  void on_command(int id) { commands_.on_command(id); }
 
   // Open ROM after its file dialog: a refused file leaves the loaded ROM as it was.
   void open_rom(const QString& path);
 
   // Current IPS with the measurement taken over `interval`.
-  void measure_instruction_rate(std::chrono::steady_clock::duration interval);
+  void measure_instruction_rate(std::chrono::steady_clock::duration interval) {
+    commands_.measure_instruction_rate(interval);
+  }
 
   StatusArea& status_area() const { return *status_area_; }
 
@@ -41,13 +43,18 @@ class MainWindow final : public QMainWindow {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  void choose_rom();
-  void open_debugger_window(const char* template_name, DialogProcedure& procedure);
-  void toggle_show_count();
-  bool toggle_check_mark(int id);
-  void set_run_thread_priority(int id);
+  bool is_checked(int id) const override;
+  void set_checked(int id, bool checked) override;
+  void set_enabled(int id, bool enabled) override;
+  void invalidate() override;
+  void close_window() override { close(); }
+  std::string choose_rom_file() override;
+  void run_modal_dialog(const char* name, DialogProcedure& procedure) override;
+  void open_modeless_dialog(const char* name, DialogProcedure& procedure) override;
+  void set_run_thread_priority(RunPriority priority) override;
 
   std::unique_ptr<QtHost> host_;
+  DesktopCommands commands_{*this};
   StatusArea* status_area_;
   QTimer count_title_timer_;
 };

@@ -1,19 +1,13 @@
-#include "ui/status_area.h"
+#include "ui/qt/status_area.h"
 
 #include <QPainter>
 
 #include "platform/qt/host_text.h"
 
-StatusArea::StatusArea(QWidget* parent) : QWidget(parent) {
+StatusArea::StatusArea(DesktopCommands& commands, QWidget* parent)
+    : QWidget(parent), commands_(commands) {
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Window);
-}
-
-void StatusArea::show_measurement(uint64_t instructions) {
-  ips_.value = instructions;
-  ips_.just_measured = true;
-  ips_.shown = !ips_.shown;
-  update();
 }
 
 void StatusArea::paintEvent(QPaintEvent*) {
@@ -25,5 +19,5 @@ void StatusArea::paintEvent(QPaintEvent*) {
   const int ascent = painter.fontMetrics().ascent();
   for (const StatusLine& line : lines())
     painter.drawText(0, line.y + ascent, from_host_text(line.text.c_str()));
-  ips_.just_measured = false;
+  commands_.painted();
 }

@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "ui/status_lines.h"
+#include "ui/shared/desktop_commands.h"
 
 // The main window's client area: the ROM's header lines and the instructions-per-second line,
 // drawn in the window's colour at fixed pixel positions.
@@ -11,17 +11,14 @@ class StatusArea final : public QWidget {
   Q_OBJECT
 
  public:
-  explicit StatusArea(QWidget* parent = nullptr);
-
-  // Shows a new measurement at the next paint and flips whether later paints repeat it.
-  void show_measurement(uint64_t instructions);
+  StatusArea(DesktopCommands& commands, QWidget* parent = nullptr);
 
   // What the next paint draws.
-  std::vector<StatusLine> lines() const { return status_lines(rom, ips_); }
+  std::vector<StatusLine> lines() const { return commands_.status_lines(); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  IpsDisplay ips_;
+  DesktopCommands& commands_;
 };

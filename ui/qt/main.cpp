@@ -9,7 +9,7 @@
 #include "cpu/cpu_model.h"
 #include "machine/machine_state.h"
 #include "machine/menu_commands.h"
-#include "ui/main_window.h"
+#include "ui/qt/main_window.h"
 
 namespace {
 

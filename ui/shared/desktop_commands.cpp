@@ -1,26 +1,15 @@
-#include "ui/main_window.h"
-
-#include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QMenuBar>
-#include <QMimeData>
-#include <QUrl>
+#include "ui/shared/desktop_commands.h"
 
 #include "debugger/listing.h"
 #include "debugger/register_windows.h"
 #include "machine/execution.h"
+#include "machine/host.h"
 #include "machine/machine_state.h"
 #include "machine/menu_commands.h"
-#include "platform/qt/host_text.h"
-#include "platform/qt/images.h"
-#include "platform/qt/menu_bar.h"
-#include "platform/qt/template_dialog.h"
+#include "memory/rom_image.h"
 #include "resources/menu.h"
-#include "ui/info_dialogs.h"
-#include "ui/instruction_rate.h"
-#include "ui/open_rom_dialog.h"
-#include "ui/status_area.h"
+#include "ui/shared/info_dialogs.h"
+#include "ui/shared/instruction_rate.h"
 
 namespace {
 
@@ -40,42 +29,16 @@ CommandsProcedure& commands_procedure() {
   return procedure;
 }
 
-QString first_local_file(const QMimeData& data) {
-  for (const QUrl& url : data.urls())
-    if (url.isLocalFile()) return url.toLocalFile();
-  return {};
-}
-
 }  // namespace
 
-MainWindow::MainWindow() : host_(std::make_unique<QtHost>(*this)) {
-  setWindowTitle(from_host_text(shared.title_text.c_str()));
-  setWindowIcon(korvel_icon());
-  setMenuBar(build_menu_bar(
-      kMenuBar, [this](int id) { on_command(id); }, this));
-  status_area_ = new StatusArea(this);
-  setCentralWidget(status_area_);
-  setAcceptDrops(true);
-  set_host(host_.get());
-  // The run thread only publishes its count; the title follows it from here.
-  connect(&count_title_timer_, &QTimer::timeout, this, [] { execution.refresh_count_title(); });
-  count_title_timer_.start(30);
-}
-
-MainWindow::~MainWindow() {
-  // Nothing may ask this window for a message box once it is gone.
-  execution.end_run_thread();
-  if (&host() == host_.get()) set_host(nullptr);
-}
-
-void MainWindow::on_command(int id) {
+void DesktopCommands::on_command(int id) {
   switch (id) {
     case kCmdExit:
-      close();
+      window_.close_window();
       break;
     case kCmdRomInfo: {
       RomInfoProcedure procedure;
-      run_modal_dialog("ROM", procedure, this);
+      window_.run_modal_dialog("ROM", procedure);
       break;
     }
     case kCmdOpenRom:
@@ -83,12 +46,12 @@ void MainWindow::on_command(int id) {
       break;
     case kCmdAbout: {
       InfoDialogProcedure procedure;
-      run_modal_dialog("About", procedure, this);
+      window_.run_modal_dialog("About", procedure);
       break;
     }
     case kCmdStartCpu:
       start_cpu();
-      status_area_->update();
+      window_.invalidate();
       break;
     case kCmdPauseCpu:
       shared.running = 0;
@@ -132,38 +95,52 @@ void MainWindow::on_command(int id) {
   }
 }
 
-void MainWindow::choose_rom() {
-  const QString path = choose_rom_file(this);
-  if (!path.isEmpty()) open_rom(path);
+void DesktopCommands::choose_rom() {
+  const std::string path = window_.choose_rom_file();
+  if (!path.empty()) open_rom(path.c_str());
 }
 
-void MainWindow::open_rom(const QString& path) {
+void DesktopCommands::open_rom(const char* path) {
   bool loaded;
   {
     // The loaded image is replaced between two instructions of a run, which goes on from the
     // new boot state.
     ExecutionController::ScopedPause pause(execution);
-    loaded = load_rom(path.toLocal8Bit().constData()) == 1;
+    loaded = load_rom(path) == 1;
   }
   // A loaded image can be run; nothing grays these items again.
   if (loaded) {
-    for (int id : {kCmdStartCpu, kCmdPauseCpu, kCmdResetCpu})
-      find_menu_action(*menuBar(), id)->setEnabled(true);
+    for (int id : {kCmdStartCpu, kCmdPauseCpu, kCmdResetCpu}) window_.set_enabled(id, true);
   }
-  status_area_->update();
+  window_.invalidate();
 }
 
-void MainWindow::measure_instruction_rate(std::chrono::steady_clock::duration interval) {
-  status_area_->show_measurement(instructions_during(interval));
+void DesktopCommands::measure_instruction_rate(std::chrono::steady_clock::duration interval) {
+  ips_.value = instructions_during(interval);
+  ips_.just_measured = true;
+  ips_.shown = !ips_.shown;
+  window_.invalidate();
 }
 
-void MainWindow::open_debugger_window(const char* template_name, DialogProcedure& procedure) {
+std::vector<StatusLine> DesktopCommands::status_lines() const {
+  return ::status_lines(rom, ips_);
+}
+
+void DesktopCommands::refresh_count_title() {
+  execution.refresh_count_title();
+}
+
+void DesktopCommands::window_closing() {
+  close_rom();
+}
+
+void DesktopCommands::open_debugger_window(const char* template_name, DialogProcedure& procedure) {
   // The window reads the processor at rest.
   execution.halt();
-  open_modeless_dialog(template_name, procedure, this);
+  window_.open_modeless_dialog(template_name, procedure);
 }
 
-void MainWindow::toggle_show_count() {
+void DesktopCommands::toggle_show_count() {
   if (toggle_check_mark(kCmdShowCount)) {
     // With the count still hidden, the refresh takes the count published so far as seen, so the
     // title waits for the next instruction's.
@@ -175,33 +152,21 @@ void MainWindow::toggle_show_count() {
   }
 }
 
-bool MainWindow::toggle_check_mark(int id) {
-  QAction* item = find_menu_action(*menuBar(), id);
-  item->setChecked(!item->isChecked());
-  return item->isChecked();
+bool DesktopCommands::toggle_check_mark(int id) {
+  const bool checked = !window_.is_checked(id);
+  window_.set_checked(id, checked);
+  return checked;
 }
 
-void MainWindow::set_run_thread_priority(int id) {
+void DesktopCommands::set_run_thread_priority(int id) {
   for (const ThreadPriority& priority : kThreadPriorities) {
-    if (priority.id == id) host_->set_run_thread_priority(priority.priority);
-    find_menu_action(*menuBar(), priority.id)->setChecked(priority.id == id);
+    if (priority.id == id) window_.set_run_thread_priority(priority.priority);
+    window_.set_checked(priority.id, priority.id == id);
   }
 }
 
-void MainWindow::closeEvent(QCloseEvent* event) {
-  // Gives the ROM up, which first ends the run thread, showing any message box it is waiting on.
-  close_rom();
-  event->accept();
-  Q_EMIT closed();
-}
-
-void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (!first_local_file(*event->mimeData()).isEmpty()) event->acceptProposedAction();
-}
-
-void MainWindow::dropEvent(QDropEvent* event) {
-  const QString path = first_local_file(*event->mimeData());
-  if (path.isEmpty()) return;
-  event->acceptProposedAction();
-  open_rom(path);
+std::string dropped_rom(std::span<const std::string> local_files) {
+  for (const std::string& file : local_files)
+    if (!file.empty()) return file;
+  return {};
 }

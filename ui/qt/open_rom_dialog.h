@@ -8,4 +8,4 @@
 void set_up_open_rom_dialog(QFileDialog& dialog);
 
 // Shows the dialog owned by `owner`; the chosen file's path, or empty when it was cancelled.
-QString choose_rom_file(QWidget* owner);
+QString choose_rom_file_name(QWidget* owner);

@@ -1,4 +1,4 @@
-#include "ui/info_dialogs.h"
+#include "ui/shared/info_dialogs.h"
 
 #include "memory/rom_image.h"
 #include "resources/dialog_templates.h"

@@ -1,4 +1,4 @@
-#include "ui/status_lines.h"
+#include "ui/shared/status_lines.h"
 
 #include <cinttypes>
 

@@ -1,4 +1,4 @@
-#include "ui/open_rom_dialog.h"
+#include "ui/qt/open_rom_dialog.h"
 
 #include <QStringList>
 
@@ -24,7 +24,7 @@ void set_up_open_rom_dialog(QFileDialog& dialog) {
   dialog.selectNameFilter(kRomFilters.front());
 }
 
-QString choose_rom_file(QWidget* owner) {
+QString choose_rom_file_name(QWidget* owner) {
   QFileDialog dialog(owner);
   set_up_open_rom_dialog(dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};

@@ -1,4 +1,4 @@
-#include "ui/instruction_rate.h"
+#include "ui/shared/instruction_rate.h"
 
 #include <thread>
 

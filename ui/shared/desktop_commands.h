@@ -1,0 +1,56 @@
+#pragma once
+
+#include <chrono>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "ui/shared/desktop_window.h"
+#include "ui/shared/status_lines.h"
+
+// The desktop program's main window as both front ends share it: what each menu command does,
+// which items it enables and checks, the title, the status lines and the count in the title.
+// Window thread only.
+class DesktopCommands {
+ public:
+  // How often the window thread brings the count in the title up to date during a run.
+  static constexpr std::chrono::milliseconds kCountTitleInterval{30};
+
+  explicit DesktopCommands(DesktopWindow& window) : window_(window) {}
+
+  // Carries out the menu command `id`; ids without a command do nothing.
+  void on_command(int id);
+
+  // Open ROM after its file dialog, a drop or the command line: a refused file leaves the loaded
+  // ROM as it was.
+  void open_rom(const char* path);
+
+  // Current IPS with the measurement taken over `interval`.
+  void measure_instruction_rate(std::chrono::steady_clock::duration interval);
+
+  // What the next paint of the client area draws; `painted` once it has drawn them.
+  std::vector<StatusLine> status_lines() const;
+  void painted() { ips_.just_measured = false; }
+
+  // The count-title timer's tick: the run thread only publishes its count, the title follows it
+  // from here.
+  void refresh_count_title();
+
+  // The main window is being closed (Exit or its close box): gives the ROM up, which first ends
+  // the run thread, showing any message box it is waiting on.
+  void window_closing();
+
+ private:
+  void choose_rom();
+  void open_debugger_window(const char* template_name, DialogProcedure& procedure);
+  void toggle_show_count();
+  bool toggle_check_mark(int id);
+  void set_run_thread_priority(int id);
+
+  DesktopWindow& window_;
+  IpsDisplay ips_;
+};
+
+// The file a drop of `local_files` (the dropped items that are files of this machine, in their
+// order) opens: the first one; empty when there is none, and the drop is then refused.
+std::string dropped_rom(std::span<const std::string> local_files);
