@@ -1,0 +1,171 @@
+#include "platform/win32/template_dialog.h"
+
+#include <algorithm>
+#include <set>
+#include <vector>
+
+#include "platform/win32/dialog_template.h"
+
+namespace {
+
+// Dark enough to read on the edit fields' light background.
+constexpr COLORREF kHighlightColour = RGB(192, 0, 0);
+
+// The open modeless dialogs, for the message loop; window thread only.
+std::vector<HWND>& modeless_dialogs() {
+  static std::vector<HWND> dialogs;
+  return dialogs;
+}
+
+// One open dialog: the procedure's view of it, kept in the window's DWLP_USER.
+class TemplateDialog final : public Dialog {
+ public:
+  TemplateDialog(const DialogTemplate& dialog_template, DialogProcedure& procedure, bool modal)
+      : template_(dialog_template), procedure_(procedure), modal_(modal) {}
+
+  static INT_PTR CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+  bool ended() const { return ended_; }
+
+  void set_text(int id, const char* text) override {
+    const ControlKind* kind = control_kind(id);
+    if (kind && *kind != ControlKind::kListBox && *kind != ControlKind::kPicture)
+      SetDlgItemTextA(window_, id, text);
+  }
+  void clear_list(int id) override {
+    if (is_list(id)) SendDlgItemMessageA(window_, id, LB_RESETCONTENT, 0, 0);
+  }
+  void append_line(int id, const char* text) override {
+    if (is_list(id))
+      SendDlgItemMessageA(window_, id, LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                          reinterpret_cast<LPARAM>(text));
+  }
+  void set_highlight(int id, bool highlighted) override;
+  void end(int result) override;
+
+ private:
+  const ControlKind* control_kind(int id) const {
+    for (const ControlTemplate& control : template_.controls)
+      if (control.id == id && id != kNoId) return &control.kind;
+    return nullptr;
+  }
+  bool is_list(int id) const {
+    const ControlKind* kind = control_kind(id);
+    return kind && *kind == ControlKind::kListBox;
+  }
+  INT_PTR on_message(UINT message, WPARAM wparam, LPARAM lparam);
+  INT_PTR colour_control(HDC context, HWND control, int background);
+
+  const DialogTemplate& template_;
+  DialogProcedure& procedure_;
+  const bool modal_;
+  HWND window_ = nullptr;
+  bool ended_ = false;
+  std::set<int> highlighted_;
+};
+
+void TemplateDialog::set_highlight(int id, bool highlighted) {
+  const ControlKind* kind = control_kind(id);
+  if (!kind || *kind != ControlKind::kEdit) return;
+  // A refresh asks for every field each time; most keep their colour.
+  if (highlighted_.contains(id) == highlighted) return;
+  if (highlighted) {
+    highlighted_.insert(id);
+  } else {
+    highlighted_.erase(id);
+  }
+  InvalidateRect(GetDlgItem(window_, id), nullptr, TRUE);
+}
+
+void TemplateDialog::end(int result) {
+  ended_ = true;
+  // A modeless dialog is destroyed once its procedure has returned (on_message), not under it.
+  if (modal_) EndDialog(window_, result);
+}
+
+INT_PTR TemplateDialog::colour_control(HDC context, HWND control, int background) {
+  if (!highlighted_.contains(GetDlgCtrlID(control))) return FALSE;
+  SetTextColor(context, kHighlightColour);
+  SetBkColor(context, GetSysColor(background));
+  return reinterpret_cast<INT_PTR>(GetSysColorBrush(background));
+}
+
+INT_PTR TemplateDialog::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_COMMAND: {
+      // Notifications (a list's selection, an edit's change) are not commands.
+      if (HIWORD(wparam) != BN_CLICKED) return FALSE;
+      const bool handled = procedure_.on_command(*this, LOWORD(wparam));
+      if (ended_ && !modal_) DestroyWindow(window_);
+      return handled;
+    }
+    case WM_CTLCOLOREDIT:
+      return colour_control(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam),
+                            COLOR_WINDOW);
+    case WM_CTLCOLORSTATIC:  // read-only edit fields
+      return colour_control(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam),
+                            COLOR_3DFACE);
+    case WM_DESTROY:
+      procedure_.on_destroy(*this);
+      return FALSE;
+    case WM_NCDESTROY: {
+      std::vector<HWND>& dialogs = modeless_dialogs();
+      dialogs.erase(std::remove(dialogs.begin(), dialogs.end(), window_), dialogs.end());
+      if (!modal_) delete this;
+      return FALSE;
+    }
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK TemplateDialog::procedure(HWND window, UINT message, WPARAM wparam,
+                                           LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    auto* dialog = reinterpret_cast<TemplateDialog*>(lparam);
+    dialog->window_ = window;
+    SetWindowLongPtrA(window, DWLP_USER, lparam);
+    dialog->procedure_.on_init(*dialog);
+    return TRUE;  // the focus where the dialog manager puts it
+  }
+  auto* dialog = reinterpret_cast<TemplateDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+  return dialog ? dialog->on_message(message, wparam, lparam) : FALSE;
+}
+
+}  // namespace
+
+int run_modal_dialog(const char* name, DialogProcedure& procedure, HWND owner) {
+  const DialogTemplate* dialog_template = find_dialog_template(name);
+  if (!dialog_template) return -1;
+  const InMemoryDialogTemplate words(*dialog_template);
+  TemplateDialog dialog(*dialog_template, procedure, true);
+  return static_cast<int>(DialogBoxIndirectParamA(GetModuleHandleA(nullptr), words.get(), owner,
+                                                  TemplateDialog::procedure,
+                                                  reinterpret_cast<LPARAM>(&dialog)));
+}
+
+HWND open_modeless_dialog(const char* name, DialogProcedure& procedure, HWND owner) {
+  const DialogTemplate* dialog_template = find_dialog_template(name);
+  if (!dialog_template) return nullptr;
+  const InMemoryDialogTemplate words(*dialog_template);
+  auto* dialog = new TemplateDialog(*dialog_template, procedure, false);
+  HWND window =
+      CreateDialogIndirectParamA(GetModuleHandleA(nullptr), words.get(), owner,
+                                 TemplateDialog::procedure, reinterpret_cast<LPARAM>(dialog));
+  if (!window) {
+    delete dialog;
+    return nullptr;
+  }
+  if (dialog->ended()) {
+    DestroyWindow(window);  // deletes the dialog
+    return nullptr;
+  }
+  modeless_dialogs().push_back(window);
+  ShowWindow(window, SW_SHOW);
+  return window;
+}
+
+bool take_dialog_message(MSG& message) {
+  for (HWND dialog : modeless_dialogs())
+    if (IsDialogMessageA(dialog, &message)) return true;
+  return false;
+}

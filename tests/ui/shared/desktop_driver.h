@@ -1,0 +1,73 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/shared/status_lines.h"
+
+// The desktop program's main window as the shared cases drive it: each front end's tests give a
+// driver over the real window of their toolkit, the core's host while it lives. Message boxes are
+// recorded and dismissed as soon as they are up.
+struct ShownBox {
+  std::string caption;
+  std::string text;
+  bool owned_by_main_window;
+};
+
+// One open dialog built from a template.
+class DialogProbe {
+ public:
+  virtual ~DialogProbe() = default;
+  // An edit field's or a text's text; a list box's lines.
+  virtual std::string text(int id) = 0;
+  virtual std::vector<std::string> lines(int id) = 0;
+  // The width in pixels of the picture the dialog shows, 0 without one.
+  virtual int picture_width() = 0;
+  // The button `id` pressed; kIdCancel as the Escape key sends it.
+  virtual void press(int id) = 0;
+};
+
+class DesktopDriver {
+ public:
+  virtual ~DesktopDriver() = default;
+
+  // The menu command `id`, as the window receives it.
+  virtual void command(int id) = 0;
+  virtual void open_rom(const std::string& path) = 0;
+  // Drags the file at `path` onto the window and drops it there; false if the window refused it.
+  virtual bool drop_file(const std::string& path) = 0;
+  virtual void measure_instruction_rate(std::chrono::steady_clock::duration interval) = 0;
+  // The window's close box.
+  virtual void close() = 0;
+
+  virtual std::string title() = 0;
+  virtual bool has_icon() = 0;
+  virtual bool is_checked(int id) = 0;
+  virtual bool is_enabled(int id) = 0;
+  virtual bool is_open() = 0;
+  // What the next paint draws; `paint` paints the client area at once.
+  virtual std::vector<StatusLine> status_lines() = 0;
+  virtual void paint() = 0;
+  virtual const std::vector<ShownBox>& boxes() = 0;
+
+  // Serves the window's events until `done` holds; false after five seconds.
+  virtual bool wait_until(const std::function<bool()>& done) = 0;
+
+  // Runs the modal command `id`, and `act` on the dialog titled `title` once it is up; `act` closes
+  // it. False if no such dialog came up.
+  virtual bool with_modal_dialog(int id, const std::string& title,
+                                 const std::function<void(DialogProbe&)>& act) = 0;
+  // How many modeless dialogs titled `title` are open; the newest of them, or null.
+  virtual int open_windows(const std::string& title) = 0;
+  virtual std::unique_ptr<DialogProbe> newest_window(const std::string& title) = 0;
+};
+
+// Registers every shared case as a GoogleTest test, in the suites "Desktop*", each run on a fresh
+// program state with a driver `make_driver` gives.
+void register_desktop_cases(const std::function<std::unique_ptr<DesktopDriver>()>& make_driver);
+
+// A sample ROM built from assembly.
+std::string sample_rom(const char* file_name);

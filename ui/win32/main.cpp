@@ -1,0 +1,90 @@
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cpu/cpu_model.h"
+#include "machine/machine_state.h"
+#include "machine/menu_commands.h"
+#include "platform/win32/template_dialog.h"
+#include "ui/win32/main_window.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr const char* kUsage =
+    "Usage: korvel [--cpu MODEL] [ROM]\n\n"
+    "Korvel emulates a MIPS R4300i console's processor and shows it in debugger windows.\n\n"
+    "ROM\tThe ROM image to open (native .z64 or byte-swapped .v64).\n"
+    "--cpu MODEL\t0.2c (the default: the subset of version 0.2c) or r4300i (the complete "
+    "integer unit and coprocessor 0).\n"
+    "--version\tShows the version.";
+
+struct CommandLine {
+  std::string_view cpu = "0.2c";
+  std::optional<std::string_view> rom;
+  const char* answer = nullptr;  // --help or --version: shown instead of running
+  std::string error;
+};
+
+CommandLine read_command_line(int argc, char** argv) {
+  CommandLine line;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--help" || argument == "-h") {
+      line.answer = kUsage;
+    } else if (argument == "--version") {
+      line.answer = "korvel " KORVEL_VERSION;
+    } else if (argument == "--cpu" && i + 1 < argc) {
+      line.cpu = argv[++i];
+    } else if (argument.starts_with("--cpu=")) {
+      line.cpu = argument.substr(6);
+    } else if (argument.starts_with("-") && argument != "-") {
+      line.error = "Unknown option: " + std::string(argument);
+    } else if (line.rom) {
+      line.error = "Give one ROM at most.";
+    } else {
+      line.rom = argument;
+    }
+  }
+  return line;
+}
+
+// The program has no console: what it would print goes to a message box.
+int show_and_end(const std::string& text, int exit_code) {
+  MessageBoxA(nullptr, text.c_str(), "Korvel", MB_OK);
+  return exit_code;
+}
+
+}  // namespace
+
+// korvel [--cpu MODEL] [ROM]: the desktop program, opening ROM at once when one is given, with the
+// processor model chosen (0.2c unless told otherwise). The arguments come in UTF-8, the program's
+// code page.
+int main(int argc, char** argv) {
+  const CommandLine line = read_command_line(argc, argv);
+  if (line.answer) return show_and_end(line.answer, 0);
+  const std::optional<CpuModel> model = cpu_model_named(std::string(line.cpu));
+  if (!line.error.empty() || !model) {
+    const std::string error = line.error.empty() ? "--cpu takes 0.2c or r4300i" : line.error;
+    return show_and_end("korvel: " + error + "\nTry 'korvel --help'.", kExitUsage);
+  }
+  choose_cpu_model(*model);
+  shared.engine = engine_from_environment(shared.engine);
+
+  MainWindow window;
+  // Without its window class or window the program ends at once, with no message.
+  if (!window.handle()) return 0;
+  ShowWindow(window.handle(), SW_SHOWMAXIMIZED);
+  UpdateWindow(window.handle());
+  if (line.rom) window.open_rom(std::string(*line.rom).c_str());
+
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (take_dialog_message(message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
