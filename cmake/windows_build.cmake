@@ -10,17 +10,27 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-ru
   WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 # The prefix is made here, once: Wine programs started side by side in a prefix that does not
-# exist yet race each other making it.
+# exist yet race each other making it. Its display driver is Wine's null driver: the desktop
+# program's tests make real windows and dialogs, with no display to show them on.
+set(wine_environment env WINEPREFIX=${KORVEL_WINE_PREFIX} WINEARCH=win64 WINEDEBUG=-all
+  WINEDLLOVERRIDES=mscoree,mshtml=)
 if(NOT EXISTS ${KORVEL_WINE_PREFIX}/system.reg)
   message(STATUS "Making the Wine prefix ${KORVEL_WINE_PREFIX}")
-  set(wine_environment env WINEPREFIX=${KORVEL_WINE_PREFIX} WINEARCH=win64 WINEDEBUG=-all
-    WINEDLLOVERRIDES=mscoree,mshtml=)
   execute_process(COMMAND ${wine_environment} wine wineboot --init
     RESULT_VARIABLE made OUTPUT_QUIET ERROR_QUIET)
-  execute_process(COMMAND ${wine_environment} wineserver --wait)
   if(NOT made EQUAL 0 OR NOT EXISTS ${KORVEL_WINE_PREFIX}/system.reg)
     message(FATAL_ERROR "Wine could not make its prefix ${KORVEL_WINE_PREFIX}")
   endif()
+endif()
+set(null_display_set ${KORVEL_WINE_PREFIX}/korvel-null-display)
+if(NOT EXISTS ${null_display_set})
+  execute_process(COMMAND ${wine_environment} wine reg add "HKCU\\Software\\Wine\\Drivers"
+    /v Graphics /d null /f RESULT_VARIABLE set OUTPUT_QUIET ERROR_QUIET)
+  if(NOT set EQUAL 0)
+    message(FATAL_ERROR "Wine could not set the null display driver in ${KORVEL_WINE_PREFIX}")
+  endif()
+  execute_process(COMMAND ${wine_environment} wineserver --wait)
+  file(TOUCH ${null_display_set})
 endif()
 
 # CLI11 is headers only: Debian's, seen through a folder that holds them alone, since the rest of

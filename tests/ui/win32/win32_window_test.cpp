@@ -1,0 +1,88 @@
+// What only the Win32 program has: dialogs laid out by the dialog manager from in-memory
+// templates, the icon among the program's resources, and GetOpenFileNameA.
+#include <gtest/gtest.h>
+
+#include "debugger/debugger_state.h"
+#include "machine/machine_state.h"
+#include "memory/rom_image.h"
+#include "platform/win32/template_dialog.h"
+#include "resources/dialog_templates.h"
+#include "resources/menu.h"
+#include "tests/ui/win32/win32_desktop_driver.h"
+
+namespace {
+
+class Win32WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reset_all_state();
+    driver = std::make_unique<Win32DesktopDriver>();
+  }
+  void TearDown() override {
+    driver.reset();
+    reset_all_state();
+  }
+
+  std::unique_ptr<Win32DesktopDriver> driver;
+};
+
+class IgnoringProcedure final : public DialogProcedure {
+ public:
+  bool on_command(Dialog&, int) override { return false; }
+};
+
+TEST_F(Win32WindowTest, EveryTemplateIsLaidOutInDialogUnits) {
+  IgnoringProcedure procedure;
+  const HWND owner = driver->window().handle();
+  for (const DialogTemplate& dialog_template : kDialogTemplates) {
+    const HWND dialog = open_modeless_dialog(dialog_template.name, procedure, owner);
+    ASSERT_NE(dialog, nullptr) << dialog_template.name;
+    EXPECT_EQ(text_of(dialog), dialog_template.title);
+    RECT client;
+    GetClientRect(dialog, &client);
+    RECT size{0, 0, dialog_template.width, dialog_template.height};
+    MapDialogRect(dialog, &size);
+    EXPECT_EQ(client.right, size.right) << dialog_template.name;
+    EXPECT_EQ(client.bottom, size.bottom) << dialog_template.name;
+    // The template's position is the dialog's client area's, counted from the owner's.
+    POINT origin{0, 0};
+    ClientToScreen(dialog, &origin);
+    RECT position{dialog_template.x, dialog_template.y, 0, 0};
+    MapDialogRect(dialog, &position);
+    POINT expected{position.left, position.top};
+    ClientToScreen(owner, &expected);
+    EXPECT_EQ(origin.x, expected.x) << dialog_template.name;
+    EXPECT_EQ(origin.y, expected.y) << dialog_template.name;
+    for (const ControlTemplate& control : dialog_template.controls) {
+      if (control.id == kNoId) continue;
+      // The dialog manager converts the position and the size each on its own.
+      RECT units{control.x, control.y, control.width, control.height};
+      MapDialogRect(dialog, &units);
+      const RECT expected_rect{units.left, units.top, units.left + units.right,
+                               units.top + units.bottom};
+      RECT rect;
+      const HWND item = GetDlgItem(dialog, control.id);
+      ASSERT_NE(item, nullptr) << dialog_template.name << ' ' << control.id;
+      GetWindowRect(item, &rect);
+      MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+      EXPECT_TRUE(EqualRect(&rect, &expected_rect)) << dialog_template.name << ' ' << control.id;
+    }
+    DestroyWindow(dialog);
+  }
+}
+
+TEST_F(Win32WindowTest, TheIconIsAResourceOfThirtyTwoPixels) {
+  const auto icon = static_cast<HICON>(
+      LoadImageA(GetModuleHandleA(nullptr), kMenuName, IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+  ASSERT_NE(icon, nullptr);
+  ICONINFO info;
+  ASSERT_TRUE(GetIconInfo(icon, &info));
+  BITMAP mask;
+  GetObjectA(info.hbmMask, sizeof(mask), &mask);
+  EXPECT_EQ(mask.bmWidth, 32);
+  DeleteObject(info.hbmMask);
+  DeleteObject(info.hbmColor);
+  DestroyIcon(icon);
+}
+
+}  // namespace
