@@ -1,5 +1,6 @@
-# Makes the Windows zip with cpack, unpacks it and checks what a user gets: korvel-cli.exe showing
-# the build's version and reading a sample, the licence and the README.
+# Makes the Windows zip with cpack, unpacks it and checks what a user gets: the desktop program
+# korvel.exe, korvel-cli.exe showing the build's version and reading a sample, the licence and the
+# README.
 #   cmake -DBUILD_DIR=... -DSTAGE=... -DVERSION=... -DEMULATOR=... -P check_package.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -14,7 +15,7 @@ endif()
 file(ARCHIVE_EXTRACT INPUT "${zip}" DESTINATION "${STAGE}/unpacked")
 set(top "${STAGE}/unpacked/korvel-${VERSION}-win64")
 
-foreach(path korvel-cli.exe LICENSE README.md samples/demo.z64 samples/demo.v64 samples/spin.z64
+foreach(path korvel.exe korvel-cli.exe LICENSE README.md samples/demo.z64 samples/demo.v64 samples/spin.z64
              samples/spin.v64)
   if(NOT EXISTS "${top}/${path}")
     message(SEND_ERROR "not in the zip: ${path}")

@@ -115,8 +115,12 @@ void MainWindow::paint() {
   SetBkMode(window_dc_, OPAQUE);
   SetBkColor(window_dc_, GetSysColor(COLOR_WINDOW));
   SetTextColor(window_dc_, GetSysColor(COLOR_WINDOWTEXT));
+  // The rows are pixels at 96 DPI, as Qt counts them too; the font grows with the monitor's DPI,
+  // and so do the rows.
+  const int dpi = static_cast<int>(GetDpiForWindow(window_));
   for (const StatusLine& line : commands_.status_lines())
-    TextOutA(window_dc_, 0, line.y, line.text.c_str(), static_cast<int>(line.text.size()));
+    TextOutA(window_dc_, 0, MulDiv(line.y, dpi, USER_DEFAULT_SCREEN_DPI), line.text.c_str(),
+             static_cast<int>(line.text.size()));
   EndPaint(window_, &paint);
   commands_.painted();
 }
