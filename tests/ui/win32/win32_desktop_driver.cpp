@@ -103,7 +103,7 @@ LRESULT CALLBACK Win32DesktopDriver::on_hook(int code, WPARAM wparam, LPARAM lpa
 
 void Win32DesktopDriver::on_activated(HWND window) {
   const std::string caption = text_of(window);
-  if (is_template_title(caption)) return;
+  if (is_template_title(caption) || (modal_.act && caption == modal_.title)) return;
   // Activated once its controls are there: the box can be read, and is dismissed once shown.
   const HWND owner = GetWindow(window, GW_OWNER);
   boxes_.push_back(

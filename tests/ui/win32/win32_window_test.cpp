@@ -2,6 +2,8 @@
 // templates, the icon among the program's resources, and GetOpenFileNameA.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "debugger/debugger_state.h"
 #include "machine/machine_state.h"
 #include "memory/rom_image.h"
@@ -83,6 +85,48 @@ TEST_F(Win32WindowTest, TheIconIsAResourceOfThirtyTwoPixels) {
   DeleteObject(info.hbmMask);
   DeleteObject(info.hbmColor);
   DestroyIcon(icon);
+}
+
+// The combo box of file types in the system's file dialog (cmb1 of <dlgs.h>), and the file name
+// field (cmb13, or edt1 in older dialogs).
+constexpr int kFileTypes = 0x470;
+constexpr int kFileNameCombo = 0x47C;
+constexpr int kFileNameEdit = 0x480;
+
+std::vector<std::string> combo_texts(HWND combo) {
+  std::vector<std::string> texts;
+  const LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    std::string text(SendMessageA(combo, CB_GETLBTEXTLEN, i, 0), '\0');
+    SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+    texts.push_back(text);
+  }
+  return texts;
+}
+
+TEST_F(Win32WindowTest, OpenRomOffersTheRomFiltersAndLoadsTheChosenFile) {
+  // The file dialog takes the path as Windows writes it: Wine's drive Z: is the Linux root.
+  std::string rom_path = "Z:" + sample_rom("spin.v64");
+  std::replace(rom_path.begin(), rom_path.end(), '/', '\\');
+  bool shown = false;
+  driver->with_modal_dialog(kCmdOpenRom, "Open", [&](DialogProbe&) {
+    const std::vector<HWND> open = driver->dialogs("Open");
+    ASSERT_FALSE(open.empty());
+    const HWND dialog = open.back();
+    shown = true;
+    const HWND types = GetDlgItem(dialog, kFileTypes);
+    EXPECT_EQ(combo_texts(types),
+              (std::vector<std::string>{"N64 roms (*.v64,*.bin,*.n64", "All files (*.*)"}));
+    EXPECT_EQ(SendMessageA(types, CB_GETCURSEL, 0, 0), 0);
+    const HWND name = GetDlgItem(dialog, kFileNameCombo) ? GetDlgItem(dialog, kFileNameCombo)
+                                                         : GetDlgItem(dialog, kFileNameEdit);
+    SetWindowTextA(name, rom_path.c_str());
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  });
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(rom.rom_loaded, 1);
+  EXPECT_EQ(text_of(driver->window().handle()), "Korvel - " + rom_path);
+  EXPECT_TRUE(driver->boxes().empty());
 }
 
 }  // namespace
