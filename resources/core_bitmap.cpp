@@ -1,18 +1,6 @@
 #include "resources/core_bitmap.h"
 
-namespace {
-
-void put_u16(std::vector<uint8_t>& out, unsigned value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void put_u32(std::vector<uint8_t>& out, unsigned value) {
-  put_u16(out, value & 0xFFFF);
-  put_u16(out, value >> 16);
-}
-
-}  // namespace
+#include "resources/little_endian.h"
 
 std::vector<uint8_t> encode_core_bitmap(const IndexedImage& image) {
   const unsigned pixels_offset = kCoreBitmapHeadersSize + kCoreBitmapPaletteSize;

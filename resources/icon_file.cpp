@@ -5,22 +5,14 @@
 #include <cstring>
 #include <string_view>
 
+#include "resources/little_endian.h"
+
 namespace {
 
 struct Colour {
   uint8_t red = 0, green = 0, blue = 0;
   bool transparent = false;
 };
-
-void put_u16(std::vector<uint8_t>& out, unsigned value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void put_u32(std::vector<uint8_t>& out, unsigned value) {
-  put_u16(out, value & 0xFFFF);
-  put_u16(out, value >> 16);
-}
 
 constexpr int kMaxColours = 16;
 

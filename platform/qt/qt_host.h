@@ -4,14 +4,12 @@
 #include <QObject>
 #include <QString>
 
-#include "machine/host.h"
-#include "platform/message_boxes.h"
-#include "platform/thread_priority.h"
+#include "platform/desktop_host.h"
 
 // The core's host on the desktop. Widgets live on the window thread, so requests from the run
 // thread are queued to it; a message box request keeps its caller waiting until the box is
 // dismissed.
-class QtHost final : public QObject, public Host {
+class QtHost final : public QObject, public DesktopHost {
   Q_OBJECT
 
  public:
@@ -23,11 +21,6 @@ class QtHost final : public QObject, public Host {
   void set_title(const char* text) override;
   // Window thread only: shows every message box requested from another thread and not shown yet.
   void serve_pending_requests() override;
-  void run_thread_started() override { run_thread_priority_.thread_started(); }
-  void run_thread_ended() override { run_thread_priority_.thread_ended(); }
-
-  // The CPU Thread menu's choice for the run thread.
-  void set_run_thread_priority(RunPriority priority) { run_thread_priority_.set(priority); }
 
  private:
   bool on_window_thread() const;
@@ -36,6 +29,4 @@ class QtHost final : public QObject, public Host {
   void run_on_window_thread(Work work);
 
   QMainWindow& main_window_;
-  PendingMessageBoxes pending_;
-  RunThreadPriority run_thread_priority_;
 };

@@ -5,15 +5,13 @@
 #include <mutex>
 #include <string>
 
-#include "machine/host.h"
-#include "platform/message_boxes.h"
-#include "platform/thread_priority.h"
+#include "platform/desktop_host.h"
 
 // The core's host in the Win32 desktop program. The main window belongs to the thread that made
 // it, so other threads' requests are posted to it; a message box request keeps its caller waiting
 // until the box is dismissed. The main window's procedure hands the posted messages to
 // `on_posted_message`.
-class Win32Host final : public Host {
+class Win32Host final : public DesktopHost {
  public:
   // Create on the window thread. `main_window` owns the message boxes and carries the title.
   explicit Win32Host(HWND main_window);
@@ -22,11 +20,6 @@ class Win32Host final : public Host {
   void set_title(const char* text) override;
   // Window thread only: shows every message box requested from another thread and not shown yet.
   void serve_pending_requests() override;
-  void run_thread_started() override { run_thread_priority_.thread_started(); }
-  void run_thread_ended() override { run_thread_priority_.thread_ended(); }
-
-  // The CPU Thread menu's choice for the run thread.
-  void set_run_thread_priority(RunPriority priority) { run_thread_priority_.set(priority); }
 
   // Carries out a request that another thread posted to the main window; false for any other
   // message.
@@ -37,8 +30,6 @@ class Win32Host final : public Host {
 
   HWND main_window_;
   DWORD window_thread_;
-  PendingMessageBoxes pending_;
   std::mutex title_mutex_;
   std::string pending_title_;
-  RunThreadPriority run_thread_priority_;
 };
