@@ -1,0 +1,306 @@
+#pragma once
+
+// The emitter of one translated block, in parts by what it emits: the block's frame and its ways
+// out (block_emitter.cpp), arithmetic (emit_arithmetic.cpp), loads and stores (emit_memory.cpp),
+// branches and jumps (emit_control.cpp). The translator's own; nothing else includes it.
+
+#include <asmjit/x86.h>
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <limits>
+#include <optional>
+
+#include "cpu/alu.h"
+#include "cpu/cpu_state.h"
+#include "cpu/r4300i/alu.h"
+#include "machine/engines/copied_words.h"
+#include "machine/engines/host_calls.h"
+#include "machine/engines/translated_code.h"
+#include "machine/stops/stops.h"
+#include "memory/memory_map.h"
+
+namespace block_emission {
+
+namespace x86 = asmjit::x86;
+using asmjit::imm;
+using asmjit::Label;
+namespace ca = r4300i::alu;
+
+inline const x86::Gp kCpu = x86::rbx;
+inline const x86::Gp kContext = x86::rbp;
+inline const x86::Gp kBudget = x86::r12;
+// Host registers that hold guest registers, those that calls preserve everywhere first.
+inline const std::array<x86::Gp, 8> kPool = {x86::r13, x86::r14, x86::r15, x86::rsi,
+                                             x86::rdi, x86::r8,  x86::r9,  x86::r10};
+
+static_assert(offsetof(CpuState, gpr) == 0);
+
+// What a virtual address's top three bits subtract to make it physical: KSEG0 and KSEG1 map onto
+// the physical addresses below 0x20000000, and every other address is physical as it stands.
+alignas(32) inline constexpr uint32_t kSegmentBase[8] = {0, 0, 0, 0, 0x80000000, 0xA0000000, 0, 0};
+static_assert(translate_address(0x803FFFFC) == 0x803FFFFC - kSegmentBase[4] &&
+              translate_address(0xA0000010) == 0xA0000010 - kSegmentBase[5]);
+
+// The SP memories follow RDRAM in storage, and each other: an access from one into the other is
+// one host access, as the byte-wise one would read the same bytes.
+inline constexpr uint32_t kSpFromRdram =
+    offsetof(MemoryStorage, sp_dmem) - offsetof(MemoryStorage, rdram);
+
+inline x86::Mem cpu_field(std::size_t offset, uint32_t size) {
+  return x86::ptr(kCpu, static_cast<int32_t>(offset), size);
+}
+inline x86::Mem guest(unsigned n) {
+  return x86::qword_ptr(kCpu, static_cast<int32_t>(8 * n));
+}
+inline x86::Mem context_field(std::size_t offset, uint32_t size) {
+  return x86::ptr(kContext, static_cast<int32_t>(offset), size);
+}
+inline const x86::Mem kPc = cpu_field(offsetof(CpuState, pc), 4);
+inline const x86::Mem kDelaySlotPc = cpu_field(offsetof(CpuState, delay_slot_pc), 4);
+inline const x86::Mem kLastWord = context_field(offsetof(JitContext, last_word), 4);
+inline const x86::Mem kExitKind = context_field(offsetof(JitContext, exit), 4);
+inline const x86::Mem kLinkSite = context_field(offsetof(JitContext, link_site), 8);
+inline const x86::Mem kSavedAddress = context_field(offsetof(JitContext, saved_address), 8);
+inline const x86::Mem kFirstRound = context_field(offsetof(JitContext, first_round_budget), 8);
+// The taken flag of a branch whose delay slot may change what it compared, kept while the slot
+// runs, and the target of a jump through a register, kept while its slot runs.
+inline const x86::Mem kTaken = host_calls::frame_byte(0);
+inline const x86::Mem kJumpTarget = [] {
+  x86::Mem target = host_calls::frame_byte(4);
+  target.setSize(4);
+  return target;
+}();
+
+// The program's data that translated code reaches, as displacements from `cpu` (rbx): they all lie
+// in one image, so a 32-bit displacement reaches them and no host address needs a register.
+struct Reach {
+  int32_t rdram;
+  int32_t written;  // code_page_written
+  int32_t copied;   // code_page_copied
+  int32_t words;    // code_word_copied
+  int32_t segments;
+  int32_t watched;  // the pages holding a watched byte
+
+  static std::optional<Reach> find() {
+    auto from_cpu = [](const void* data) -> std::optional<int32_t> {
+      const std::ptrdiff_t distance =
+          static_cast<const uint8_t*>(data) - reinterpret_cast<const uint8_t*>(&cpu);
+      if (distance < std::numeric_limits<int32_t>::min() / 2 ||
+          distance > std::numeric_limits<int32_t>::max() / 2) {
+        return std::nullopt;
+      }
+      return static_cast<int32_t>(distance);
+    };
+    auto rdram = from_cpu(memory.rdram);
+    auto written = from_cpu(code_page_written);
+    auto copied = from_cpu(code_page_copied);
+    auto words = from_cpu(code_word_copied);
+    auto segments = from_cpu(kSegmentBase);
+    auto watched = from_cpu(watchpoints.page_marks());
+    if (!rdram || !written || !copied || !words || !segments || !watched) return std::nullopt;
+    return Reach{*rdram, *written, *copied, *words, *segments, *watched};
+  }
+};
+
+inline uint32_t branch_target(const BlockSource& block, uint32_t k) {
+  return alu::branch_continuation(block.pc + 4 * k, static_cast<uint16_t>(block.words[k].imm)) + 4;
+}
+
+// Whether the block's jump or taken branch goes back to its own start.
+inline bool loops_to_itself(const BlockSource& block) {
+  for (uint32_t k = 0; k < block.words.size(); ++k) {
+    const DecodedWord& w = block.words[k];
+    if (jumps_to_field(w.op) && field_jump_target(block.pc + 4 * k, w) == block.pc) return true;
+    if (is_branch(w.op) && branch_target(block, k) == block.pc) return true;
+  }
+  return false;
+}
+
+class BlockEmitter {
+ public:
+  BlockEmitter(x86::Assembler& a, const BlockSource& block, const EmitterTables& tables,
+               const Reach& reach)
+      : a_(a),
+        block_(block),
+        tables_(tables),
+        reach_(reach),
+        n_(static_cast<uint32_t>(block.words.size())),
+        branch_loop_(n_ >= 2 && is_branch(block.words[n_ - 2].op) &&
+                     branch_target(n_ - 2) == block.pc) {
+    const std::array<int, 32> kept = host_registers(block);
+    for (unsigned g = 0; g < 32; ++g) {
+      if (kept[g] >= 0) cached_[g] = kept[g];
+    }
+    for (const DecodedWord& w : block.words) {
+      if (operation(w.op).writes_a) written_[w.a] = true;
+    }
+  }
+
+  void emit();
+
+ private:
+  uint32_t address(uint32_t k) const { return block_.pc + 4 * k; }
+
+  uint32_t branch_target(uint32_t k) const { return block_emission::branch_target(block_, k); }
+
+  bool cached(unsigned g) const { return g != 0 && cached_[g] >= 0; }
+  const x86::Gp& host(unsigned g) const { return kPool[cached_[g]]; }
+
+  // A register holding guest register `g`: its host register, or `scratch` loaded with it.
+  x86::Gp value(unsigned g, const x86::Gp& scratch);
+
+  // Guest register `g` into `to`.
+  void load(const x86::Gp& to, unsigned g);
+
+  // The low half of guest register `g`, zero-extended into `scratch`.
+  void low_half(unsigned g, const x86::Gp& scratch);
+
+  // Where an operation writing guest register `g` leaves its result: its host register, or rax,
+  // which `set` then stores. Register 0 keeps its 0: only a shift of register 0 itself (a NOP)
+  // writes it on this path, and that writes 0.
+  x86::Gp result_for(unsigned g) const { return cached(g) ? host(g) : x86::rax; }
+
+  void set(unsigned g, const x86::Gp& from);
+
+  void store_cached();
+
+  void reload_clobbered();
+
+  void leave(JitExit why);
+
+  // A block that loops round its own branch stores the branch's delay-slot address once, on the way
+  // out, and only when it has been round: the budget then stands below the first round's.
+  void leave_loop_slot_behind();
+
+  // Leaves before word `k` runs, giving back the words not run.
+  void side_exit(uint32_t k);
+
+  // Leaves for `target` once word `last` has run: straight into its block when that is
+  // translated (the jump is patched then), round the block again for a loop, and back to the run
+  // loop when it may have to stop there.
+  void leave_for(uint32_t target, uint32_t last);
+
+  void emit_straight(uint32_t k, uint32_t exit_before);
+
+  // Computes a word that writes register `a` into `to`, which is free to use: rax, or `a`'s own
+  // host register, which the word may also read.
+  void emit_arithmetic(const DecodedWord& w, const x86::Gp& to);
+
+  // The complete model's 32-bit operations: on the low halves, in eax, the result sign-extended.
+  void emit_word_arithmetic(const DecodedWord& w, const x86::Gp& to);
+
+  // ADD, ADDI and SUB: as ADDU, ADDIU and SUBU, but an overflow leaves before `exit_before` for
+  // the exact path to raise the exception, with the destination as it was.
+  void emit_trapping(const DecodedWord& w, uint32_t exit_before);
+
+  // MULT and MULTU: the 64-bit product of the low halves, its halves sign-extended into HI and LO.
+  void emit_product(const DecodedWord& w);
+
+  void emit_immediate(const DecodedWord& w, const x86::Gp& to);
+
+  // The count is the low 8 bits of rs, in cl; rax holds the value until it is in place.
+  void emit_variable_shift(const DecodedWord& w, const x86::Gp& to);
+
+  // SLT compares whole registers as signed numbers, 0.2c's SLTU their low halves as unsigned
+  // ones; the complete model's SLTU, SLTI and SLTIU whole registers with rt or the sign-extended
+  // immediate.
+  void emit_comparison(const DecodedWord& w, const x86::Gp& to);
+
+  // The three-register operations: rs (its low half for ADDU and DSUBU) op rt, in rax first, as
+  // `to` may be rt's own register; in place where rd is rs and not rt.
+  void emit_register_arithmetic(const DecodedWord& w, const x86::Gp& to);
+
+  void apply_register_operation(uint8_t op, const x86::Gp& to, const x86::Gp& rt);
+
+  // A load or store. Its bytes must lie in RDRAM or the SP memories, aligned on their size (so
+  // that they stay in one code page); otherwise the block leaves before `exit_before` for the exact
+  // path to make the access. The bytes' distance from RDRAM's first byte is left in rdx, where a
+  // later access with the same base register and offset finds it, until the base changes.
+  void emit_memory(uint32_t k, uint32_t exit_before);
+
+  // The distance from RDRAM's first byte of the `bytes` bytes at the effective address into rdx,
+  // for bytes aligned on their size that lie in RDRAM or the SP memories; anything else goes to
+  // `refused`. One test of RDRAM's bounds and the alignment at once keeps the common path short.
+  void find_bytes(const DecodedWord& w, uint32_t bytes, const Label& refused);
+
+  // The effective address into edx: for the 0.2c model the low half of rs plus the offset,
+  // zero-extended; for the complete model rs plus the sign-extended offset, whose sum must be a
+  // sign-extended 32-bit address (anything else is an address error, and goes to `refused`).
+  void effective_address(const DecodedWord& w, const Label& refused);
+
+  void emit_load(const DecodedWord& w, x86::Mem bytes);
+
+  // The register's low `size` bytes into memory, big-endian.
+  void store_bytes(const x86::Mem& bytes, const x86::Gp& from, uint32_t size);
+
+  // A store, and after it its page marked written (while anyone reads the marks) and, where
+  // decoded or translated words may stand, the copies of the stored bytes dropped. While no RDRAM
+  // page holds any, a store into RDRAM need not look; the translator drops such blocks once one
+  // does.
+  void emit_store(uint32_t k, const x86::Mem& bytes);
+
+  // The marks after a store, going on at `resume`; when translated blocks went, this block, which
+  // may be one of them, leaves.
+  void emit_store_marks(uint32_t k, const Label& resume);
+
+  // Leaves once the store at `k` has run, with everything stored already.
+  void leave_after_store(uint32_t k);
+
+  // How a branch decides: the condition on which it is taken, after comparing rs with rt or 0.
+  x86::CondCode emit_comparison_of(const DecodedWord& w);
+
+  // A branch and its delay slot, which is the block's last word. The slot runs either way (but for
+  // a likely branch, which skips it when not taken): as the delay slot when the branch is taken, as
+  // the next word (0.2c) or the delay slot (the complete model) when it is not. A slot that leaves
+  // what the branch compares alone, and cannot leave after it has run, runs first, and the
+  // comparison then decides the way at once; any other slot runs between the comparison and the
+  // decision, which it keeps in memory meanwhile.
+  void emit_branch(uint32_t k);
+
+  // 0.2c's jumps, which take effect at once.
+  void emit_jump(uint32_t k);
+
+  // The complete model's jumps, the block's last word but their delay slot. A jump through a
+  // register to a target on or next to a stop address leaves before it, for the exact path to
+  // take it and stop where it must.
+  void emit_delayed_jump(uint32_t k);
+
+  // The target of the jump at `k` into eax: its field's, or the register's kept while its slot
+  // ran.
+  void load_jump_target(uint32_t k);
+
+  // On to the target in eax once word `last` has run: through the lookup table when it holds the
+  // target, unless that may be a stop address or is not a word's.
+  void jump_through_eax(uint32_t last);
+
+  x86::Assembler& a_;
+  const BlockSource& block_;
+  const EmitterTables& tables_;
+  const Reach& reach_;
+  const uint32_t n_;
+  const bool branch_loop_;  // the block ends with a branch back to its own start
+  const Label body_ = a_.newLabel();
+  std::array<int, 32> cached_ = [] {
+    std::array<int, 32> none;
+    none.fill(-1);
+    return none;
+  }();
+  std::array<bool, 32> written_{};
+  std::vector<std::function<void()>> cold_;  // out-of-line paths, emitted after the block
+
+  // What rdx holds where the code stands: the distance from RDRAM's first byte of an access with
+  // this base register and offset, found for accesses of up to `bytes` bytes.
+  struct AddressInRdx {
+    int base = -1;
+    uint32_t imm = 0;
+    uint32_t bytes = 0;
+
+    bool holds(unsigned b, uint32_t offset, uint32_t size) const {
+      return base == static_cast<int>(b) && imm == offset && size <= bytes;
+    }
+  } address_;
+};
+
+}  // namespace block_emission

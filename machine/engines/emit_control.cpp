@@ -1,0 +1,165 @@
+#include "machine/engines/block_emission.h"
+
+namespace block_emission {
+
+// How a branch decides: the condition on which it is taken, after comparing rs with rt or 0.
+x86::CondCode BlockEmitter::emit_comparison_of(const DecodedWord& w) {
+  const x86::Gp rs = value(w.b, x86::rax);
+  if (operation(w.op).reads & kC) {
+    a_.cmp(rs, value(w.c, x86::rcx));
+  } else {
+    a_.test(rs, rs);
+  }
+  switch (w.op) {
+    case op_beq:
+    case op_beq_delayed:
+    case op_beql:
+      return x86::CondCode::kE;
+    case op_bne:
+    case op_bne_delayed:
+    case op_bnel:
+      return x86::CondCode::kNE;
+    case op_blez:
+    case op_blezl:
+      return x86::CondCode::kLE;
+    case op_bgtz:
+    case op_bgtzl:
+      return x86::CondCode::kG;
+    case op_bltz:
+    case op_bltzl:
+      return x86::CondCode::kL;
+    default:  // BGEZ, BGEZL
+      return x86::CondCode::kGE;
+  }
+}
+
+// A branch and its delay slot, which is the block's last word. The slot runs either way (but for
+// a likely branch, which skips it when not taken): as the delay slot when the branch is taken, as
+// the next word (0.2c) or the delay slot (the complete model) when it is not. A slot that leaves
+// what the branch compares alone, and cannot leave after it has run, runs first, and the
+// comparison then decides the way at once; any other slot runs between the comparison and the
+// decision, which it keeps in memory meanwhile.
+void BlockEmitter::emit_branch(uint32_t k) {
+  const DecodedWord& w = block_.words[k];
+  const DecodedWord& slot = block_.words[k + 1];
+  const Kind kind = operation(w.op).kind;
+  const Label not_taken = a_.newLabel();
+  if (kind == Kind::likely_branch) {
+    a_.j(x86::negateCond(emit_comparison_of(w)), not_taken);
+    emit_straight(k + 1, k);
+  } else {
+    const bool compares_c = (operation(w.op).reads & kC) != 0;
+    const bool slot_first =
+        !operation(slot.op).stores && !(operation(slot.op).writes_a && slot.a != 0 &&
+                                        (slot.a == w.b || (compares_c && slot.a == w.c)));
+    if (slot_first) {
+      emit_straight(k + 1, k);
+      a_.j(x86::negateCond(emit_comparison_of(w)), not_taken);
+    } else {
+      a_.set(emit_comparison_of(w), kTaken);
+      emit_straight(k + 1, k);
+      a_.cmp(kTaken, 0);
+      a_.je(not_taken);
+    }
+  }
+  if (!branch_loop_) a_.mov(kDelaySlotPc, address(k) + 4);
+  leave_for(branch_target(k), k + 1);
+  a_.bind(not_taken);
+  if (kind == Kind::likely_branch) {
+    a_.add(kBudget, 1);  // the slot, which did not run
+    leave_for(address(k) + 8, k);
+    return;
+  }
+  if (kind == Kind::delayed_branch) a_.mov(kDelaySlotPc, address(k) + 4);
+  leave_for(address(k) + 8, k + 1);
+}
+
+// 0.2c's jumps, which take effect at once.
+void BlockEmitter::emit_jump(uint32_t k) {
+  const DecodedWord& w = block_.words[k];
+  if (w.op == op_jal) {
+    a_.mov(x86::rax, imm(alu::jal_link(address(k))));
+    set(31, x86::rax);
+  }
+  if (w.op != op_jr) {
+    leave_for(field_jump_target(address(k), w), k);
+    return;
+  }
+  low_half(w.b, x86::rax);
+  jump_through_eax(k);
+}
+
+// The complete model's jumps, the block's last word but their delay slot. A jump through a
+// register to a target on or next to a stop address leaves before it, for the exact path to
+// take it and stop where it must.
+void BlockEmitter::emit_delayed_jump(uint32_t k) {
+  const DecodedWord& w = block_.words[k];
+  const bool through_register = (operation(w.op).reads & kB) != 0;
+  if (through_register) {
+    const Label stops = a_.newLabel();
+    low_half(w.b, x86::rax);
+    a_.lea(x86::ecx, x86::ptr(x86::rax, -static_cast<int32_t>(kStopAddress)));
+    a_.cmp(x86::ecx, kStopSpan + 4);
+    a_.jbe(stops);
+    a_.mov(kJumpTarget, x86::eax);
+    cold_.push_back([this, stops, k] {
+      a_.bind(stops);
+      side_exit(k);
+    });
+  }
+  if (operation(w.op).writes_a) {
+    a_.mov(x86::rcx, imm(ca::link(address(k))));
+    set(w.a, x86::rcx);
+  }
+  // A slot that leaves gives the jump back too: its link, written again, is the same.
+  emit_straight(k + 1, k);
+  a_.mov(kDelaySlotPc, address(k) + 4);
+  if (!through_register) {
+    leave_for(field_jump_target(address(k), w), k + 1);
+    return;
+  }
+  a_.mov(x86::eax, kJumpTarget);
+  jump_through_eax(k + 1);
+}
+
+// The target of the jump at `k` into eax: its field's, or the register's kept while its slot
+// ran.
+void BlockEmitter::load_jump_target(uint32_t k) {
+  const DecodedWord& w = block_.words[k];
+  if (jumps_to_field(w.op)) {
+    a_.mov(x86::eax, field_jump_target(address(k), w));
+  } else {
+    a_.mov(x86::eax, kJumpTarget);
+  }
+}
+
+// On to the target in eax once word `last` has run: through the lookup table when it holds the
+// target, unless that may be a stop address or is not a word's.
+void BlockEmitter::jump_through_eax(uint32_t last) {
+  const Label miss = a_.newLabel();
+  const Label stop = a_.newLabel();
+  store_cached();
+  a_.mov(kLastWord, block_.words[last].word);
+  a_.mov(kPc, x86::eax);
+  // may_stop_at, in host code.
+  a_.lea(x86::ecx, x86::ptr(x86::rax, -static_cast<int32_t>(kStopAddress)));
+  a_.cmp(x86::ecx, kStopSpan);
+  a_.jbe(stop);
+  a_.test(x86::al, 3);
+  a_.jnz(stop);
+  a_.mov(x86::ecx, x86::eax);
+  a_.shr(x86::ecx, 2);
+  a_.and_(x86::ecx, kJrEntries - 1);
+  a_.shl(x86::ecx, 4);
+  a_.mov(x86::rdx, imm(reinterpret_cast<uint64_t>(tables_.jr_table)));
+  a_.add(x86::rdx, x86::rcx);
+  a_.cmp(x86::dword_ptr(x86::rdx), x86::eax);
+  a_.jne(miss);
+  a_.jmp(x86::qword_ptr(x86::rdx, 8));
+  a_.bind(miss);
+  leave(JitExit::dispatch);
+  a_.bind(stop);
+  leave(JitExit::stopped);
+}
+
+}  // namespace block_emission

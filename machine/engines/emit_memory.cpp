@@ -1,0 +1,229 @@
+#include "machine/engines/block_emission.h"
+
+namespace block_emission {
+
+// A load or store. Its bytes must lie in RDRAM or the SP memories, aligned on their size (so
+// that they stay in one code page); otherwise the block leaves before `exit_before` for the exact
+// path to make the access. The bytes' distance from RDRAM's first byte is left in rdx, where a
+// later access with the same base register and offset finds it, until the base changes.
+void BlockEmitter::emit_memory(uint32_t k, uint32_t exit_before) {
+  const DecodedWord& w = block_.words[k];
+  const Operation& operation = ::operation(w.op);
+  const Label refused = a_.newLabel();
+  if (!address_.holds(w.b, w.imm, operation.bytes)) find_bytes(w, operation.bytes, refused);
+  const x86::Mem bytes = x86::ptr(kCpu, x86::rdx, 0, reach_.rdram, operation.bytes);
+  if (operation.stores) {
+    emit_store(k, bytes);
+  } else {
+    emit_load(w, bytes);
+  }
+  cold_.push_back([this, refused, exit_before] {
+    a_.bind(refused);
+    side_exit(exit_before);
+  });
+}
+
+// The distance from RDRAM's first byte of the `bytes` bytes at the effective address into rdx,
+// for bytes aligned on their size that lie in RDRAM or the SP memories; anything else goes to
+// `refused`. One test of RDRAM's bounds and the alignment at once keeps the common path short.
+void BlockEmitter::find_bytes(const DecodedWord& w, uint32_t bytes, const Label& refused) {
+  const Label sp_memories = a_.newLabel();
+  const Label found = a_.newLabel();
+  effective_address(w, refused);
+  a_.mov(x86::ecx, x86::edx);
+  a_.shr(x86::ecx, 29);
+  a_.sub(x86::edx, x86::dword_ptr(kCpu, x86::rcx, 2, reach_.segments));
+  a_.test(x86::edx, ~(0x00400000u - bytes));
+  a_.jnz(sp_memories);
+  a_.bind(found);
+  // Watchpoints change only between runs, which begin with no translated code.
+  if (!watchpoints.empty()) {
+    a_.mov(x86::ecx, x86::edx);
+    a_.shr(x86::ecx, 12);
+    a_.cmp(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.watched), 0);
+    a_.jne(refused);
+  }
+  address_ = {static_cast<int>(w.b), w.imm, bytes};
+  cold_.push_back([this, sp_memories, found, refused, bytes] {
+    a_.bind(sp_memories);
+    a_.sub(x86::edx, 0x04000000);
+    a_.test(x86::edx, ~(0x2000u - bytes));
+    a_.jnz(refused);
+    a_.add(x86::edx, kSpFromRdram);
+    a_.jmp(found);
+  });
+}
+
+// The effective address into edx: for the 0.2c model the low half of rs plus the offset,
+// zero-extended; for the complete model rs plus the sign-extended offset, whose sum must be a
+// sign-extended 32-bit address (anything else is an address error, and goes to `refused`).
+void BlockEmitter::effective_address(const DecodedWord& w, const Label& refused) {
+  if (checks_address(w.op)) {
+    const int32_t offset = static_cast<int16_t>(w.imm);
+    if (cached(w.b)) {
+      a_.lea(x86::rdx, x86::ptr(host(w.b), offset));
+    } else {
+      load(x86::rdx, w.b);
+      if (offset != 0) a_.add(x86::rdx, offset);
+    }
+    a_.movsxd(x86::rcx, x86::edx);
+    a_.cmp(x86::rcx, x86::rdx);
+    a_.jne(refused);
+  } else if (cached(w.b)) {
+    a_.lea(x86::edx, x86::ptr(host(w.b), static_cast<int32_t>(w.imm)));
+  } else {
+    low_half(w.b, x86::rdx);
+    if (w.imm != 0) a_.add(x86::edx, w.imm);
+  }
+}
+
+void BlockEmitter::emit_load(const DecodedWord& w, x86::Mem bytes) {
+  const x86::Gp to = result_for(w.a);
+  switch (w.op) {
+    case op_lb:
+    case op_lb_checked:
+      a_.movsx(to, bytes);
+      break;
+    case op_lbu:
+    case op_lbu_checked:
+      a_.movzx(to.r32(), bytes);
+      break;
+    case op_lh_checked:
+      a_.movbe(to.r16(), bytes);
+      a_.movsx(to, to.r16());
+      break;
+    case op_lhu_checked:
+      a_.movbe(to.r16(), bytes);
+      a_.movzx(to.r32(), to.r16());
+      break;
+    case op_lw:
+    case op_lw_checked:
+      a_.movbe(to.r32(), bytes);
+      a_.movsxd(to, to.r32());
+      break;
+    case op_lwu_checked:
+      a_.movbe(to.r32(), bytes);
+      break;
+    default:  // LD
+      a_.movbe(to, bytes);
+      break;
+  }
+  set(w.a, to);
+}
+
+// The register's low `size` bytes into memory, big-endian.
+void BlockEmitter::store_bytes(const x86::Mem& bytes, const x86::Gp& from, uint32_t size) {
+  if (size == 1) {
+    a_.mov(bytes, from.r8());
+  } else if (size == 2) {
+    a_.movbe(bytes, from.r16());
+  } else if (size == 4) {
+    a_.movbe(bytes, from.r32());
+  } else {
+    a_.movbe(bytes, from.r64());
+  }
+}
+
+// A store, and after it its page marked written (while anyone reads the marks) and, where
+// decoded or translated words may stand, the copies of the stored bytes dropped. While no RDRAM
+// page holds any, a store into RDRAM need not look; the translator drops such blocks once one
+// does.
+void BlockEmitter::emit_store(uint32_t k, const x86::Mem& bytes) {
+  const x86::Gp from = value(block_.words[k].a, x86::r11);
+  const uint32_t size = operation(block_.words[k].op).bytes;
+  const Label resume = a_.newLabel();
+  if (!tables_.rdram_stores_unchecked) {
+    store_bytes(bytes, from, size);
+    emit_store_marks(k, resume);
+    a_.bind(resume);
+    return;
+  }
+  const Label sp_memories = a_.newLabel();
+  a_.cmp(x86::edx, 0x00400000);
+  a_.jae(sp_memories);
+  store_bytes(bytes, from, size);
+  if (code_page_marks_wanted) {
+    a_.mov(x86::ecx, x86::edx);
+    a_.shr(x86::ecx, 12);
+    a_.mov(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.written), 1);
+  }
+  a_.bind(resume);
+  cold_.push_back([this, sp_memories, bytes, from, size, k, resume] {
+    a_.bind(sp_memories);
+    store_bytes(bytes, from, size);
+    emit_store_marks(k, resume);
+    a_.jmp(resume);
+  });
+}
+
+// The marks after a store, going on at `resume`; when translated blocks went, this block, which
+// may be one of them, leaves.
+void BlockEmitter::emit_store_marks(uint32_t k, const Label& resume) {
+  const Label hit = a_.newLabel();
+  a_.mov(x86::ecx, x86::edx);
+  a_.shr(x86::ecx, 12);
+  if (code_page_marks_wanted) a_.mov(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.written), 1);
+  a_.cmp(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.copied), 0);
+  a_.jne(hit);
+  cold_.push_back([this, hit, resume, k] {
+    const Label dropped = a_.newLabel();
+    a_.bind(hit);
+    // Data beside code: no word stored into has copies.
+    a_.mov(x86::ecx, x86::edx);
+    a_.shr(x86::ecx, 2);
+    const uint32_t size = operation(block_.words[k].op).bytes;
+    a_.cmp(x86::ptr(kCpu, x86::rcx, 0, reach_.words, size == 8 ? 2 : 1), 0);
+    a_.je(resume);
+    a_.mov(x86::ecx, x86::edx);
+    a_.shr(x86::ecx, 12);
+    store_cached();
+    a_.mov(kSavedAddress, x86::rdx);
+    a_.mov(host_calls::argument(0).r32(), x86::ecx);
+    a_.mov(host_calls::argument(1).r32(), x86::edx);
+    a_.mov(host_calls::argument(2).r32(), operation(block_.words[k].op).bytes);
+    a_.mov(x86::rax, imm(reinterpret_cast<uint64_t>(tables_.store_hook)));
+    a_.call(x86::rax);
+    a_.test(x86::eax, x86::eax);
+    a_.jnz(dropped);
+    reload_clobbered();
+    a_.mov(x86::rdx, kSavedAddress);
+    a_.jmp(resume);
+    a_.bind(dropped);
+    leave_after_store(k);
+  });
+}
+
+// Leaves once the store at `k` has run, with everything stored already.
+void BlockEmitter::leave_after_store(uint32_t k) {
+  leave_loop_slot_behind();
+  if (k == 0 || runs_in_a_slot(block_.words[k - 1].op)) {
+    a_.mov(kPc, address(k + 1));
+    a_.add(kBudget, n_ - k - 1);
+  } else {
+    // The store was a delay slot, the block's last word: on to where its jump or branch goes.
+    const uint32_t control = k - 1;
+    const Kind kind = operation(block_.words[control].op).kind;
+    const Label not_taken = a_.newLabel();
+    const Label done = a_.newLabel();
+    if (kind == Kind::branch || kind == Kind::delayed_branch) {
+      a_.cmp(kTaken, 0);
+      a_.je(not_taken);
+    }
+    a_.mov(kDelaySlotPc, address(control) + 4);
+    if (kind == Kind::delayed_jump) {
+      load_jump_target(control);
+      a_.mov(kPc, x86::eax);
+    } else {
+      a_.mov(kPc, branch_target(control));
+    }
+    a_.jmp(done);
+    a_.bind(not_taken);
+    if (kind == Kind::delayed_branch) a_.mov(kDelaySlotPc, address(control) + 4);
+    a_.mov(kPc, address(control) + 8);
+    a_.bind(done);
+  }
+  a_.mov(kLastWord, block_.words[k].word);
+  leave(JitExit::stopped);
+}
+
+}  // namespace block_emission

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "cpu/alu.h"
+#include "cpu/r4300i/alu.h"
+#include "machine/engines/decoded_words.h"
+
+// The x86-64 code of translated blocks, and what it shares with the translator.
+//
+// Inside translated code rbx holds `&cpu`, through which the code reaches memory and the page marks
+// too, rbp the `JitContext` and r12 the instructions the run may still execute; a block subtracts
+// its length from r12 on entry and gives back what it did not run when it leaves early. Guest
+// registers that a block uses most live in host registers while it runs and are stored back
+// wherever it leaves.
+
+// Why translated code went back to the translator.
+enum class JitExit : uint32_t {
+  stopped = 0,   // nothing more to run here: `cpu.pc` is where the run goes on
+  link = 1,      // a jump to a block not translated yet; `link_site` is the jump to patch
+  dispatch = 2,  // a JR to an address the lookup table does not hold
+};
+
+struct JitContext {
+  uint32_t last_word;  // the word last run, for `current_instruction`
+  JitExit exit;
+  uint64_t link_site;           // the executable address just past the rel32 to patch
+  uint64_t saved_address;       // kept across a call out of translated code
+  uint64_t first_round_budget;  // what a looping block has left as it begins its first round
+};
+
+// The lookup table of JR targets: an entry per address, indexed by its word number.
+struct JrEntry {
+  uint32_t pc;  // never the address of a word while the entry is empty
+  uint32_t unused;
+  const void* code;
+};
+inline constexpr uint32_t kJrEntries = 4096;
+
+// What a block's code needs of the translator.
+struct EmitterTables {
+  uint64_t leave;           // the trampoline's way back to C++
+  const JrEntry* jr_table;  // kJrEntries entries
+  // Called after a store into a page with translated words, with the page, the stored bytes'
+  // distance from RDRAM's first byte and their number; nonzero when it dropped any block.
+  int (*store_hook)(uint32_t page, uint32_t from_rdram, uint32_t bytes);
+  // No RDRAM page holds decoded or translated words: stores into RDRAM need not look for them.
+  bool rdram_stores_unchecked;
+};
+
+// The words of a block, from `pc` on: straight-line words, possibly ending with a jump, or with a
+// branch or a jump and its delay slot. All of them are ones the translator runs.
+struct BlockSource {
+  uint32_t pc;
+  std::vector<DecodedWord> words;
+};
+
+// Which guest registers a block keeps in host registers while it runs: for each register, the
+// place in the pool of host registers it takes, or -1.
+std::array<int, 32> host_registers(const BlockSource& block);
+
+// Where the J or JAL `word` at `pc` goes, as the word's processor model has it.
+inline uint32_t field_jump_target(uint32_t pc, const DecodedWord& word) {
+  return is_delayed_jump(word.op) ? r4300i::alu::jump_target(pc, word.imm)
+                                  : alu::jump_target(word.imm);
+}
