@@ -18,7 +18,7 @@ namespace {
 
 // The most a batch of decoded instructions runs before the run loop looks at its flags again: well
 // under a millisecond's work.
-constexpr uint64_t kBatchLimit = 65536;
+constexpr uint32_t kBatchLimit = 65536;
 
 // The run's stops at the two addresses, once an instruction or a batch has left pc there.
 std::optional<StopReason> stop_at_address() {
@@ -106,11 +106,9 @@ StopReason ExecutionController::run_loop(RunObserver* observer,
       return StopReason::user_breakpoint;
     }
     first = false;
-    const auto allowed = static_cast<uint32_t>(
-        std::min(observer ? observer->unseen_allowed() : UINT64_MAX, kBatchLimit));
     EngineRun ran;
     for (ExecutionEngine* engine : engines_) {
-      ran = engine->run(allowed, observer);
+      ran = engine->run(kBatchLimit, observer);
       if (ran.instructions != 0) break;
     }
     cpu.cp0[kCountRegister] += ran.instructions;

@@ -213,9 +213,9 @@ int BlockTranslator::store_hook(uint32_t page, uint32_t from_rdram, uint32_t byt
   return dropped;
 }
 
-EngineRun BlockTranslator::run(uint32_t budget, RunObserver*) {
+EngineRun BlockTranslator::run(uint32_t budget, RunObserver* observer) {
   if (cpu.delay_slot_pending) return {};
-  budget = fast_budget(budget);
+  budget = fast_budget(budget, observer);
   if (budget == 0 || !available()) return {};
   return {run_blocks(budget)};
 }

@@ -186,9 +186,9 @@ DecodedWord marker(const void* const* handlers, DecodedOp op) {
 
 }  // namespace
 
-EngineRun DecodedEngine::run(uint32_t budget, RunObserver*) {
+EngineRun DecodedEngine::run(uint32_t budget, RunObserver* observer) {
   if (cpu.delay_slot_pending) return {};
-  budget = fast_budget(budget);
+  budget = fast_budget(budget, observer);
   if (budget == 0) return {};
   return {run_batch(budget)};
 }

@@ -34,8 +34,9 @@ class ExecutionEngine {
  public:
   virtual ~ExecutionEngine() = default;
 
-  // Runs instructions from where the machine stands: at most `budget` without showing their
-  // fetches to the observer. The exact path runs one and shows its fetch, whatever the budget.
+  // Runs instructions from where the machine stands: at most `budget`, and no more than the
+  // observer's `unseen_allowed` without showing their fetches to it. The exact path runs one and
+  // shows its fetch, whatever the budget.
   virtual EngineRun run(uint32_t budget, RunObserver* observer) = 0;
 
   // Drops what the engine made from the byte at `physical` in a code page, which has been stored
