@@ -11,7 +11,7 @@
 #include "cli/cli_host.h"
 #include "cli/commands.h"
 #include "cli/numbers.h"
-#include "cli/watch_spec.h"
+#include "cli/watch_option.h"
 #include "machine/history/history.h"
 #include "platform/console_output.h"
 #include "platform/physical_memory.h"
@@ -21,7 +21,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: korvel-cli info ROM\n"
     "       korvel-cli run ROM [--steps N | --limit N] [--no-stop] [--show-count] [--trace] "
-    "[--regs] [--watch SPEC]... [--engine NAME] [--cpu MODEL]\n"
+    "[--regs] [--watch WATCH]... [--engine NAME] [--cpu MODEL]\n"
     "       korvel-cli list ROM [--steps N] [--page K] [--cpu MODEL]\n"
     "       korvel-cli disasm [--address ADDR] WORD... [--cpu MODEL]\n"
     "       korvel-cli gdbserver ROM [--port N] [--listen ADDR] [--engine NAME] "
@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
   run->add_flag("--regs", run_options.regs, "print the registers after the run");
   auto store_watches = [&run_options](const std::vector<std::string>& texts) {
     for (const std::string& text : texts) {
-      std::optional<Watchpoint> watch = parse_watch_spec(text);
+      std::optional<Watchpoint> watch = parse_watch_option(text);
       if (!watch) {
         throw CLI::ValidationError("--watch",
                                    "'" + text + "' is not ADDR[,LEN][:r|w|a] with LEN 1 to 8");

@@ -8,7 +8,7 @@
 
 // A watchpoint as --watch writes it: ADDR[,LEN][:r|w|a], LEN 1 to 8 (default 4), the kind read,
 // write (the default) or access. Empty for anything else.
-inline std::optional<Watchpoint> parse_watch_spec(std::string_view text) {
+inline std::optional<Watchpoint> parse_watch_option(std::string_view text) {
   WatchKind kind = WatchKind::write;
   if (const auto colon = text.find(':'); colon != std::string_view::npos) {
     const std::string_view letter = text.substr(colon + 1);
