@@ -24,7 +24,7 @@ struct PastStop {
 // stop addresses, unhandled opcodes and memory errors. With `last_stop`, also notes the latest stop
 // on the way, the first point included, that comes before `before`: before an instruction at a
 // user breakpoint, after one that left pc on a stop address, or after an instruction that began
-// before `before` and touched a watched byte. False when `keep_going` abandoned it. Window thread,
-// with no run going on.
+// before `before` and touched a watched byte. False when `keep_going` abandoned it before it
+// arrived. Window thread, with no run going on.
 bool replay_to(uint64_t target, const InstructionClock& clock, const KeepGoing& keep_going,
                std::optional<PastStop>* last_stop = nullptr, uint64_t before = UINT64_MAX);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <random>
 #include <string_view>
+#include <thread>
 
 #include "machine/debug_access.h"
 #include "machine/execution.h"
@@ -372,4 +373,37 @@ TEST_F(HistoryLimits, ABudgetBelowOneSnapshotIsRefusedAndALongReplayCanBeGivenUp
   difference.compare(given_up, cpu);
   EXPECT_EQ(difference.text(), "");
   EXPECT_LE(history.bytes_used(), History::smallest_budget());
+}
+
+TEST_F(HistoryLimits, AReplayGivenUpJustAsItArrivesHasArrived) {
+  RomImage image;
+  image.boot_code = to_bytes(assemble(R"(
+  loop:
+      addiu $t0, $t0, 1
+      beq $zero, $zero, loop
+      nop
+  )"));
+  ASSERT_EQ(load_rom(dir.write("loop.z64", image.native()).c_str()), 1);
+  // One snapshot, at the start, and a breakpoint that is never reached: going back is one run
+  // that takes every instruction one at a time, on any engine.
+  ASSERT_TRUE(
+      history.start(History::smallest_budget(), uint64_t{1} << 40, std::chrono::milliseconds(0)));
+  user_breakpoints.insert(0x04000100);
+  constexpr uint64_t kForward = 3'000'000;
+  InstructionLimit limit(kForward);
+  shared.running = 1;
+  execution.start(&limit);
+  execution.wait_for_run_end();
+  ASSERT_EQ(history.position(), kForward);
+
+  // Asked while the run goes on, the answer comes only once the run has reached its end.
+  int asked = 0;
+  EXPECT_EQ(history.continue_back([&] {
+    ++asked;
+    while (!execution.run_ended()) std::this_thread::sleep_for(std::chrono::microseconds(50));
+    return false;
+  }),
+            ReverseEnd::at_start);
+  EXPECT_GE(asked, 1);
+  EXPECT_EQ(history.position(), 0u);
 }
