@@ -9,7 +9,6 @@
 #include <functional>
 #include <random>
 #include <string_view>
-#include <thread>
 
 #include "machine/debug_access.h"
 #include "machine/execution.h"
@@ -400,7 +399,7 @@ TEST_F(HistoryLimits, AReplayGivenUpJustAsItArrivesHasArrived) {
   int asked = 0;
   EXPECT_EQ(history.continue_back([&] {
     ++asked;
-    while (!execution.run_ended()) std::this_thread::sleep_for(std::chrono::microseconds(50));
+    execution.wait_for_run_end();
     return false;
   }),
             ReverseEnd::at_start);
