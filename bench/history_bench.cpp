@@ -23,8 +23,8 @@
 #include "machine/execution.h"
 #include "machine/history/history.h"
 #include "machine/instruction_limit.h"
-#include "machine/machine_reset.h"
 #include "machine/menu_commands.h"
+#include "machine/object/machine.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ double seconds_since(std::chrono::steady_clock::time_point started) {
 }
 
 void load(const char* path) {
-  reset_machine();
+  machine.reset();
   if (load_rom(path) != 1) std::abort();
 }
 

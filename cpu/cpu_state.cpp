@@ -1,7 +1,5 @@
 #include "cpu/cpu_state.h"
 
-CpuState cpu{};
-
 void clear_registers() {
   for (int i = 0; i < 32; ++i) {
     cpu.gpr[i] = 0;

@@ -32,7 +32,8 @@ struct CpuState {
 
 inline constexpr int kCountRegister = 9;
 
-extern CpuState cpu;
+// The machine's processor (the machine object owns it: machine/object/machine.h).
+extern CpuState& cpu;
 
 // Zeroes the general-purpose, coprocessor-0 and floating-point registers (and so the instruction
 // count); pc, HI, LO and the delay-slot hand-over keep their values.

@@ -10,7 +10,3 @@ class CpuFaultSink {
   // True when the run stops on it (the message has then been shown).
   virtual bool unknown_opcode(uint8_t op) = 0;
 };
-
-// The sink in use. Never null: until one is installed, unknown opcodes stop nothing.
-CpuFaultSink& cpu_fault_sink();
-void set_cpu_fault_sink(CpuFaultSink* sink);

@@ -1,7 +1,7 @@
 #include "cpu/cpu_state.h"
-#include "cpu/faults.h"
 #include "cpu/handler_support.h"
 #include "cpu/handlers.h"
+#include "cpu/hooks.h"
 
 int32_t exec_not_carried_out(InstrFields, const char* name) {
   cpu.opcode_name.set(name);
@@ -20,6 +20,6 @@ int32_t exec_no_advance(InstrFields, const char*) {
 // Without the stop, the same word runs again on the next call.
 int32_t exec_unknown_primary(InstrFields f, const char* name) {
   cpu.opcode_name.set(name);
-  if (!cpu_fault_sink().unknown_opcode(f.op())) return kCarriedOut;
+  if (!cpu_hooks.cpu_faults->unknown_opcode(f.op())) return kCarriedOut;
   return advance(kNotCarriedOut);
 }

@@ -1,10 +1,10 @@
 #include "debugger/debugger_state.h"
 
-#include "machine/machine_reset.h"
+#include "machine/object/machine.h"
 
 DebuggerState debugger;
 
 void reset_all_state() {
-  reset_machine();
+  machine.reset();
   debugger = DebuggerState{};
 }

@@ -6,13 +6,13 @@
 #include <cinttypes>
 #include <optional>
 
+#include "cpu/r4300i/cop0.h"
+#include "cpu/scheduler.h"
 #include "machine/engines/engine_list.h"
 #include "machine/fault_messages.h"
 #include "machine/history_hook.h"
 #include "machine/host.h"
 #include "machine/machine_state.h"
-
-ExecutionController execution;
 
 namespace {
 
@@ -49,21 +49,38 @@ void report_unhandled_opcode() {
   host().message_box("Unhandled Opcode", text.c_str());
 }
 
+// The events due at this boundary, in the order they became due.
+void take_due_events() {
+  Event event;
+  while (scheduler.take_due(event)) {
+    switch (event) {
+      case Event::timer:
+        r4300i::timer_reached();
+        break;
+      case Event::snapshot:
+        take_due_snapshot();
+        break;
+    }
+  }
+}
+
 // Whether an instruction has touched a watched byte, and runs stop for it (a replay's do not).
 bool watch_stop() {
   return watchpoints.hit_pending() && watchpoints.stops_runs;
 }
 
-// What a run may change only while no instruction executes, asked of the one controller.
+}  // namespace
+
 bool execution_holds_instructions() {
   return execution.instructions_held();
 }
 
-}  // namespace
-
 int step_instruction(RunObserver* observer) {
+  r4300i::retime_timer();
+  if (scheduler.now >= scheduler.next) take_due_events();
   const EngineRun ran = exact_path().run(0, observer);
   ++cpu.cp0[kCountRegister];
+  ++scheduler.now;
   if (shared.show_count.load(std::memory_order_relaxed)) {
     shared.message_text.format("%" PRIx64, cpu.cp0[kCountRegister]);
     Text<32> title;
@@ -77,20 +94,15 @@ int step_instruction(RunObserver* observer) {
   return 0;
 }
 
-ExecutionController::ExecutionController() {
-  set_run_parked_test(execution_holds_instructions);
-}
-
 // Each turn asks the engines in turn for instructions, then makes the checks that follow every
 // instruction on the exact path: the batches end exactly where one of them may apply.
 StopReason ExecutionController::run_loop(RunObserver* observer,
                                          std::unique_lock<std::mutex>& lock) {
   const uint64_t read_errors_before = fault_messages.read_errors();
   forget_all_code();
+  r4300i::retime_timer();
   bool first = true;
   for (;;) {
-    if (snapshot_due()) [[unlikely]]
-      take_due_snapshot();
     if (requests_.load(std::memory_order_relaxed) != 0 && ends_on_request(lock)) [[unlikely]] {
       return StopReason::paused;
     }
@@ -106,12 +118,15 @@ StopReason ExecutionController::run_loop(RunObserver* observer,
       return StopReason::user_breakpoint;
     }
     first = false;
+    if (scheduler.now >= scheduler.next) [[unlikely]]
+      take_due_events();
     EngineRun ran;
     for (ExecutionEngine* engine : engines_) {
       ran = engine->run(kBatchLimit, observer);
       if (ran.instructions != 0) break;
     }
     cpu.cp0[kCountRegister] += ran.instructions;
+    scheduler.now += ran.instructions;
     published_count_.store(cpu.cp0[kCountRegister], std::memory_order_relaxed);
     const bool near_stop = may_stop_at(cpu.pc);
     // Cleared before an unhandled opcode's message, which the same instruction may raise.
@@ -163,8 +178,9 @@ bool ExecutionController::ends_on_request(std::unique_lock<std::mutex>& lock) {
       uint32_t now = requests_.load();
       return now < kPauseUnit || (now & kStopRequest);
     });
-    // The window thread may have written memory meanwhile.
+    // The window thread may have written memory, Count or Compare meanwhile.
     forget_all_code();
+    r4300i::retime_timer();
   }
 }
 

@@ -23,7 +23,7 @@ int step_instruction(RunObserver* observer = nullptr);
 // pending requests, so a message box the run thread is blocked on is shown instead of deadlocking.
 class ExecutionController {
  public:
-  ExecutionController();
+  ExecutionController() = default;
   ~ExecutionController();
   ExecutionController(const ExecutionController&) = delete;
   ExecutionController& operator=(const ExecutionController&) = delete;
@@ -124,4 +124,9 @@ class ExecutionController {
   uint64_t shown_count_ = UINT64_MAX;
 };
 
-extern ExecutionController execution;
+// The machine object owns it: machine/object/machine.h.
+extern ExecutionController& execution;
+
+// Whether no instruction can be executing now, asked of the one controller: the machine's hook
+// for the stops.
+bool execution_holds_instructions();

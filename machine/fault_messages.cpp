@@ -6,18 +6,6 @@
 #include "machine/host.h"
 #include "machine/machine_state.h"
 
-FaultMessages fault_messages;
-
-FaultMessages::FaultMessages() {
-  reset();
-}
-
-void FaultMessages::reset() {
-  set_memory_fault_sink(this);
-  set_cpu_fault_sink(this);
-  read_errors_.store(0, std::memory_order_relaxed);
-}
-
 void FaultMessages::unhandled_read(uint64_t address) {
   shared.message_text.format("Unhandled memory address: %x\nStopped on opcode number: %" PRIu64
                              "\nPC: %x\nOpcode:",

@@ -8,15 +8,10 @@
 
 // Turns the faults of the memory map and the interpreter into the messages the user sees, at the
 // moment they happen, completing them with the program counter, Count and what the processor was
-// doing. A read error and a reported unknown opcode also clear `running`.
+// doing. A read error and a reported unknown opcode also clear `running`. The machine makes it the
+// sink of both layers.
 class FaultMessages final : public MemoryFaultSink, public CpuFaultSink {
  public:
-  // Installs itself as the sink of both layers.
-  FaultMessages();
-
-  // Installs itself again, and forgets the errors counted (for the tests).
-  void reset();
-
   void unhandled_read(uint64_t address) override;
   void unhandled_write(uint32_t physical) override;
   bool unknown_opcode(uint8_t op) override;
@@ -28,4 +23,5 @@ class FaultMessages final : public MemoryFaultSink, public CpuFaultSink {
   std::atomic<uint64_t> read_errors_{0};
 };
 
-extern FaultMessages fault_messages;
+// The machine object owns it: machine/object/machine.h.
+extern FaultMessages& fault_messages;

@@ -1,18 +1,13 @@
 #include "machine/history_hook.h"
 
-SnapshotWindow snapshot_window;
-
-namespace {
-
-HistoryHook* installed_hook = nullptr;
-
-}  // namespace
+#include "cpu/scheduler.h"
+#include "machine/hooks.h"
 
 HistoryHook* history_hook() {
-  return installed_hook;
+  return machine_hooks.history;
 }
 
 void set_history_hook(HistoryHook* hook) {
-  installed_hook = hook;
-  if (!hook) snapshot_window = {};
+  machine_hooks.history = hook;
+  if (!hook) scheduler.cancel(Event::snapshot);
 }

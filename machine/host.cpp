@@ -1,22 +1,11 @@
 #include "machine/host.h"
 
-namespace {
-
-class SilentHost final : public Host {
- public:
-  void message_box(const char*, const char*) override {}
-  void set_title(const char*) override {}
-};
-
-SilentHost silent_host;
-Host* current_host = &silent_host;
-
-}  // namespace
+#include "machine/hooks.h"
 
 Host& host() {
-  return *current_host;
+  return *machine_hooks.host;
 }
 
 void set_host(Host* installed) {
-  current_host = installed ? installed : &silent_host;
+  machine_hooks.host = installed ? installed : machine_hooks.silent_host;
 }

@@ -21,7 +21,14 @@ class Host {
   virtual void run_thread_ended() {}
 };
 
-// The host in use. Never null: until a front end installs its own, a host that ignores every
-// request stands in.
+// A host that ignores every request: the machine's own, in use until a front end installs one.
+class SilentHost final : public Host {
+ public:
+  void message_box(const char*, const char*) override {}
+  void set_title(const char*) override {}
+};
+
+// The host in use (the entry in the machine's table of hooks). Never null: with none installed,
+// the silent one stands in.
 Host& host();
 void set_host(Host* installed);

@@ -7,10 +7,9 @@
 #include "machine/engines/engine_list.h"
 #include "memory/rom_image.h"
 
-// What the emulation and the front end share besides the processor, memory and ROM image (`cpu`,
-// `memory` and `rom`, each one instance in its own layer). The flags are read by the run thread
-// while the window thread changes them, so they are atomics; everything else is touched by the
-// window thread only, or while the run thread is parked.
+// What the emulation and the front end share besides the processor, memory and ROM image. The flags
+// are read by the run thread while the window thread changes them, so they are atomics; everything
+// else is touched by the window thread only, or while the run thread is parked.
 struct SharedState {
   std::atomic<int32_t> running{0};
   std::atomic<int32_t> stop_on_unhandled{1};
@@ -22,9 +21,10 @@ struct SharedState {
   // read error with the opcode name appended, and any listing line.
   Text<512> message_text;
   // Chosen while no run thread exists.
-  Engine engine = Engine::jit;
+  Engine engine = engine_from_environment(Engine::jit);
 
   SharedState() { title_text.set("Korvel"); }
 };
 
-extern SharedState shared;
+// The machine object owns it: machine/object/machine.h.
+extern SharedState& shared;

@@ -12,7 +12,3 @@ class MemoryFaultSink {
   // A write to the translated `physical` address; nothing is stored.
   virtual void unhandled_write(uint32_t physical) = 0;
 };
-
-// The sink in use. Never null: until one is installed, faults go nowhere.
-MemoryFaultSink& memory_fault_sink();
-void set_memory_fault_sink(MemoryFaultSink* sink);

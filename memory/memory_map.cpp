@@ -2,84 +2,70 @@
 
 #include <cstring>
 
+#include "memory/device.h"
 #include "memory/faults.h"
 #include "memory/rom_image.h"
 
-uint8_t code_page_written[kCodePages];
-bool code_page_marks_wanted = false;
-uint8_t code_page_copied[kCodePages];
-uint32_t rdram_pages_copied = 0;
-
 namespace {
 
-// In the order an address is looked up. The SP PC block has no storage of its own: it is the first
-// eight bytes of the SP registers.
+// The memories, in the order an address is looked up; the hardware registers are the devices'.
 const MemoryRegion regions[] = {
-    {0x00000000, 0x003FFFFF, memory.rdram},    {0x03F00000, 0x03F00027, memory.rdram_regs},
-    {0x04000000, 0x04000FFF, memory.sp_dmem},  {0x04001000, 0x04001FFF, memory.sp_imem},
-    {0x04040000, 0x0404001F, memory.sp_regs},  {0x04080000, 0x04080007, memory.sp_regs},
-    {0x04100000, 0x0410001F, memory.dpc_regs}, {0x04200000, 0x0420000F, memory.dps_regs},
-    {0x04300000, 0x04300037, memory.mi_regs},  {0x04400000, 0x04400037, memory.vi_regs},
-    {0x04500000, 0x04500017, memory.ai_regs},  {0x04600000, 0x04600033, memory.pi_regs},
-    {0x04700000, 0x0470001F, memory.ri_regs},  {0x04800000, 0x0480001B, memory.si_regs},
+    {kRdramFirst, kRdramFirst + kRdramBytes - 1, memory.rdram},
+    {kSpDmemFirst, kSpDmemFirst + kSpMemoryBytes - 1, memory.sp_dmem},
+    {kSpImemFirst, kSpImemFirst + kSpMemoryBytes - 1, memory.sp_imem},
 };
+
+// Where a byte of a device's register lies in it: registers are big-endian words.
+struct RegisterByte {
+  uint32_t offset;  // the register's, in the device
+  unsigned shift;   // of the byte in the register's value
+};
+
+RegisterByte register_byte(const DeviceRange& range, uint32_t physical) {
+  const uint32_t at = range.base + (physical - range.first);
+  return {at & ~3u, 8 * (3 - (at & 3))};
+}
+
+uint8_t device_read_byte(const DeviceRange& range, uint32_t physical) {
+  const RegisterByte byte = register_byte(range, physical);
+  return static_cast<uint8_t>(range.device->read(byte.offset) >> byte.shift);
+}
+
+void device_write_byte(const DeviceRange& range, uint32_t physical, uint8_t value) {
+  const RegisterByte byte = register_byte(range, physical);
+  range.device->write(byte.offset, uint32_t{value} << byte.shift, 0xFFu << byte.shift);
+}
 
 bool in_cartridge(uint32_t physical) {
   return physical >= kCartridgeFirst && physical <= kCartridgeLast;
 }
 
-class NoFaultSink final : public MemoryFaultSink {
- public:
-  void unhandled_read(uint64_t) override {}
-  void unhandled_write(uint32_t) override {}
-};
-
-NoFaultSink no_fault_sink;
-MemoryFaultSink* installed_sink = &no_fault_sink;
-CodeWriteWatcher* code_watcher = nullptr;
-DataWatch* data_watch = nullptr;
-
 void store(const MemoryRegion& region, uint32_t physical, uint8_t value) {
   region.storage[physical - region.first] = value;
   int page = code_page_index(physical);
   if (page < 0) return;
-  code_page_written[page] = 1;
-  if (code_page_copied[page]) report_code_write(physical);
+  code_pages.written[page] = 1;
+  if (code_pages.copied[page]) report_code_write(physical);
 }
 
 }  // namespace
-
-MemoryFaultSink& memory_fault_sink() {
-  return *installed_sink;
-}
-
-void set_memory_fault_sink(MemoryFaultSink* sink) {
-  installed_sink = sink ? sink : &no_fault_sink;
-}
 
 uint8_t* code_page_storage(int index) {
   return memory.rdram + (static_cast<uint32_t>(index) << 12);
 }
 
 uint32_t code_page_physical(int index) {
-  return index < 1024 ? static_cast<uint32_t>(index) << 12 : 0x04000000u + ((index - 1024u) << 12);
+  return index < kRdramPages ? static_cast<uint32_t>(index) << 12
+                             : kSpDmemFirst + ((index - uint32_t{kRdramPages}) << 12);
 }
 
 void clear_code_page_copied() {
-  std::memset(code_page_copied, 0, sizeof code_page_copied);
-  rdram_pages_copied = 0;
-}
-
-void set_data_watch(DataWatch* watch) {
-  data_watch = watch;
-}
-
-void set_code_write_watcher(CodeWriteWatcher* watcher) {
-  code_watcher = watcher;
+  std::memset(code_pages.copied, 0, sizeof code_pages.copied);
+  code_pages.rdram_pages_copied = 0;
 }
 
 bool report_code_write(uint32_t physical) {
-  return code_watcher && code_watcher->code_written(physical);
+  return memory_hooks.code_writes && memory_hooks.code_writes->code_written(physical);
 }
 
 const MemoryRegion* find_storage_region(uint32_t physical) {
@@ -92,26 +78,32 @@ const MemoryRegion* find_storage_region(uint32_t physical) {
 uint8_t mem_read_byte(uint64_t address) {
   if ((address >> 32) == 0) {
     uint32_t physical = translate_address(static_cast<uint32_t>(address));
-    if (data_watch) [[unlikely]]
-      data_watch->data_read(physical);
+    if (DataWatch* watch = memory_hooks.data_watch) [[unlikely]]
+      watch->data_read(physical);
     if (const MemoryRegion* region = find_storage_region(physical)) {
       return region->storage[physical - region->first];
     }
+    if (const DeviceRange* range = device_map.find(physical))
+      return device_read_byte(*range, physical);
     if (in_cartridge(physical)) return cartridge_read_byte();
   }
-  installed_sink->unhandled_read(address);
+  memory_hooks.memory_faults->unhandled_read(address);
   return 0;
 }
 
 void mem_write_byte(uint32_t address, uint8_t value) {
   uint32_t physical = translate_address(address);
-  if (data_watch) [[unlikely]]
-    data_watch->data_written(physical);
+  if (DataWatch* watch = memory_hooks.data_watch) [[unlikely]]
+    watch->data_written(physical);
   if (const MemoryRegion* region = find_storage_region(physical)) {
     store(*region, physical, value);
     return;
   }
-  installed_sink->unhandled_write(physical);
+  if (const DeviceRange* range = device_map.find(physical)) {
+    device_write_byte(*range, physical, value);
+    return;
+  }
+  memory_hooks.memory_faults->unhandled_write(physical);
 }
 
 std::optional<uint8_t> peek_byte(uint32_t address) {
@@ -119,14 +111,23 @@ std::optional<uint8_t> peek_byte(uint32_t address) {
   if (const MemoryRegion* region = find_storage_region(physical)) {
     return region->storage[physical - region->first];
   }
+  if (const DeviceRange* range = device_map.find(physical)) {
+    const RegisterByte byte = register_byte(*range, physical);
+    return static_cast<uint8_t>(range->device->peek(byte.offset) >> byte.shift);
+  }
   if (in_cartridge(physical)) return cartridge_peek_byte(physical - kCartridgeFirst);
   return std::nullopt;
 }
 
 bool poke_byte(uint32_t address, uint8_t value) {
   uint32_t physical = translate_address(address);
-  const MemoryRegion* region = find_storage_region(physical);
-  if (!region) return false;
-  store(*region, physical, value);
-  return true;
+  if (const MemoryRegion* region = find_storage_region(physical)) {
+    store(*region, physical, value);
+    return true;
+  }
+  if (const DeviceRange* range = device_map.find(physical)) {
+    const RegisterByte byte = register_byte(*range, physical);
+    return range->device->poke(byte.offset, uint32_t{value} << byte.shift, 0xFFu << byte.shift);
+  }
+  return false;
 }

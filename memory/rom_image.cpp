@@ -6,8 +6,6 @@
 #include "memory/image_file.h"
 #include "memory/storage.h"
 
-RomState rom;
-
 namespace {
 
 constexpr long kSpDmemImageBytes = 4096;
@@ -130,9 +128,4 @@ uint8_t cartridge_peek_byte(uint32_t offset) {
   uint8_t byte = 0;
   if (!rom.rom_file || !read_image_byte_at(rom.rom_file, offset, byte)) return 0;
   return byte;
-}
-
-void reset_rom_state() {
-  close_rom_image();
-  rom = RomState{};
 }

@@ -25,7 +25,8 @@ struct RomState {
   Text<kMaxPathLength> rom_path;  // the path last loaded
 };
 
-extern RomState rom;
+// The machine's cartridge (the machine object owns it: machine/object/machine.h).
+extern RomState& rom;
 
 // Opens the image at `path` in place of the open one: its header texts, its first 4096 bytes in
 // SP DMEM in native order, the boot address, and the file positioned where cartridge reads begin.
@@ -40,6 +41,3 @@ uint8_t cartridge_read_byte();
 
 // The image byte at `offset` without moving the file position; 0 past the end or with no image.
 uint8_t cartridge_peek_byte(uint32_t offset);
-
-// Puts the ROM state back to its value at program start, closing any open image.
-void reset_rom_state();

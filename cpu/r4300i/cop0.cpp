@@ -1,5 +1,7 @@
 #include "cpu/r4300i/cop0.h"
 
+#include "cpu/scheduler.h"
+
 namespace r4300i {
 
 namespace {
@@ -51,6 +53,23 @@ void write_cop0(unsigned reg, uint64_t value) {
   if (reg == kCompare) cpu.cp0[kCause] &= ~uint64_t{kCauseTimerPending};
   if (reg == kWired) cpu.cp0[kRandom] = 31;
   cpu.cp0[reg] = written;
+  if (reg == kCount || reg == kCompare) retime_timer(TimerLook::after_instruction);
+}
+
+void retime_timer(TimerLook look) {
+  if (cpu.model != CpuModel::r4300i) {
+    scheduler.cancel(Event::timer);
+    return;
+  }
+  const uint32_t moves = look == TimerLook::after_instruction ? 1 : 0;
+  const auto count = static_cast<uint32_t>(cpu.cp0[kCount]) + moves;
+  const auto until_compare = static_cast<uint32_t>(cpu.cp0[kCompare]) - count;
+  scheduler.schedule(Event::timer, scheduler.now + moves + until_compare);
+}
+
+void timer_reached() {
+  cpu.cp0[kCause] |= kCauseTimerPending;
+  scheduler.schedule(Event::timer, scheduler.now + (uint64_t{1} << 32));
 }
 
 }  // namespace r4300i

@@ -72,6 +72,21 @@ inline bool doubleword_operations_enabled() {
 // Wired puts Random back to the top.
 void write_cop0(unsigned reg, uint64_t value);
 
+// Where an instruction's change to Count or Compare stands before the timer looks again.
+enum class TimerLook : uint8_t {
+  next_boundary,     // between instructions: Count is the one the next instruction runs with
+  after_instruction  // inside one: Count moves on once more before the next boundary
+};
+
+// Puts the timer's event on the scheduler where Count next reaches Compare (never for the 0.2c
+// model): after an instruction's write of either, and wherever a run or a step begins, since a
+// debugger, a reset or a restored snapshot may have changed them while nothing ran.
+void retime_timer(TimerLook look = TimerLook::next_boundary);
+
+// The timer's event: Count has reached Compare, so the timer's interrupt is pending; it comes round
+// again once Count has gone all the way round.
+void timer_reached();
+
 }  // namespace r4300i
 
 // What the processor model holds from reset on besides the boot values: the complete model's

@@ -40,10 +40,6 @@ bool address_allowed(uint64_t address) {
 }
 
 bool take_pending_interrupt() {
-  // Count moves once per instruction, so every value it takes is seen here.
-  if (static_cast<uint32_t>(cpu.cp0[kCount]) == static_cast<uint32_t>(cpu.cp0[kCompare])) {
-    cpu.cp0[kCause] |= kCauseTimerPending;
-  }
   if (!interrupt_due()) return false;
   raise(Exception::interrupt);
   return true;

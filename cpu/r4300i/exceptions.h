@@ -35,8 +35,8 @@ int32_t raise_address_error(Exception code, uint64_t address);
 // in user mode below 0x80000000, in supervisor mode there or in 0xC0000000-0xDFFFFFFF.
 bool address_allowed(uint64_t address);
 
-// Before each instruction: Count reaching Compare sets the timer's interrupt pending, and an
-// enabled interrupt that is pending is taken. True when one was taken.
+// Before each instruction: an enabled interrupt that is pending is taken (the timer's is set by its
+// event on the scheduler, at the boundary where Count reaches Compare). True when one was taken.
 bool take_pending_interrupt();
 
 // Whether an interrupt is pending and enabled: one is taken before the next instruction.

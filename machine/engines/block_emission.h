@@ -39,7 +39,8 @@ static_assert(offsetof(CpuState, gpr) == 0);
 
 // What a virtual address's top three bits subtract to make it physical: KSEG0 and KSEG1 map onto
 // the physical addresses below 0x20000000, and every other address is physical as it stands.
-alignas(32) inline constexpr uint32_t kSegmentBase[8] = {0, 0, 0, 0, 0x80000000, 0xA0000000, 0, 0};
+alignas(32) inline constexpr uint32_t kSegmentBase[8] = {0,           0,           0, 0,
+                                                         kKseg0First, kKseg1First, 0, 0};
 static_assert(translate_address(0x803FFFFC) == 0x803FFFFC - kSegmentBase[4] &&
               translate_address(0xA0000010) == 0xA0000010 - kSegmentBase[5]);
 
@@ -77,8 +78,8 @@ inline const x86::Mem kJumpTarget = [] {
 // in one image, so a 32-bit displacement reaches them and no host address needs a register.
 struct Reach {
   int32_t rdram;
-  int32_t written;  // code_page_written
-  int32_t copied;   // code_page_copied
+  int32_t written;  // code_pages.written
+  int32_t copied;   // code_pages.copied
   int32_t words;    // code_word_copied
   int32_t segments;
   int32_t watched;  // the pages holding a watched byte
@@ -94,8 +95,8 @@ struct Reach {
       return static_cast<int32_t>(distance);
     };
     auto rdram = from_cpu(memory.rdram);
-    auto written = from_cpu(code_page_written);
-    auto copied = from_cpu(code_page_copied);
+    auto written = from_cpu(code_pages.written);
+    auto copied = from_cpu(code_pages.copied);
     auto words = from_cpu(code_word_copied);
     auto segments = from_cpu(kSegmentBase);
     auto watched = from_cpu(watchpoints.page_marks());

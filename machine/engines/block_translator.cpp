@@ -8,8 +8,6 @@
 #include "machine/engines/fast_budget.h"
 #include "machine/stops/stops.h"
 
-BlockTranslator block_translator;
-
 namespace {
 
 namespace x86 = asmjit::x86;
@@ -19,19 +17,6 @@ constexpr std::size_t kCodeBytes = 32 << 20;
 constexpr std::size_t kRoomForABlock = 64 << 10;
 constexpr uint32_t kLongestBlock = 64;  // words
 constexpr uint32_t kNoWord = 1;         // an empty lookup entry: never a word's address
-
-asmjit::JitAllocator& code_allocator() {
-  static asmjit::JitAllocator::CreateParams params = [] {
-    asmjit::JitAllocator::CreateParams p;
-    p.options = asmjit::JitAllocatorOptions::kUseDualMapping;
-    return p;
-  }();
-  // Made at the first run that wants code memory, after the translator, and so never destroyed:
-  // a static destroyed before the translator would leave its destructor a dead allocator (whose
-  // lock, on Windows, then hangs the program's exit).
-  static asmjit::JitAllocator* allocator = new asmjit::JitAllocator(&params);
-  return *allocator;
-}
 
 // Copies the code `holder` holds, laid out for `base`, to `destination`; its size, or 0.
 std::size_t place(asmjit::CodeHolder& holder, uint64_t base, uint8_t* destination,
@@ -63,9 +48,12 @@ bool BlockTranslator::available() {
 bool BlockTranslator::map_code_region() {
   // Translated code swaps the byte order of memory as it moves it.
   if (!asmjit::CpuInfo::host().features().x86().hasMOVBE()) return false;
+  asmjit::JitAllocator::CreateParams params;
+  params.options = asmjit::JitAllocatorOptions::kUseDualMapping;
+  allocator_ = std::make_unique<asmjit::JitAllocator>(&params);
   void* executable = nullptr;
   void* writable = nullptr;
-  if (code_allocator().alloc(&executable, &writable, kCodeBytes) != asmjit::kErrorOk) return false;
+  if (allocator_->alloc(&executable, &writable, kCodeBytes) != asmjit::kErrorOk) return false;
   asmjit::CodeHolder holder;
   holder.init(asmjit::Environment::host(), reinterpret_cast<uint64_t>(executable));
   x86::Assembler a(&holder);
@@ -74,7 +62,7 @@ bool BlockTranslator::map_code_region() {
   trampoline_size_ = place(holder, reinterpret_cast<uint64_t>(executable),
                            static_cast<uint8_t*>(writable), kCodeBytes);
   if (trampoline_size_ == 0) {
-    code_allocator().release(executable);
+    allocator_->release(executable);
     return false;
   }
   executable_ = static_cast<uint8_t*>(executable);
@@ -87,7 +75,7 @@ bool BlockTranslator::map_code_region() {
 }
 
 BlockTranslator::~BlockTranslator() {
-  if (executable_) code_allocator().release(executable_);
+  if (executable_) allocator_->release(executable_);
 }
 
 uint8_t* BlockTranslator::writable(const uint8_t* executable) const {
@@ -95,7 +83,7 @@ uint8_t* BlockTranslator::writable(const uint8_t* executable) const {
 }
 
 void BlockTranslator::keep_stores_checked() {
-  if (stores_unchecked_ && rdram_pages_copied != 0) flush();
+  if (stores_unchecked_ && code_pages.rdram_pages_copied != 0) flush();
 }
 
 void BlockTranslator::flush() {
@@ -153,7 +141,8 @@ BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
   asmjit::CodeHolder holder;
   holder.init(asmjit::Environment::host(), base);
   x86::Assembler a(&holder);
-  const EmitterTables tables{leave_, jr_table_.data(), &store_hook, rdram_pages_copied == 0};
+  const EmitterTables tables{leave_, jr_table_.data(), &store_hook,
+                             code_pages.rdram_pages_copied == 0};
   stores_unchecked_ |= tables.rdram_stores_unchecked;
   if (!emit_block(a, source, tables)) return nullptr;
   const std::size_t size = place(holder, base, writable_ + used_, kCodeBytes - used_);

@@ -81,6 +81,9 @@ class BlockTranslator final : public ExecutionEngine {
   uint8_t* writable(const uint8_t* executable) const;
   static int store_hook(uint32_t page, uint32_t from_rdram, uint32_t bytes);
 
+  // Made at the first run that wants code memory; it outlives the code it gave out, since the
+  // translator releases that before its members go.
+  std::unique_ptr<asmjit::JitAllocator> allocator_;
   uint8_t* executable_ = nullptr;
   uint8_t* writable_ = nullptr;
   std::size_t used_ = 0;
@@ -99,4 +102,5 @@ class BlockTranslator final : public ExecutionEngine {
   Statistics statistics_;
 };
 
-extern BlockTranslator block_translator;
+// The machine object owns it: machine/object/machine.h.
+extern BlockTranslator& block_translator;

@@ -10,7 +10,9 @@
 // copied; the marks go with every copy. A store into a word without copies has no engine to tell,
 // which translated code looks up before it calls out.
 inline constexpr uint32_t kCodeWords = kCodePages * 1024;
-extern uint8_t code_word_copied[kCodeWords];
+using CopiedWordMarks = uint8_t[kCodeWords];
+// The machine object owns them: machine/object/machine.h.
+extern CopiedWordMarks& code_word_copied;
 
 inline uint32_t code_word_index(uint32_t physical) {
   return static_cast<uint32_t>(code_page_index(physical)) * 1024 + ((physical & 0xFFF) >> 2);

@@ -8,8 +8,6 @@
 #include "machine/engines/fast_budget.h"
 #include "machine/stops/stops.h"
 
-DecodedEngine decoded_engine;
-
 namespace ca = r4300i::alu;
 
 // What each operation that may stand in a delay slot does, in the order of `DecodedOp`: `r` is the
@@ -225,14 +223,14 @@ template <uint32_t size>
 void DecodedEngine::forget_stored(uint32_t physical) {
   const int page = code_page_index(physical);
   const uint32_t last = physical + size - 1;
-  code_page_written[page] = 1;
-  if (code_page_copied[page]) [[unlikely]] {
+  code_pages.written[page] = 1;
+  if (code_pages.copied[page]) [[unlikely]] {
     report_code_write(physical);
     report_code_write(last);
   }
   if ((physical & 0xFFF) > 0x1000 - size) [[unlikely]] {
-    code_page_written[page + 1] = 1;
-    if (code_page_copied[page + 1]) report_code_write(last);
+    code_pages.written[page + 1] = 1;
+    if (code_pages.copied[page + 1]) report_code_write(last);
   }
 }
 

@@ -47,4 +47,5 @@ class DecodedEngine final : public ExecutionEngine {
   const void* decode_handler_ = nullptr;  // the run loop's place for a word to decode again
 };
 
-extern DecodedEngine decoded_engine;
+// The machine object owns it: machine/object/machine.h.
+extern DecodedEngine& decoded_engine;

@@ -45,12 +45,12 @@ void decode_word(const DecodedPage& page, DecodedWord& word, const void* const* 
 // without a watched byte; null otherwise, and the exact path then makes the access.
 inline uint8_t* plain_bytes(uint32_t physical, uint32_t size) {
   uint8_t* bytes = nullptr;
-  if (physical <= 0x00400000u - size) {
+  if (physical <= kRdramBytes - size) {
     bytes = memory.rdram + physical;
-  } else if (uint32_t sp = physical - 0x04000000u; sp <= 0x1000u - size) {
+  } else if (uint32_t sp = physical - kSpDmemFirst; sp <= kSpMemoryBytes - size) {
     bytes = memory.sp_dmem + sp;
-  } else if (sp - 0x1000u <= 0x1000u - size) {
-    bytes = memory.sp_imem + (sp - 0x1000u);
+  } else if (sp - kSpMemoryBytes <= kSpMemoryBytes - size) {
+    bytes = memory.sp_imem + (sp - kSpMemoryBytes);
   }
   if (bytes && !watchpoints.empty()) [[unlikely]] {
     const auto page = static_cast<int>((bytes - memory.rdram) >> 12);

@@ -33,7 +33,7 @@ void BlockEmitter::find_bytes(const DecodedWord& w, uint32_t bytes, const Label&
   a_.mov(x86::ecx, x86::edx);
   a_.shr(x86::ecx, 29);
   a_.sub(x86::edx, x86::dword_ptr(kCpu, x86::rcx, 2, reach_.segments));
-  a_.test(x86::edx, ~(0x00400000u - bytes));
+  a_.test(x86::edx, ~(kRdramBytes - bytes));
   a_.jnz(sp_memories);
   a_.bind(found);
   // Watchpoints change only between runs, which begin with no translated code.
@@ -46,8 +46,8 @@ void BlockEmitter::find_bytes(const DecodedWord& w, uint32_t bytes, const Label&
   address_ = {static_cast<int>(w.b), w.imm, bytes};
   cold_.push_back([this, sp_memories, found, refused, bytes] {
     a_.bind(sp_memories);
-    a_.sub(x86::edx, 0x04000000);
-    a_.test(x86::edx, ~(0x2000u - bytes));
+    a_.sub(x86::edx, kSpDmemFirst);
+    a_.test(x86::edx, ~(2 * kSpMemoryBytes - bytes));
     a_.jnz(refused);
     a_.add(x86::edx, kSpFromRdram);
     a_.jmp(found);
@@ -139,10 +139,10 @@ void BlockEmitter::emit_store(uint32_t k, const x86::Mem& bytes) {
     return;
   }
   const Label sp_memories = a_.newLabel();
-  a_.cmp(x86::edx, 0x00400000);
+  a_.cmp(x86::edx, kRdramBytes);
   a_.jae(sp_memories);
   store_bytes(bytes, from, size);
-  if (code_page_marks_wanted) {
+  if (code_pages.marks_wanted) {
     a_.mov(x86::ecx, x86::edx);
     a_.shr(x86::ecx, 12);
     a_.mov(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.written), 1);
@@ -162,7 +162,7 @@ void BlockEmitter::emit_store_marks(uint32_t k, const Label& resume) {
   const Label hit = a_.newLabel();
   a_.mov(x86::ecx, x86::edx);
   a_.shr(x86::ecx, 12);
-  if (code_page_marks_wanted) a_.mov(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.written), 1);
+  if (code_pages.marks_wanted) a_.mov(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.written), 1);
   a_.cmp(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.copied), 0);
   a_.jne(hit);
   cold_.push_back([this, hit, resume, k] {

@@ -4,37 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "machine/engines/block_translator.h"
 #include "machine/engines/copied_words.h"
-#include "machine/engines/decoded_engine.h"
-#include "machine/engines/exact_engine.h"
+#include "machine/engines/engine_set.h"
 #include "memory/memory_map.h"
-
-namespace {
-
-ExactEngine exact_engine;
-
-ExecutionEngine* const kEveryEngine[] = {&block_translator, &decoded_engine, &exact_engine};
-constexpr std::span<ExecutionEngine* const> kTranslated(kEveryEngine);
-constexpr std::span<ExecutionEngine* const> kDecoded = kTranslated.subspan(1);
-constexpr std::span<ExecutionEngine* const> kExact = kTranslated.subspan(2);
-
-// A store into a code page an engine copies from, by the memory map, a debugger's poke or an
-// engine's own store, reaches every engine through here: each drops what it made from the byte.
-class EveryEngine final : public CodeWriteWatcher {
- public:
-  EveryEngine() { set_code_write_watcher(this); }
-  ~EveryEngine() override { set_code_write_watcher(nullptr); }
-  bool code_written(uint32_t physical) override {
-    bool dropped = false;
-    for (ExecutionEngine* engine : kEveryEngine) dropped |= engine->code_written(physical);
-    return dropped;
-  }
-};
-
-EveryEngine every_engine;
-
-}  // namespace
 
 std::optional<Engine> engine_named(std::string_view name) {
   if (name == "exact") return Engine::exact;
@@ -49,23 +21,24 @@ Engine engine_from_environment(Engine otherwise) {
 }
 
 std::span<ExecutionEngine* const> engines_for(Engine choice) {
+  const std::span<ExecutionEngine* const> translated(engines.every);
   switch (choice) {
     case Engine::jit:
-      return block_translator.available() ? kTranslated : kDecoded;
+      return engines.translator.available() ? translated : translated.subspan(1);
     case Engine::decoded:
-      return kDecoded;
+      return translated.subspan(1);
     case Engine::exact:
       break;
   }
-  return kExact;
+  return translated.subspan(2);
 }
 
 ExecutionEngine& exact_path() {
-  return exact_engine;
+  return engines.exact;
 }
 
 void forget_all_code() {
-  for (ExecutionEngine* engine : kEveryEngine) engine->forget_all();
+  for (ExecutionEngine* engine : engines.every) engine->forget_all();
   clear_code_words_copied();
   clear_code_page_copied();
 }

@@ -5,9 +5,8 @@
 #include <chrono>
 #include <optional>
 
+#include "cpu/scheduler.h"
 #include "machine/execution.h"
-
-History history;
 
 namespace {
 
@@ -27,7 +26,7 @@ bool History::start(uint64_t budget, uint64_t interval, std::chrono::millisecond
   clock_.set(0);
   snapshot_time_ = {};
   store_.begin(budget, 0);
-  code_page_marks_wanted = true;
+  code_pages.marks_wanted = true;
   newest_taken_ = std::chrono::steady_clock::now();
   set_history_hook(this);
   arm();
@@ -37,7 +36,7 @@ bool History::start(uint64_t budget, uint64_t interval, std::chrono::millisecond
 void History::stop() {
   assert(window_thread_at_rest());
   if (history_hook() == this) set_history_hook(nullptr);
-  code_page_marks_wanted = false;
+  code_pages.marks_wanted = false;
   store_.clear();
   landing_.reset();
 }
@@ -49,11 +48,7 @@ void History::arm() {
   if (period_.count() > 0) wait = std::min(wait, kClockLook);
   // At the run loop's next look: a snapshot is overdue (single steps led here), or the run is to
   // leave the snapshots ahead of it behind.
-  if (wait == 0 || landing_) {
-    snapshot_window = {cpu.cp0[kCountRegister] - 1, 0};
-  } else {
-    snapshot_window = {cpu.cp0[kCountRegister], wait - 1};
-  }
+  scheduler.schedule(Event::snapshot, landing_ ? scheduler.now : scheduler.now + wait);
 }
 
 void History::leave_landing() {

@@ -78,7 +78,6 @@ class History final : private HistoryHook {
   void take_due_snapshot() override;
   void debugger_write_begins() override;
   void debugger_write_ended() override;
-  void machine_reset() override { stop(); }
 
   // Sets the run loop's window to close when the next snapshot is due, or at once when a run
   // would leave snapshots behind.
@@ -100,4 +99,5 @@ class History final : private HistoryHook {
   std::optional<WatchHit> landing_watch_;  // the access the last move backwards landed before
 };
 
-extern History history;
+// The machine object owns it: machine/object/machine.h.
+extern History& history;

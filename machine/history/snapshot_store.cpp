@@ -17,7 +17,7 @@ void SnapshotStore::begin(uint64_t budget, uint64_t position) {
     copies_[i].push_back({serial, new_page()});
     std::memcpy(copies_[i].back().page->bytes, code_page_storage(i), kPageBytes);
     resident_[i] = serial;
-    code_page_written[i] = 0;
+    code_pages.written[i] = 0;
   }
 }
 
@@ -43,7 +43,7 @@ uint64_t SnapshotStore::bytes_to_take(bool in_place) const {
   uint64_t bookkeeping = in_place ? 0 : sizeof(Snapshot);
   for (int i = 0; i < kCodePages; ++i) {
     const std::vector<PageCopy>& copies = copies_[i];
-    if (!code_page_written[i] || (in_place && copies.back().serial == newest)) continue;
+    if (!code_pages.written[i] || (in_place && copies.back().serial == newest)) continue;
     ++new_copies;
     // A full vector doubles.
     if (copies.size() == copies.capacity()) bookkeeping += copies.capacity() * sizeof(PageCopy);
@@ -62,12 +62,12 @@ void SnapshotStore::take(uint64_t position) {
   newest.position = position;
   newest.frame = MachineFrame::capture();
   for (int i = 0; i < kCodePages; ++i) {
-    if (!code_page_written[i]) continue;
+    if (!code_pages.written[i]) continue;
     std::vector<PageCopy>& copies = copies_[i];
     if (copies.back().serial != newest.serial) copies.push_back({newest.serial, new_page()});
     std::memcpy(copies.back().page->bytes, code_page_storage(i), kPageBytes);
     resident_[i] = newest.serial;
-    code_page_written[i] = 0;
+    code_pages.written[i] = 0;
   }
 }
 
@@ -112,10 +112,10 @@ uint64_t SnapshotStore::restore(uint64_t position) {
         *std::prev(std::upper_bound(copies.begin(), copies.end(), chosen.serial,
                                     [](uint64_t s, const PageCopy& c) { return s < c.serial; }));
     // Pages that already hold the copy are left alone: most of memory, most of the time.
-    if (code_page_written[i] || resident_[i] != copy.serial) {
+    if (code_pages.written[i] || resident_[i] != copy.serial) {
       std::memcpy(code_page_storage(i), copy.page->bytes, kPageBytes);
       resident_[i] = copy.serial;
-      code_page_written[i] = 0;
+      code_pages.written[i] = 0;
     }
   }
   chosen.frame.put();

@@ -14,7 +14,7 @@
 // the code pages, those that changed since the snapshot before it; the oldest holds every page.
 // A page's copy belongs to the snapshot that took it and serves every later one until a newer
 // copy is taken, so memory grows only with the pages a program writes. The marks in
-// `code_page_written` say which pages changed; the store takes and clears them.
+// `code_pages.written` say which pages changed; the store takes and clears them.
 //
 // A snapshot takes the pages marked since the one before it. Pages the program did not write can
 // still differ from what the newest snapshot holds after a restore, but only until the machine

@@ -3,27 +3,8 @@
 #include <algorithm>
 #include <cassert>
 
+#include "machine/stops/stop_hooks.h"
 #include "memory/memory_map.h"
-
-UserBreakpoints user_breakpoints;
-
-namespace {
-
-bool always_parked() {
-  return true;
-}
-
-bool (*parked_test)() = always_parked;
-
-}  // namespace
-
-bool run_parked() {
-  return parked_test();
-}
-
-void set_run_parked_test(bool (*test)()) {
-  parked_test = test ? test : always_parked;
-}
 
 void UserBreakpoints::insert(uint32_t address) {
   assert(run_parked());

@@ -23,9 +23,5 @@ class UserBreakpoints {
   std::vector<uint32_t> addresses_;  // sorted
 };
 
-extern UserBreakpoints user_breakpoints;
-
-// Whether no instruction can be executing now, as the run loop's controller tells: no run thread,
-// or one that is parked or has ended. Until a controller installs its own test, always true.
-bool run_parked();
-void set_run_parked_test(bool (*test)());
+// The machine object owns them: machine/object/machine.h.
+extern UserBreakpoints& user_breakpoints;

@@ -4,9 +4,8 @@
 #include <cassert>
 #include <utility>
 
+#include "machine/stops/stop_hooks.h"
 #include "machine/stops/user_breakpoints.h"
-
-Watchpoints watchpoints;
 
 namespace {
 

@@ -65,17 +65,18 @@ class Watchpoints final : public DataWatch {
   std::optional<WatchHit> hit_;
 };
 
-extern Watchpoints watchpoints;
+// The machine object owns them: machine/object/machine.h.
+extern Watchpoints& watchpoints;
 
 // Lets the exact path's data accesses reach the watchpoints for as long as it lives, when any are
 // set: around each instruction's execution, after its fetch.
 class WatchedAccesses {
  public:
   WatchedAccesses() : watching_(!watchpoints.empty()) {
-    if (watching_) set_data_watch(&watchpoints);
+    if (watching_) memory_hooks.data_watch = &watchpoints;
   }
   ~WatchedAccesses() {
-    if (watching_) set_data_watch(nullptr);
+    if (watching_) memory_hooks.data_watch = nullptr;
   }
   WatchedAccesses(const WatchedAccesses&) = delete;
   WatchedAccesses& operator=(const WatchedAccesses&) = delete;

@@ -4,13 +4,12 @@
 
 #include <algorithm>
 
-#include "cpu/faults.h"
+#include "cpu/hooks.h"
 #include "debugger/debugger_state.h"
 #include "machine/fault_messages.h"
 #include "machine/history/history.h"
 #include "machine/machine_state.h"
 #include "machine/menu_commands.h"
-#include "memory/faults.h"
 #include "memory/memory_map.h"
 #include "memory/rom_image.h"
 #include "tests/support/core_fixture.h"
@@ -214,18 +213,18 @@ TEST_F(Execution, ResetPutsEveryPartOfTheMachineBack) {
     void unhandled_read(uint64_t) override {}
     void unhandled_write(uint32_t) override {}
   } other;
-  set_memory_fault_sink(&other);
+  memory_hooks.memory_faults = &other;
   user_breakpoints.insert(0x04000040);
-  code_page_written[3] = 1;
-  code_page_copied[1024] = 1;
+  code_pages.written[3] = 1;
+  code_pages.copied[1024] = 1;
   ASSERT_TRUE(history.start());
 
   reset_all_state();
   EXPECT_EQ(fault_messages.read_errors(), 0u);
-  EXPECT_EQ(&memory_fault_sink(), &fault_messages);
-  EXPECT_EQ(&cpu_fault_sink(), &fault_messages);
-  EXPECT_TRUE(std::ranges::all_of(code_page_written, [](uint8_t mark) { return mark == 0; }));
-  EXPECT_TRUE(std::ranges::all_of(code_page_copied, [](uint8_t mark) { return mark == 0; }));
+  EXPECT_EQ(memory_hooks.memory_faults, &fault_messages);
+  EXPECT_EQ(cpu_hooks.cpu_faults, &fault_messages);
+  EXPECT_TRUE(std::ranges::all_of(code_pages.written, [](uint8_t mark) { return mark == 0; }));
+  EXPECT_TRUE(std::ranges::all_of(code_pages.copied, [](uint8_t mark) { return mark == 0; }));
   EXPECT_TRUE(user_breakpoints.empty());
   EXPECT_FALSE(history.recording());
   EXPECT_EQ(history.first_position(), 0u);

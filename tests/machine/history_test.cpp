@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "machine/debug_access.h"
+#include "machine/devices/plain_registers.h"
 #include "machine/execution.h"
 #include "machine/instruction_limit.h"
 #include "machine/machine_state.h"
@@ -41,10 +42,7 @@ struct MachineView {
   static MachineView take() {
     MachineView view{::cpu, {}, 0, std::ftell(rom.rom_file)};
     for (int i = 0; i < kCodePages; ++i) view.pages[i] = digest(code_page_storage(i), 4096);
-    const auto* after_pages = reinterpret_cast<const uint8_t*>(&memory.sp_regs);
-    const auto* end = reinterpret_cast<const uint8_t*>(&memory + 1);
-    view.register_blocks = digest(memory.rdram_regs, sizeof memory.rdram_regs) ^
-                           digest(after_pages, static_cast<std::size_t>(end - after_pages));
+    view.register_blocks = digest(plain_registers.bytes.data(), plain_registers.bytes.size());
     return view;
   }
 
@@ -65,6 +63,7 @@ struct Program {
   std::string source;
   bool stop_on_unhandled = true;
   std::vector<uint32_t> breakpoints;
+  CpuModel model = CpuModel::v02c;
 };
 
 // Stores into RDRAM, SP DMEM and a register block, cartridge reads, a memory error, Count
@@ -151,6 +150,35 @@ Program random_program(std::mt19937& random) {
   return program;
 }
 
+// The complete model with the timer's interrupt every 13 counts: the program copies its handler to
+// the exception vector, sets Compare and turns the interrupt on, then loops.
+Program timer_program() {
+  const std::vector<uint32_t> handler = assemble(R"(
+      mfc0 $k0, $9
+      addiu $k0, $k0, 13
+      mtc0 $k0, $11
+      addiu $v1, $v1, 1
+      eret
+  )");
+  std::string source = "lui $s0, 0x8000\n";
+  for (std::size_t i = 0; i < handler.size(); ++i) {
+    source += "lui $t9, " + std::to_string(handler[i] >> 16) + "\n ori $t9, $t9, " +
+              std::to_string(handler[i] & 0xFFFF) + "\n sw $t9, " + std::to_string(0x180 + 4 * i) +
+              "($s0)\n";
+  }
+  source += R"(
+      addiu $t0, $zero, 40
+      mtc0 $t0, $11
+      ori $t1, $zero, 0x8001   # IE and IM7, the timer's
+      mtc0 $t1, $12
+  loop:
+      addiu $t2, $t2, 1
+      b loop
+      addiu $t3, $t3, 1
+  )";
+  return Program{source, true, {}, CpuModel::r4300i};
+}
+
 enum class Budget { ample, tight };
 
 // Runs a program forward with the history recording, goes back to every count it passed and
@@ -165,6 +193,7 @@ class HistoryReplay : public CoreTest,
   void boot(const Program& program) {
     reset_all_state();
     set_host(&recorder);
+    choose_cpu_model(program.model);
     RomImage image;
     image.boot_code = to_bytes(assemble(program.source));
     for (int i = 0; i < 0x400; ++i) image.cartridge.push_back(static_cast<uint8_t>(i * 7 + 3));
@@ -305,6 +334,14 @@ TEST_P(HistoryReplay, EveryCountOfDirectedAndRandomPrograms) {
   {
     SCOPED_TRACE("directed");
     check(Program{kDirected, true, {0x04000070, 0x04000078}}, random);
+  }
+  {
+    // The timer's interrupts land where single steps take them, in every replay and on every
+    // engine.
+    SCOPED_TRACE("timer");
+    check(timer_program(), random);
+    ASSERT_EQ(history.go_to(kLength), ReverseEnd::arrived);
+    EXPECT_GE(cpu.gpr[3], 8u);  // $v1: the interrupts taken
   }
   for (int round = 0; round < 6 && !HasFailure(); ++round) {
     SCOPED_TRACE("random program " + std::to_string(round));

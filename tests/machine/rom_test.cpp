@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "cpu/cpu_state.h"
+#include "machine/devices/plain_registers.h"
 #include "machine/machine_state.h"
 #include "memory/memory_map.h"
 #include "tests/support/core_fixture.h"
@@ -52,7 +53,7 @@ TEST_F(RomLoading, SetsTheBootStateTextsTitleAndMenu) {
   EXPECT_EQ(cpu.cp0[12], 0x70400004u);
   EXPECT_EQ(cpu.cp0[16], 0x00066463u);
   EXPECT_EQ(cpu.gpr[5], 0x55u);
-  for (int i = 4; i < 8; ++i) EXPECT_EQ(memory.mi_regs[i], 1) << i;
+  for (int i = 4; i < 8; ++i) EXPECT_EQ(plain_registers.block(0x04300000)[i], 1) << i;
   EXPECT_EQ(shared.listing_offset, 0);
 
   EXPECT_EQ(rom.rom_loaded, 1);
@@ -164,7 +165,7 @@ TEST_F(RomLoading, ResetRestoresTheBootStateAndLoadDoesNotClear) {
   cpu.cp0[kCountRegister] = 500;
   cpu.pc = 0x04000100;
   cpu.hi_reg = 3;
-  memory.mi_regs[5] = 9;
+  plain_registers.block(0x04300000)[5] = 9;
 
   reset_cpu();
   for (int i = 1; i < 20; ++i) EXPECT_EQ(cpu.gpr[i], 0u) << i;
@@ -173,7 +174,7 @@ TEST_F(RomLoading, ResetRestoresTheBootStateAndLoadDoesNotClear) {
   EXPECT_EQ(cpu.cp0[kCountRegister], 1u);
   EXPECT_EQ(cpu.pc, 0x04000040u);
   EXPECT_EQ(cpu.hi_reg, 3u);
-  EXPECT_EQ(memory.mi_regs[5], 1);
+  EXPECT_EQ(plain_registers.block(0x04300000)[5], 1);
 
   for (int i = 1; i < 20; ++i) cpu.gpr[i] = 0xBEEF;
   ASSERT_EQ(load(RomImage{}.native()), 1);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cpu/cpu_state.h"
+#include "machine/devices/plain_registers.h"
 #include "machine/machine_state.h"
 #include "machine/menu_commands.h"
 #include "tests/support/core_fixture.h"
@@ -34,14 +35,15 @@ TEST_F(MemoryMap, EveryRegionIsServedUpToItsLastByteAndNoFurther) {
     uint32_t last;
     const uint8_t* storage;
   };
+  auto block = [](uint32_t first) { return plain_registers.block(first).data(); };
   const Region regions[] = {
-      {0x00000000, 0x003FFFFF, memory.rdram},    {0x03F00000, 0x03F00027, memory.rdram_regs},
-      {0x04000000, 0x04000FFF, memory.sp_dmem},  {0x04001000, 0x04001FFF, memory.sp_imem},
-      {0x04040000, 0x0404001F, memory.sp_regs},  {0x04100000, 0x0410001F, memory.dpc_regs},
-      {0x04200000, 0x0420000F, memory.dps_regs}, {0x04300000, 0x04300037, memory.mi_regs},
-      {0x04400000, 0x04400037, memory.vi_regs},  {0x04500000, 0x04500017, memory.ai_regs},
-      {0x04600000, 0x04600033, memory.pi_regs},  {0x04700000, 0x0470001F, memory.ri_regs},
-      {0x04800000, 0x0480001B, memory.si_regs},
+      {0x00000000, 0x003FFFFF, memory.rdram},      {0x03F00000, 0x03F00027, block(0x03F00000)},
+      {0x04000000, 0x04000FFF, memory.sp_dmem},    {0x04001000, 0x04001FFF, memory.sp_imem},
+      {0x04040000, 0x0404001F, block(0x04040000)}, {0x04100000, 0x0410001F, block(0x04100000)},
+      {0x04200000, 0x0420000F, block(0x04200000)}, {0x04300000, 0x04300037, block(0x04300000)},
+      {0x04400000, 0x04400037, block(0x04400000)}, {0x04500000, 0x04500017, block(0x04500000)},
+      {0x04600000, 0x04600033, block(0x04600000)}, {0x04700000, 0x0470001F, block(0x04700000)},
+      {0x04800000, 0x0480001B, block(0x04800000)},
   };
   uint8_t value = 1;
   for (const Region& r : regions) {
@@ -74,7 +76,7 @@ TEST_F(MemoryMap, SpPcBlockIsTheFirstEightBytesOfTheSpRegisters) {
   EXPECT_EQ(mem_read_byte(0x04040003), 0x5A);
   mem_write_byte(0x04040007, 0xA5);
   EXPECT_EQ(mem_read_byte(0x04080007), 0xA5);
-  EXPECT_EQ(memory.sp_regs[7], 0xA5);
+  EXPECT_EQ(plain_registers.block(0x04040000)[7], 0xA5);
   // The alias stops after eight bytes.
   mem_read_byte(0x04080008);
   ASSERT_EQ(recorder.messages().size(), 1u);

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+// What happens at a moment of the machine's clock rather than at an instruction: the history's next
+// snapshot, the processor's timer (Count reaching Compare) and the devices' events. One entry per
+// kind, each due at a clock value or never. Events due at the same moment are taken in this order:
+// the snapshot first, so that it keeps the machine as it stands before the moment's other events,
+// which a replay from it then takes again.
+enum class Event : uint8_t {
+  snapshot,
+  timer,
+};
+inline constexpr std::size_t kEventKinds = 2;
+
+// Events on the machine's clock: the instructions executed since the machine was made (the
+// processor's cycles, one an instruction). The run loop advances `now` with Count; at every batch
+// boundary it takes the events that are due, and no engine runs a batch past the next one, so an
+// event lands on the same instruction on every engine and in a replay. The scheduler is plain data,
+// part of every snapshot.
+struct Scheduler {
+  static constexpr uint64_t kNever = UINT64_MAX;
+
+  uint64_t now = 0;
+  uint64_t next = kNever;  // the earliest of `due`
+  std::array<uint64_t, kEventKinds> due = [] {
+    std::array<uint64_t, kEventKinds> never;
+    never.fill(kNever);
+    return never;
+  }();
+
+  void schedule(Event event, uint64_t at) {
+    due[static_cast<std::size_t>(event)] = at;
+    next = *std::min_element(due.begin(), due.end());
+  }
+  void cancel(Event event) { schedule(event, kNever); }
+
+  // How many instructions may run before the next event is due.
+  uint64_t until_next() const { return next > now ? next - now : 0; }
+
+  // The earliest event due now, which is then taken off; false when none is.
+  bool take_due(Event& event) {
+    if (next > now) return false;
+    const auto first = std::min_element(due.begin(), due.end());
+    event = static_cast<Event>(first - due.begin());
+    *first = kNever;
+    next = *std::min_element(due.begin(), due.end());
+    return true;
+  }
+};
+
+// The machine object owns it: machine/object/machine.h.
+extern Scheduler& scheduler;

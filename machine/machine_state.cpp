@@ -1,3 +1,0 @@
-#include "machine/machine_state.h"
-
-SharedState shared;

@@ -1,3 +1,0 @@
-#include "memory/storage.h"
-
-MemoryStorage memory{};
