@@ -51,7 +51,8 @@ void store(const MemoryRegion& region, uint32_t physical, uint8_t value) {
 }  // namespace
 
 uint8_t* code_page_storage(int index) {
-  return memory.rdram + (static_cast<uint32_t>(index) << 12);
+  if (index < kRdramPages) return memory.rdram + (static_cast<uint32_t>(index) << 12);
+  return index == kRdramPages ? memory.sp_dmem : memory.sp_imem;
 }
 
 uint32_t code_page_physical(int index) {

@@ -53,8 +53,8 @@ inline uint8_t* plain_bytes(uint32_t physical, uint32_t size) {
     bytes = memory.sp_imem + (sp - kSpMemoryBytes);
   }
   if (bytes && !watchpoints.empty()) [[unlikely]] {
-    const auto page = static_cast<int>((bytes - memory.rdram) >> 12);
-    const auto last = static_cast<int>((bytes + size - 1 - memory.rdram) >> 12);
+    const int page = code_page_index(physical);
+    const int last = code_page_index(physical + size - 1);
     if (watchpoints.page_watched(page) || watchpoints.page_watched(last)) return nullptr;
   }
   return bytes;
