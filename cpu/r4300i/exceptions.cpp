@@ -39,6 +39,10 @@ bool address_allowed(uint64_t address) {
   return supervisor && low >= 0xC0000000u && low <= 0xDFFFFFFFu;
 }
 
+bool fetch_faults(uint32_t address) {
+  return (address & 3) != 0 || !address_allowed(alu::sign_extend_32(address));
+}
+
 bool take_pending_interrupt() {
   // Count moves once per instruction, so every value it takes is seen here.
   if (static_cast<uint32_t>(cpu.cp0[kCount]) == static_cast<uint32_t>(cpu.cp0[kCompare])) {
