@@ -208,9 +208,18 @@ TEST(CliMakeRom, MakesARunnableImageAndRefusesMalformedElfFilesWithoutWritingAny
     });
   };
   const std::size_t program_header = (elf[28] << 24) | (elf[29] << 16) | (elf[30] << 8) | elf[31];
+  // A second program header copied from the first (the file has room for it), at `address`.
+  auto second_segment_at = [&](uint32_t address) {
+    return Spoil([=](std::vector<uint8_t>& bytes) {
+      bytes[45] = 2;
+      std::copy_n(bytes.begin() + program_header, 32, bytes.begin() + program_header + 32);
+      set32(program_header + 32 + 8, address)(bytes);
+    });
+  };
   struct Case {
     std::string what;
     Spoil spoil;
+    std::string reason = {};  // the message's, when the case checks it
   };
   std::vector<Case> cases = {
       {"empty", [](auto& b) { b.clear(); }},
@@ -228,6 +237,20 @@ TEST(CliMakeRom, MakesARunnableImageAndRefusesMalformedElfFilesWithoutWritingAny
       {"segment running past RDRAM", set32(program_header + 20, 0x00400000)},
       {"a dynamic segment", set32(program_header, 2)},
       {"no loadable segment", set32(program_header, 6)},
+      {"entry misaligned", set32(24, 0x80000402), "the entry point 0x80000402 is not word-aligned"},
+      {"entry at 0", set32(24, 0),
+       "the entry point 0x00000000 lies outside every loadable segment"},
+      {"entry past RDRAM", set32(24, 0x80400000),
+       "the entry point 0x80400000 lies outside every loadable segment"},
+      {"entry in the cartridge", set32(24, 0xB0000000),
+       "the entry point 0xB0000000 lies outside every loadable segment"},
+      {"entry at the top", set32(24, 0xFFFFFFFF), "the entry point 0xFFFFFFFF is not word-aligned"},
+      {"segments the same", second_segment_at(0x80000400),
+       "its loadable segments at 0x80000400 and 0x80000400 overlap"},
+      {"segments overlapping", second_segment_at(0x80000500),
+       "its loadable segments at 0x80000400 and 0x80000500 overlap"},
+      {"segments overlapping in KSEG1", second_segment_at(0xA0000440),
+       "its loadable segments at 0x80000400 and 0xA0000440 overlap"},
   };
   for (std::size_t length : {1, 4, 16, 40, 51, 60, 80}) {
     cases.push_back({"cut at " + std::to_string(length), [length](auto& b) { b.resize(length); }});
@@ -237,7 +260,11 @@ TEST(CliMakeRom, MakesARunnableImageAndRefusesMalformedElfFilesWithoutWritingAny
     std::vector<uint8_t> bytes = elf;
     c.spoil(bytes);
     const std::string file = dir.write("spoilt.elf", bytes);
-    expect_refused(run_cli({"rom", file, "-o", rom}), file, rom);
+    const CliResult refused = run_cli({"rom", file, "-o", rom});
+    expect_refused(refused, file, rom);
+    if (!c.reason.empty()) {
+      EXPECT_EQ(refused.err, "korvel-cli: " + file + ": " + c.reason + "\n");
+    }
   }
   // Files that cannot be read to their end, and a folder.
   for (const std::string& file :
