@@ -1,12 +1,11 @@
 #include "cli/elf_program.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "memory/memory_map.h"
 
 namespace {
-
-constexpr uint32_t kRdramBytes = sizeof MemoryStorage::rdram;
 
 constexpr uint8_t kClass32 = 1;
 constexpr uint8_t kClass64 = 2;
@@ -84,6 +83,49 @@ std::variant<Header, std::string> read_header(const std::vector<uint8_t>& file) 
   return h;
 }
 
+// Where a segment lands in RDRAM.
+uint32_t physical_start(const ElfSegment& segment) {
+  return translate_address(segment.address);
+}
+
+// Two segments that share a byte of RDRAM, which the boot code would copy one over the other,
+// named by the first pair found; empty when there are none.
+std::string overlapping_segments(const std::vector<ElfSegment>& segments) {
+  std::vector<const ElfSegment*> in_rdram_order;
+  for (const ElfSegment& segment : segments) in_rdram_order.push_back(&segment);
+  std::stable_sort(in_rdram_order.begin(), in_rdram_order.end(),
+                   [](auto* a, auto* b) { return physical_start(*a) < physical_start(*b); });
+  for (std::size_t i = 1; i < in_rdram_order.size(); ++i) {
+    const ElfSegment& before = *in_rdram_order[i - 1];
+    const ElfSegment& after = *in_rdram_order[i];
+    if (physical_start(before) + before.bytes.size() > physical_start(after)) {
+      char text[80];
+      std::snprintf(text, sizeof text, "its loadable segments at 0x%08X and 0x%08X overlap",
+                    before.address, after.address);
+      return text;
+    }
+  }
+  return {};
+}
+
+// Why the program could never start at its entry point; empty when it can.
+std::string entry_fault(const ElfProgram& program) {
+  const char* fault = nullptr;
+  auto holds_entry = [&](const ElfSegment& segment) {
+    return program.entry - segment.address < segment.bytes.size();
+  };
+  if (program.entry % 4 != 0) {
+    fault = "is not word-aligned";
+  } else if (std::none_of(program.segments.begin(), program.segments.end(), holds_entry)) {
+    fault = "lies outside every loadable segment";
+  } else {
+    return {};
+  }
+  char text[80];
+  std::snprintf(text, sizeof text, "the entry point 0x%08X %s", program.entry, fault);
+  return text;
+}
+
 }  // namespace
 
 std::variant<ElfProgram, std::string> parse_elf_program(const std::vector<uint8_t>& file) {
@@ -124,5 +166,8 @@ std::variant<ElfProgram, std::string> parse_elf_program(const std::vector<uint8_
     program.segments.push_back(std::move(segment));
   }
   if (program.segments.empty()) return std::string("it has no loadable segment");
+  if (std::string overlap = overlapping_segments(program.segments); !overlap.empty())
+    return overlap;
+  if (std::string fault = entry_fault(program); !fault.empty()) return fault;
   return program;
 }

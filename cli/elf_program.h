@@ -18,5 +18,6 @@ struct ElfProgram {
 };
 
 // The program in `file`, or why it is not one a ROM can be made from (one line, no full stop).
-// Every offset and size is checked against the file and RDRAM before it is used.
+// Every offset and size is checked against the file and RDRAM before it is used; the segments may
+// not share a byte of RDRAM, and the entry point must be a word in one of them.
 std::variant<ElfProgram, std::string> parse_elf_program(const std::vector<uint8_t>& file);

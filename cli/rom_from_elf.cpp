@@ -2,15 +2,15 @@
 // program into RDRAM and starts it.
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
-#include <system_error>
 #include <variant>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/elf_program.h"
+#include "memory/image_file.h"
+#include "platform/file_output.h"
 
 namespace {
 
@@ -22,11 +22,32 @@ constexpr uint8_t kBootCode[] = {
 constexpr std::size_t kBootCodeOffset = 0x40;
 constexpr std::size_t kBootAreaBytes = 4096;
 // A file larger than this cannot hold a program that fits RDRAM in any sensible way.
-constexpr std::uintmax_t kLargestElf = 64u << 20;
+constexpr std::size_t kLargestElf = 64u << 20;
 
 int refuse(const std::string& path, const std::string& reason) {
   std::fprintf(stderr, "korvel-cli: %s: %s\n", path.c_str(), reason.c_str());
   return kExitRefused;
+}
+
+// The whole file at `path`, read to its end whatever size the system gives it (files of /proc give
+// 0), or why it cannot be had: a read that fails on the way leaves it as unreadable as a folder.
+std::variant<std::vector<uint8_t>, std::string> read_program(const std::string& path) {
+  std::FILE* file = open_image_file(path.c_str());
+  if (!file) return std::string("not a readable file");
+  constexpr std::size_t kChunk = 64 * 1024;
+  std::vector<uint8_t> bytes;
+  std::size_t got;
+  do {
+    const std::size_t had = bytes.size();
+    bytes.resize(had + kChunk);
+    got = std::fread(bytes.data() + had, 1, kChunk, file);
+    bytes.resize(had + got);
+  } while (got == kChunk && bytes.size() <= kLargestElf);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) return std::string("not a readable file");
+  if (bytes.size() > kLargestElf) return std::string("too large for a program that fits RDRAM");
+  return bytes;
 }
 
 void put_word(std::vector<uint8_t>& image, std::size_t offset, uint32_t value) {
@@ -64,27 +85,19 @@ std::vector<uint8_t> make_image(const ElfProgram& program, const std::string& na
 
 int rom_command(const MakeRomOptions& options) {
   const std::string& path = options.program;
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return refuse(path, "not a readable file");
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error || size > kLargestElf) return refuse(path, "too large for a program that fits RDRAM");
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (!in.eof() && !in) return refuse(path, "not a readable file");
+  if (same_file(path, options.output))
+    return refuse(options.output, "the ROM cannot be written over the program it is made from");
+  std::variant<std::vector<uint8_t>, std::string> file = read_program(path);
+  if (const std::string* reason = std::get_if<std::string>(&file)) return refuse(path, *reason);
 
-  std::variant<ElfProgram, std::string> program = parse_elf_program(file);
+  std::variant<ElfProgram, std::string> program =
+      parse_elf_program(std::get<std::vector<uint8_t>>(file));
   if (const std::string* reason = std::get_if<std::string>(&program)) return refuse(path, *reason);
   const std::string name = std::filesystem::path(path).stem().string().substr(0, 20);
   std::vector<uint8_t> image = make_image(std::get<ElfProgram>(program), name);
   if (image.empty()) return refuse(path, "too many segments for the boot code's table");
 
-  std::ofstream out(options.output, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(image.data()),
-            static_cast<std::streamsize>(image.size()));
-  out.close();
-  if (!out) {
-    std::filesystem::remove(options.output, error);
-    return refuse(options.output, "cannot be written");
-  }
+  if (std::string error = write_file_whole(options.output, image); !error.empty())
+    return refuse(options.output, "cannot be written: " + error);
   return kExitDone;
 }

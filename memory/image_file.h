@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
-// The file calls of the ROM image that differ between systems (memory/posix, memory/windows).
+// The file calls of the ROM image that differ between systems (memory/posix, memory/windows); the
+// programs korvel-cli makes ROMs from are read through them too.
 
 // Opens `path` for reading only if it names a regular file, so that a FIFO or a device is refused
 // before an open could block on it. Null when the path cannot be read as a file.

@@ -39,6 +39,10 @@ bool address_allowed(uint64_t address) {
   return supervisor && low >= 0xC0000000u && low <= 0xDFFFFFFFu;
 }
 
+bool fetch_faults(uint32_t address) {
+  return (address & 3) != 0 || !address_allowed(alu::sign_extend_32(address));
+}
+
 bool take_pending_interrupt() {
   if (!interrupt_due()) return false;
   raise(Exception::interrupt);

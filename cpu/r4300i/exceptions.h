@@ -35,6 +35,11 @@ int32_t raise_address_error(Exception code, uint64_t address);
 // in user mode below 0x80000000, in supervisor mode there or in 0xC0000000-0xDFFFFFFF.
 bool address_allowed(uint64_t address);
 
+// Whether a fetch from `address` (as pc or a pending delay slot holds it) raises an address
+// error: the address is not word-aligned, or not allowed in the current mode. Such a fetch comes
+// to nothing before it reaches memory.
+bool fetch_faults(uint32_t address);
+
 // Before each instruction: an enabled interrupt that is pending is taken (the timer's is set by its
 // event on the scheduler, at the boundary where Count reaches Compare). True when one was taken.
 bool take_pending_interrupt();

@@ -9,10 +9,9 @@ namespace r4300i {
 int32_t execute_instruction() {
   cpu.gpr[0] = 0;
   const uint32_t fetched_from = cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc;
-  const uint64_t address = ::alu::sign_extend_32(fetched_from);
   if (!take_pending_interrupt()) {
-    if ((fetched_from & 3) != 0 || !address_allowed(address)) {
-      raise_address_error(Exception::address_error_load, address);
+    if (fetch_faults(fetched_from)) {
+      raise_address_error(Exception::address_error_load, ::alu::sign_extend_32(fetched_from));
     } else {
       const InstrFields f = decode_instruction(cpu.current_instruction);
       const OpcodeEntry& row = opcode_map_detail::entry(f);

@@ -5,6 +5,7 @@
 
 #include "cpu/cpu_state.h"
 #include "cpu/interpreter.h"
+#include "cpu/r4300i/exceptions.h"
 #include "machine/engines/engine.h"
 #include "machine/stops/watchpoints.h"
 #include "memory/memory_map.h"
@@ -44,7 +45,10 @@ class FetchWindow {
   std::memcpy(cpu.opcode_name.data, "Reading", sizeof "Reading");
   bool from_delay_slot = cpu.delay_slot_pending != 0;
   uint32_t address = from_delay_slot ? cpu.delay_slot_pc : cpu.pc;
-  cpu.current_instruction = fetch.read_word(address);
+  // The complete model's address error of the fetch comes before any access: nothing is read, and
+  // the word is 0.
+  const bool reads = cpu.model != CpuModel::r4300i || !r4300i::fetch_faults(address);
+  cpu.current_instruction = reads ? fetch.read_word(address) : 0;
   if (observer) observer->fetched(address, cpu.current_instruction);
   int32_t result;
   {

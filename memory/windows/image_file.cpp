@@ -2,25 +2,7 @@
 
 #include <sys/stat.h>
 
-#include <filesystem>
-#include <string>
-
-namespace {
-
-// A path in UTF-8, as Windows' wide calls take it: absolute, with the \\?\ prefix that lifts the
-// 260-character limit of the plain calls. Empty when it is no UTF-8.
-std::wstring wide_path(const char* path) {
-  try {
-    const std::filesystem::path named(std::u8string(reinterpret_cast<const char8_t*>(path)));
-    std::wstring absolute = std::filesystem::absolute(named).make_preferred().wstring();
-    // A device (\\.\NUL), a share or a path prefixed already stays as it is.
-    return absolute.starts_with(L"\\\\") ? absolute : L"\\\\?\\" + absolute;
-  } catch (const std::exception&) {
-    return {};
-  }
-}
-
-}  // namespace
+#include "base/windows/wide_path.h"
 
 // Opening a device, a pipe or a folder here never blocks, so the file is opened first and then
 // refused unless it is a regular file.

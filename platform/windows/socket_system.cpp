@@ -4,6 +4,7 @@
 #include <atomic>
 #include <iterator>
 
+#include "error_text.h"
 #include "platform/stop_signals.h"
 
 namespace {
@@ -11,18 +12,6 @@ namespace {
 // A datagram socket on the loopback address that every wait watches besides its own sockets; the
 // stop handler sends it a byte. It is never read: once a stop has been requested no wait lasts.
 std::atomic<Socket> wake_socket{kNoSocket};
-
-std::string error_text(int error) {
-  char text[256] = "";
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                 static_cast<DWORD>(error), 0, text, sizeof text, nullptr);
-  std::string message = text;
-  while (!message.empty() &&
-         (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
-    message.pop_back();
-  }
-  return message.empty() ? "error " + std::to_string(error) : message;
-}
 
 Socket open_wake_socket() {
   Socket socket =

@@ -175,6 +175,14 @@ TEST(CliUsage, VersionAndHelp) {
   EXPECT_NE(help.out.find("korvel-cli disasm [--address ADDR] WORD..."), std::string::npos);
 }
 
+// A refusal of korvel-cli rom: one line naming the file, exit status 1, no ROM.
+void expect_refused(const CliResult& refused, const std::string& file, const std::string& rom) {
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(refused.err.starts_with("korvel-cli: " + file + ": ")) << refused.err;
+  EXPECT_EQ(refused.err.find('\n'), refused.err.size() - 1) << refused.err;
+  EXPECT_FALSE(std::filesystem::exists(rom));
+}
+
 // korvel-cli rom on the C sample's ELF, whole and spoilt: what it refuses gets one line, exit
 // status 1 and no file; what it makes runs the program to its end under the complete model.
 TEST(CliMakeRom, MakesARunnableImageAndRefusesMalformedElfFilesWithoutWritingAnything) {
@@ -200,11 +208,20 @@ TEST(CliMakeRom, MakesARunnableImageAndRefusesMalformedElfFilesWithoutWritingAny
     });
   };
   const std::size_t program_header = (elf[28] << 24) | (elf[29] << 16) | (elf[30] << 8) | elf[31];
-  struct Case {
-    const char* what;
-    Spoil spoil;
+  // A second program header copied from the first (the file has room for it), at `address`.
+  auto second_segment_at = [&](uint32_t address) {
+    return Spoil([=](std::vector<uint8_t>& bytes) {
+      bytes[45] = 2;
+      std::copy_n(bytes.begin() + program_header, 32, bytes.begin() + program_header + 32);
+      set32(program_header + 32 + 8, address)(bytes);
+    });
   };
-  const Case cases[] = {
+  struct Case {
+    std::string what;
+    Spoil spoil;
+    std::string reason = {};  // the message's, when the case checks it
+  };
+  std::vector<Case> cases = {
       {"empty", [](auto& b) { b.clear(); }},
       {"not an ELF", [](auto& b) { b[1] = 'X'; }},
       {"little-endian", [](auto& b) { b[5] = 1; }},
@@ -220,32 +237,79 @@ TEST(CliMakeRom, MakesARunnableImageAndRefusesMalformedElfFilesWithoutWritingAny
       {"segment running past RDRAM", set32(program_header + 20, 0x00400000)},
       {"a dynamic segment", set32(program_header, 2)},
       {"no loadable segment", set32(program_header, 6)},
+      {"entry misaligned", set32(24, 0x80000402), "the entry point 0x80000402 is not word-aligned"},
+      {"entry at 0", set32(24, 0),
+       "the entry point 0x00000000 lies outside every loadable segment"},
+      {"entry past RDRAM", set32(24, 0x80400000),
+       "the entry point 0x80400000 lies outside every loadable segment"},
+      {"entry in the cartridge", set32(24, 0xB0000000),
+       "the entry point 0xB0000000 lies outside every loadable segment"},
+      {"entry at the top", set32(24, 0xFFFFFFFF), "the entry point 0xFFFFFFFF is not word-aligned"},
+      {"segments the same", second_segment_at(0x80000400),
+       "its loadable segments at 0x80000400 and 0x80000400 overlap"},
+      {"segments overlapping", second_segment_at(0x80000500),
+       "its loadable segments at 0x80000400 and 0x80000500 overlap"},
+      {"segments overlapping in KSEG1", second_segment_at(0xA0000440),
+       "its loadable segments at 0x80000400 and 0xA0000440 overlap"},
   };
-  std::vector<std::pair<std::string, std::vector<uint8_t>>> spoilt;
+  for (std::size_t length : {1, 4, 16, 40, 51, 60, 80}) {
+    cases.push_back({"cut at " + std::to_string(length), [length](auto& b) { b.resize(length); }});
+  }
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     std::vector<uint8_t> bytes = elf;
     c.spoil(bytes);
-    spoilt.emplace_back(c.what, bytes);
-  }
-  for (std::size_t length : {1, 4, 16, 40, 51, 60, 80}) {
-    spoilt.emplace_back("cut at " + std::to_string(length),
-                        std::vector<uint8_t>(elf.begin(), elf.begin() + length));
-  }
-  spoilt.emplace_back("a folder", std::vector<uint8_t>());
-  for (const auto& [what, bytes] : spoilt) {
-    SCOPED_TRACE(what);
-    std::filesystem::path file = dir.write("spoilt.elf", bytes);
-    if (what == "a folder") {
-      std::filesystem::remove(file);
-      std::filesystem::create_directory(file);
+    const std::string file = dir.write("spoilt.elf", bytes);
+    const CliResult refused = run_cli({"rom", file, "-o", rom});
+    expect_refused(refused, file, rom);
+    if (!c.reason.empty()) {
+      EXPECT_EQ(refused.err, "korvel-cli: " + file + ": " + c.reason + "\n");
     }
-    CliResult refused = run_cli({"rom", file.string(), "-o", rom});
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_TRUE(refused.err.starts_with("korvel-cli: " + file.string() + ": ")) << refused.err;
-    EXPECT_EQ(refused.err.find('\n'), refused.err.size() - 1) << refused.err;
-    EXPECT_FALSE(std::filesystem::exists(rom));
-    std::filesystem::remove_all(file);
   }
+  // Files that cannot be read to their end, and a folder.
+  for (const std::string& file :
+       std::vector<std::string>{"/proc/self/mem", "/proc/self/pagemap", dir.path().string()}) {
+    SCOPED_TRACE(file);
+    expect_refused(run_cli({"rom", file, "-o", rom}), file, rom);
+  }
+}
+
+// korvel-cli rom never writes over the program it reads, however the output names it, and puts a
+// ROM in place whole: a write that fails leaves what stood there before, and nothing beside it.
+TEST(CliMakeRom, NeverWritesOverItsProgramOrLeavesAHalfWrittenRom) {
+  TempDir dir;
+  const std::filesystem::path elf = dir.path() / "sorting.elf";
+  std::filesystem::copy_file(sample("sorting.elf"), elf);
+  const std::filesystem::path hard = dir.path() / "hard.elf", soft = dir.path() / "soft.elf";
+  std::filesystem::create_hard_link(elf, hard);
+  std::filesystem::create_symlink(elf.filename(), soft);
+  const std::uintmax_t size = std::filesystem::file_size(elf);
+  for (const std::filesystem::path& rom : {elf, hard, soft, dir.path() / "." / "sorting.elf"}) {
+    SCOPED_TRACE(rom);
+    const CliResult refused = run_cli({"rom", elf.string(), "-o", rom.string()});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "korvel-cli: " + rom.string() +
+                               ": the ROM cannot be written over the program it is made from\n");
+    EXPECT_EQ(std::filesystem::file_size(elf), size);
+  }
+
+  const std::filesystem::path folder = dir.path() / "folder";
+  std::filesystem::create_directory(folder);
+  EXPECT_EQ(run_cli({"rom", elf.string(), "-o", folder.string()}).status, 1);
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+
+  // Files of at most 4 blocks (of 512 or 1024 bytes) for the shell and korvel-cli: the ROM, of
+  // 4.5 KiB, fails on the way.
+  if (cli_for_windows()) return;
+  const std::filesystem::path rom = dir.write("old.z64", {'o', 'l', 'd'});
+  const CliResult failed =
+      run_program("/bin/sh", {"-c", "trap '' XFSZ; ulimit -f 4; exec \"$0\" \"$@\"", cli_program(),
+                              "rom", elf.string(), "-o", rom.string()});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_TRUE(failed.err.starts_with("korvel-cli: " + rom.string() + ": cannot be written"))
+      << failed.err;
+  EXPECT_EQ(std::filesystem::file_size(rom), 3u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 5);
 }
 
 }  // namespace

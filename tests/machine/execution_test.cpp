@@ -4,7 +4,10 @@
 
 #include <algorithm>
 
+#include "cpu/alu.h"
 #include "cpu/hooks.h"
+#include "cpu/r4300i/cop0.h"
+#include "cpu/r4300i/exceptions.h"
 #include "debugger/debugger_state.h"
 #include "machine/fault_messages.h"
 #include "machine/history/history.h"
@@ -13,6 +16,8 @@
 #include "memory/memory_map.h"
 #include "memory/rom_image.h"
 #include "tests/support/core_fixture.h"
+#include "tests/support/cpu_runner.h"
+#include "tests/support/mips_assembler.h"
 #include "tests/support/program_rom.h"
 
 namespace {
@@ -94,6 +99,32 @@ TEST_F(Execution, FetchFromAnUnmappedAddressRaisesFourReadErrorsAndEndsTheRun) {
   // The word read as zero (a NOP) was still executed and counted.
   EXPECT_EQ(cpu.pc, 0x05000004u);
   EXPECT_EQ(cpu.cp0[kCountRegister], 4u);
+}
+
+// Under the complete model a fetch that raises an address error reads nothing, mapped or not: no
+// read error, and on every engine the handler runs (here it keeps Cause, EPC and BadVAddr).
+TEST_F(Execution, CompleteModelMisalignedFetchesRaiseTheAddressErrorAlone) {
+  for (Engine engine : {Engine::exact, Engine::decoded, Engine::jit}) {
+    for (uint32_t target : {0x7FFFFFFDu, 0xFFFFFFFFu, 0x80000102u}) {
+      SCOPED_TRACE(std::to_string(static_cast<int>(engine)) + " " + std::to_string(target));
+      choose_cpu_model(CpuModel::r4300i);
+      load("lui $t0, " + std::to_string(target >> 16) + "\n ori $t0, $t0, " +
+           std::to_string(target & 0xFFFF) + "\n jr $t0\n nop");
+      place_words(r4300i::kExceptionVector,
+                  assemble("mfc0 $s0, $13\n mfc0 $s1, $14\n mfc0 $s2, $8\n lui $at, 0x0400\n"
+                           " ori $at, $at, 0xB0\n jr $at\n nop"));
+      cpu.cp0[r4300i::kStatus] = 0;
+      shared.engine = engine;
+      EXPECT_EQ(run(), StopReason::breakpoint_address);
+      EXPECT_EQ(
+          recorder.messages(),
+          (std::vector<RecordingHost::Message>{{"Breakpoint Encountered", "PC: 0x040000B0\n"}}));
+      EXPECT_EQ(cpu.gpr[16] >> 2 & 31,
+                static_cast<uint64_t>(r4300i::Exception::address_error_load));
+      EXPECT_EQ(cpu.gpr[17], alu::sign_extend_32(target));
+      EXPECT_EQ(cpu.gpr[18], alu::sign_extend_32(target));
+    }
+  }
 }
 
 TEST_F(Execution, Kseg0ProgramCountersFetchFromRdram) {
