@@ -1,7 +1,11 @@
 #include "debugger/disassembler.h"
 
+#include <initializer_list>
+#include <iterator>
+
 #include "cpu/instr_fields.h"
 #include "cpu/interpreter.h"
+#include "cpu/r4300i/opcode_map.h"
 
 namespace {
 
@@ -40,20 +44,197 @@ uint32_t break_high_code(InstrFields f) {
 
 constexpr uint8_t kReturnAddressRegister = 31;
 
-// The delay-slot address plus the word offset, as the interpreter branches; the sum wraps at 32
-// bits.
-uint32_t branch_target(InstrFields f, uint32_t address) {
-  int32_t offset = static_cast<int16_t>(f.imm());
-  return address + 4 + static_cast<uint32_t>(offset) * 4;
-}
+// What a form's formatter shows of one instruction.
+struct Instruction {
+  InstrFields f;
+  uint32_t address;  // where it stands, the base of a branch's target
+  const char* name;
+  const char* rs;
+  const char* rt;
 
-void compose_fallback(DisasmText& text, InstrFields f) {
-  if (f.op() == kSpecialOpcode) {
-    text.format("Op: %X Funct: %X", f.op(), f.funct());
-  } else {
-    text.format("Unknown 1:%X", f.op());
+  const char* rd() const { return gpr_name(f.rd()); }
+  // The delay-slot address plus the word offset, as the interpreter branches; the sum wraps at 32
+  // bits.
+  uint32_t branch_target() const {
+    int32_t offset = static_cast<int16_t>(f.imm());
+    return address + 4 + static_cast<uint32_t>(offset) * 4;
   }
+};
+
+using Formatter = void (*)(DisasmText& text, const Instruction& i);
+
+struct FormRow {
+  DisasmForm form;
+  Formatter format;
+};
+
+// One row for each form, in the order of `DisasmForm`; the forms' own comments give their texts.
+constexpr FormRow kForms[] = {
+    {DisasmForm::none,
+     [](DisasmText& t, const Instruction& i) {
+       if (i.f.op() == kSpecialOpcode) {
+         t.format("Op: %X Funct: %X", i.f.op(), i.f.funct());
+       } else {
+         t.format("Unknown 1:%X", i.f.op());
+       }
+     }},
+    {DisasmForm::constant, [](DisasmText& t, const Instruction& i) { t.set(i.name); }},
+    {DisasmForm::jump_target,
+     [](DisasmText& t, const Instruction& i) { t.format("%s %X", i.name, i.f.target()); }},
+    {DisasmForm::beq_offset,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s %s,%s,%X", i.name, i.rs, i.rt, i.f.imm());
+     }},
+    {DisasmForm::bne_target,
+     [](DisasmText& t, const Instruction& i) {
+       if (i.f.rt() == 0) {
+         t.format("BNEZ %s,0x%X", i.rs, i.branch_target());
+       } else {
+         t.format("%s %s,%s,0x%X", i.name, i.rs, i.rt, i.branch_target());
+       }
+     }},
+    {DisasmForm::rt_rs_imm_lower,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s %s,%s,%x", i.name, i.rt, i.rs, i.f.imm());
+     }},
+    {DisasmForm::rt_rs_imm_upper,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s %s,%s,%X", i.name, i.rt, i.rs, i.f.imm());
+     }},
+    {DisasmForm::lui,
+     [](DisasmText& t, const Instruction& i) { t.format("%s %s,0x%X", i.name, i.rt, i.f.imm()); }},
+    {DisasmForm::mtc0,
+     [](DisasmText& t, const Instruction& i) {
+       if (i.f.rs() == kMoveToCoprocessor) {
+         t.format("%s %s,%s", i.name, cp0_name(i.f.rd()), i.rt);
+       } else {
+         t.format("Op: %X rs: %X", i.f.op(), i.f.rs());
+       }
+     }},
+    {DisasmForm::offset_base_upper,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s %s,%X(%s)", i.name, i.rt, i.f.imm(), i.rs);
+     }},
+    {DisasmForm::offset_base_lower,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s %s,%x(%s)", i.name, i.rt, i.f.imm(), i.rs);
+     }},
+    {DisasmForm::offset_numbered_base,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s %s,%x(%x)", i.name, i.rt, i.f.imm(), i.f.rs());
+     }},
+    {DisasmForm::nop_or_sll,
+     [](DisasmText& t, const Instruction& i) { t.set(i.f.sa() == 0 ? "NOP" : i.name); }},
+    {DisasmForm::jr, [](DisasmText& t, const Instruction& i) { t.format("%s %s", i.name, i.rs); }},
+    {DisasmForm::break_code,
+     [](DisasmText& t, const Instruction& i) { t.format("%s %x", i.name, kBreakCode); }},
+    {DisasmForm::rd_rs_rt,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s %s,%s,%s", i.name, i.rd(), i.rs, i.rt);
+     }},
+    {DisasmForm::nop_or_shift,
+     [](DisasmText& t, const Instruction& i) {
+       if (i.f.word == 0) {
+         t.set("NOP");
+       } else {
+         t.format("%s %s,%s,%X", i.name, i.rd(), i.rt, i.f.sa());
+       }
+     }},
+    {DisasmForm::rd_rt_sa,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s %s,%s,%X", i.name, i.rd(), i.rt, i.f.sa());
+     }},
+    {DisasmForm::rd_rt_rs,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s %s,%s,%s", i.name, i.rd(), i.rt, i.rs);
+     }},
+    {DisasmForm::rs_rt,
+     [](DisasmText& t, const Instruction& i) { t.format("%s %s,%s", i.name, i.rs, i.rt); }},
+    {DisasmForm::divide,
+     [](DisasmText& t, const Instruction& i) { t.format("%s r0,%s,%s", i.name, i.rs, i.rt); }},
+    {DisasmForm::rd,
+     [](DisasmText& t, const Instruction& i) { t.format("%s %s", i.name, i.rd()); }},
+    {DisasmForm::rs, [](DisasmText& t, const Instruction& i) { t.format("%s %s", i.name, i.rs); }},
+    {DisasmForm::jalr,
+     [](DisasmText& t, const Instruction& i) {
+       if (i.f.rd() == kReturnAddressRegister) {
+         t.format("%s %s", i.name, i.rs);
+       } else {
+         t.format("%s %s,%s", i.name, i.rd(), i.rs);
+       }
+     }},
+    {DisasmForm::syscall_code,
+     [](DisasmText& t, const Instruction& i) {
+       t.set(i.name);
+       if (syscall_code(i.f) != 0) t.append_format(" %X", syscall_code(i.f));
+     }},
+    {DisasmForm::break_codes,
+     [](DisasmText& t, const Instruction& i) {
+       t.set(i.name);
+       if (break_high_code(i.f) != 0 || trap_code(i.f) != 0)
+         t.append_format(" %X", break_high_code(i.f));
+       if (trap_code(i.f) != 0) t.append_format(",%X", trap_code(i.f));
+     }},
+    {DisasmForm::trap_code,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s %s,%s", i.name, i.rs, i.rt);
+       if (trap_code(i.f) != 0) t.append_format(",%X", trap_code(i.f));
+     }},
+    {DisasmForm::rs_imm,
+     [](DisasmText& t, const Instruction& i) { t.format("%s %s,%X", i.name, i.rs, i.f.imm()); }},
+    {DisasmForm::rs_target,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s %s,0x%X", i.name, i.rs, i.branch_target());
+     }},
+    {DisasmForm::rs_rt_target,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s %s,%s,0x%X", i.name, i.rs, i.rt, i.branch_target());
+     }},
+    {DisasmForm::rt_c0,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s %s,%s", i.name, i.rt, cp0_name(i.f.rd()));
+     }},
+    {DisasmForm::cache,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s %X,%x(%s)", i.name, i.f.rt(), i.f.imm(), i.rs);
+     }},
+    // Coprocessor 1's registers are named as objdump names them, coprocessor 2's by number.
+    {DisasmForm::cop_offset_base,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s %s%u,%x(%s)", i.name, (i.f.op() & 3) == 1 ? "f" : "$", i.f.rt(), i.f.imm(),
+                i.rs);
+     }},
+    {DisasmForm::regimm_fallback,
+     [](DisasmText& t, const Instruction& i) { t.format("Op: %X rt: %X", i.f.op(), i.f.rt()); }},
+    {DisasmForm::cop0_fallback,
+     [](DisasmText& t, const Instruction& i) { t.format("Op: %X rs: %X", i.f.op(), i.f.rs()); }},
+    {DisasmForm::cop0_function_fallback,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("Op: %X Funct: %X", i.f.op(), i.f.funct());
+     }},
+};
+
+// Each row stands at its form's index, and every form the two models' maps give has its row.
+constexpr bool forms_in_order() {
+  for (std::size_t n = 0; n < std::size(kForms); ++n) {
+    if (static_cast<std::size_t>(kForms[n].form) != n) return false;
+  }
+  return true;
 }
+constexpr bool formats_every_entry(std::initializer_list<const OpcodeTable*> tables) {
+  for (const OpcodeTable* table : tables) {
+    for (const OpcodeEntry& entry : *table) {
+      if (static_cast<std::size_t>(entry.form) >= std::size(kForms)) return false;
+    }
+  }
+  return true;
+}
+namespace complete = r4300i::opcode_map_detail;
+static_assert(forms_in_order() &&
+                  formats_every_entry({&primary_table, &special_table, &complete::primary,
+                                       &complete::special, &complete::regimm, &complete::cop0,
+                                       &complete::cop0_function}),
+              "one formatter for each form the opcode maps give, in the order of DisasmForm");
 
 }  // namespace
 
@@ -65,143 +246,10 @@ const char* cp0_name(unsigned n) {
 }
 
 DisasmText disassemble(uint32_t word, uint32_t address, CpuModel model) {
-  InstrFields f = decode_instruction(word);
-  DisasmText text;
+  const InstrFields f = decode_instruction(word);
   const OpcodeEntry& entry = opcode_entry(model, f);
-  const char* name = entry.name;
-  const char* rs = gpr_name(f.rs());
-  const char* rt = gpr_name(f.rt());
-  switch (entry.form) {
-    case DisasmForm::none:
-      compose_fallback(text, f);
-      break;
-    case DisasmForm::constant:
-      text.set(name);
-      break;
-    case DisasmForm::nop_or_sll:
-      text.set(f.sa() == 0 ? "NOP" : name);
-      break;
-    case DisasmForm::jump_target:
-      text.format("%s %X", name, f.target());
-      break;
-    case DisasmForm::beq_offset:
-      text.format("%s %s,%s,%X", name, rs, rt, f.imm());
-      break;
-    case DisasmForm::bne_target:
-      if (f.rt() == 0) {
-        text.format("BNEZ %s,0x%X", rs, branch_target(f, address));
-      } else {
-        text.format("%s %s,%s,0x%X", name, rs, rt, branch_target(f, address));
-      }
-      break;
-    case DisasmForm::rt_rs_imm_lower:
-      text.format("%s %s,%s,%x", name, rt, rs, f.imm());
-      break;
-    case DisasmForm::rt_rs_imm_upper:
-      text.format("%s %s,%s,%X", name, rt, rs, f.imm());
-      break;
-    case DisasmForm::lui:
-      text.format("%s %s,0x%X", name, rt, f.imm());
-      break;
-    case DisasmForm::mtc0:
-      if (f.rs() == kMoveToCoprocessor) {
-        text.format("%s %s,%s", name, cp0_name(f.rd()), rt);
-      } else {
-        text.format("Op: %X rs: %X", f.op(), f.rs());
-      }
-      break;
-    case DisasmForm::offset_base_upper:
-      text.format("%s %s,%X(%s)", name, rt, f.imm(), rs);
-      break;
-    case DisasmForm::offset_base_lower:
-      text.format("%s %s,%x(%s)", name, rt, f.imm(), rs);
-      break;
-    case DisasmForm::offset_numbered_base:
-      text.format("%s %s,%x(%x)", name, rt, f.imm(), f.rs());
-      break;
-    case DisasmForm::jr:
-      text.format("%s %s", name, rs);
-      break;
-    case DisasmForm::break_code:
-      text.format("%s %x", name, kBreakCode);
-      break;
-    case DisasmForm::rd_rs_rt:
-      text.format("%s %s,%s,%s", name, gpr_name(f.rd()), rs, rt);
-      break;
-    case DisasmForm::nop_or_shift:
-      if (word == 0) {
-        text.set("NOP");
-      } else {
-        text.format("%s %s,%s,%X", name, gpr_name(f.rd()), rt, f.sa());
-      }
-      break;
-    case DisasmForm::rd_rt_sa:
-      text.format("%s %s,%s,%X", name, gpr_name(f.rd()), rt, f.sa());
-      break;
-    case DisasmForm::rd_rt_rs:
-      text.format("%s %s,%s,%s", name, gpr_name(f.rd()), rt, rs);
-      break;
-    case DisasmForm::rs_rt:
-      text.format("%s %s,%s", name, rs, rt);
-      break;
-    case DisasmForm::divide:
-      text.format("%s r0,%s,%s", name, rs, rt);
-      break;
-    case DisasmForm::rd:
-      text.format("%s %s", name, gpr_name(f.rd()));
-      break;
-    case DisasmForm::rs:
-      text.format("%s %s", name, rs);
-      break;
-    case DisasmForm::jalr:
-      if (f.rd() == kReturnAddressRegister) {
-        text.format("%s %s", name, rs);
-      } else {
-        text.format("%s %s,%s", name, gpr_name(f.rd()), rs);
-      }
-      break;
-    case DisasmForm::syscall_code:
-      text.set(name);
-      if (syscall_code(f) != 0) text.append_format(" %X", syscall_code(f));
-      break;
-    case DisasmForm::break_codes:
-      text.set(name);
-      if (break_high_code(f) != 0 || trap_code(f) != 0)
-        text.append_format(" %X", break_high_code(f));
-      if (trap_code(f) != 0) text.append_format(",%X", trap_code(f));
-      break;
-    case DisasmForm::trap_code:
-      text.format("%s %s,%s", name, rs, rt);
-      if (trap_code(f) != 0) text.append_format(",%X", trap_code(f));
-      break;
-    case DisasmForm::rs_imm:
-      text.format("%s %s,%X", name, rs, f.imm());
-      break;
-    case DisasmForm::rs_target:
-      text.format("%s %s,0x%X", name, rs, branch_target(f, address));
-      break;
-    case DisasmForm::rs_rt_target:
-      text.format("%s %s,%s,0x%X", name, rs, rt, branch_target(f, address));
-      break;
-    case DisasmForm::rt_c0:
-      text.format("%s %s,%s", name, rt, cp0_name(f.rd()));
-      break;
-    case DisasmForm::cache:
-      text.format("%s %X,%x(%s)", name, f.rt(), f.imm(), rs);
-      break;
-    case DisasmForm::cop_offset_base:
-      // Coprocessor 1's registers are named as objdump names them, coprocessor 2's by number.
-      text.format("%s %s%u,%x(%s)", name, (f.op() & 3) == 1 ? "f" : "$", f.rt(), f.imm(), rs);
-      break;
-    case DisasmForm::regimm_fallback:
-      text.format("Op: %X rt: %X", f.op(), f.rt());
-      break;
-    case DisasmForm::cop0_fallback:
-      text.format("Op: %X rs: %X", f.op(), f.rs());
-      break;
-    case DisasmForm::cop0_function_fallback:
-      text.format("Op: %X Funct: %X", f.op(), f.funct());
-      break;
-  }
+  DisasmText text;
+  kForms[static_cast<std::size_t>(entry.form)].format(
+      text, {f, address, entry.name, gpr_name(f.rs()), gpr_name(f.rt())});
   return text;
 }
