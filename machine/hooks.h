@@ -1,8 +1,9 @@
 #pragma once
 
-#include "machine/history_hook.h"
-#include "machine/host.h"
 #include "machine/stops/stop_hooks.h"
+
+class HistoryHook;
+class Host;
 
 // The machine layer's entries, the last of the machine's one table of hooks: the whole table, which
 // the machine object fills when it is made (machine/object/machine.h), and which the layers below

@@ -4,28 +4,29 @@
 
 Machine machine;
 
-// The layers' names for their parts of the one machine.
-CpuState& cpu = machine.cpu;
-Scheduler& scheduler = machine.scheduler;
-MemoryStorage& memory = machine.memory;
-RomState& rom = machine.rom;
-PlainRegisters& plain_registers = machine.plain_registers;
-DeviceMap& device_map = machine.device_map;
-CodePageMarks& code_pages = machine.code_pages;
-CopiedWordMarks& code_word_copied = machine.code_word_copied;
-SharedState& shared = machine.shared;
-FaultMessages& fault_messages = machine.fault_messages;
-UserBreakpoints& user_breakpoints = machine.user_breakpoints;
-Watchpoints& watchpoints = machine.watchpoints;
-EngineSet& engines = machine.engines;
-BlockTranslator& block_translator = machine.engines.translator;
-DecodedEngine& decoded_engine = machine.engines.decoded;
-History& history = machine.history;
-ExecutionController& execution = machine.execution;
-MemoryHooks& memory_hooks = machine.hooks;
-CpuHooks& cpu_hooks = machine.hooks;
-StopHooks& stop_hooks = machine.hooks;
-MachineHooks& machine_hooks = machine.hooks;
+// The layers' names for their parts of the one machine, bound while compiling: none is ever bound
+// again, nor used before it is bound.
+constexpr CpuState& cpu = machine.cpu;
+constexpr Scheduler& scheduler = machine.scheduler;
+constexpr MemoryStorage& memory = machine.memory;
+constexpr RomState& rom = machine.rom;
+constexpr PlainRegisters& plain_registers = machine.plain_registers;
+constexpr DeviceMap& device_map = machine.device_map;
+constexpr CodePageMarks& code_pages = machine.code_pages;
+constexpr CopiedWordMarks& code_word_copied = machine.code_word_copied;
+constexpr SharedState& shared = machine.shared;
+constexpr FaultMessages& fault_messages = machine.fault_messages;
+constexpr UserBreakpoints& user_breakpoints = machine.user_breakpoints;
+constexpr Watchpoints& watchpoints = machine.watchpoints;
+constexpr EngineSet& engines = machine.engines;
+constexpr BlockTranslator& block_translator = machine.engines.translator;
+constexpr DecodedEngine& decoded_engine = machine.engines.decoded;
+constexpr History& history = machine.history;
+constexpr ExecutionController& execution = machine.execution;
+constexpr MemoryHooks& memory_hooks = machine.hooks;
+constexpr CpuHooks& cpu_hooks = machine.hooks;
+constexpr StopHooks& stop_hooks = machine.hooks;
+constexpr MachineHooks& machine_hooks = machine.hooks;
 
 Machine::Machine() {
   plain_registers.map_into(device_map);

@@ -10,6 +10,7 @@
 #include "machine/history/history.h"
 #include "machine/history_hook.h"
 #include "machine/hooks.h"
+#include "machine/host.h"
 #include "machine/machine_state.h"
 #include "machine/stops/user_breakpoints.h"
 #include "machine/stops/watchpoints.h"
