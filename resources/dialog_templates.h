@@ -201,6 +201,11 @@ inline constexpr DialogTemplate kDialogTemplates[] = {
     {"ABOUT", "About Korvel", 20, 20, 389, 127, kFontSansSerif, 8, kDialogCloseBox, kAboutControls},
 };
 
+// Whether the template asks for the fixed-pitch font, in which every character advances alike.
+constexpr bool has_fixed_pitch_font(const DialogTemplate& dialog_template) {
+  return std::string_view(dialog_template.font) == kFontCourier;
+}
+
 // Template names are matched without regard to case, so "About" finds "ABOUT".
 constexpr const DialogTemplate* find_dialog_template(std::string_view name) {
   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };

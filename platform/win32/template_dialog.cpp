@@ -1,7 +1,9 @@
 #include "platform/win32/template_dialog.h"
 
 #include <algorithm>
+#include <memory>
 #include <set>
+#include <type_traits>
 #include <vector>
 
 #include "platform/win32/dialog_template.h"
@@ -10,6 +12,14 @@ namespace {
 
 // Dark enough to read on the edit fields' light background.
 constexpr COLORREF kHighlightColour = RGB(192, 0, 0);
+
+struct GdiObjectDeleter {
+  void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+
+// A font or bitmap the dialog made for its controls, deleted with the dialog.
+template <typename Handle>
+using OwnedGdiObject = std::unique_ptr<std::remove_pointer_t<Handle>, GdiObjectDeleter>;
 
 // The open modeless dialogs, for the message loop; window thread only.
 std::vector<HWND>& modeless_dialogs() {
@@ -53,6 +63,7 @@ class TemplateDialog final : public Dialog {
     const ControlKind* kind = control_kind(id);
     return kind && *kind == ControlKind::kListBox;
   }
+  void use_fixed_pitch_in_lists();
   INT_PTR on_message(UINT message, WPARAM wparam, LPARAM lparam);
   INT_PTR colour_control(HDC context, HWND control, int background);
 
@@ -62,7 +73,24 @@ class TemplateDialog final : public Dialog {
   HWND window_ = nullptr;
   bool ended_ = false;
   std::set<int> highlighted_;
+  OwnedGdiObject<HFONT> fixed_pitch_font_;
 };
+
+// The dialog manager asks for the template's face alone, which the system may map to a
+// proportional face (Wine maps "Courier" to a sans face even with monospace faces installed).
+// Asked for with fixed pitch in the modern family, the font mapper falls back to a monospace face.
+// Only the lists take it: the dialog units, and so every control's size, were measured in the
+// dialog manager's font, in which the other controls' texts fit.
+void TemplateDialog::use_fixed_pitch_in_lists() {
+  LOGFONTA font{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(window_, WM_GETFONT, 0, 0)), sizeof(font), &font);
+  font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+  fixed_pitch_font_.reset(CreateFontIndirectA(&font));
+  for (const ControlTemplate& control : template_.controls)
+    if (control.kind == ControlKind::kListBox)
+      SendDlgItemMessageA(window_, control.id, WM_SETFONT,
+                          reinterpret_cast<WPARAM>(fixed_pitch_font_.get()), FALSE);
+}
 
 void TemplateDialog::set_highlight(int id, bool highlighted) {
   const ControlKind* kind = control_kind(id);
@@ -124,6 +152,7 @@ INT_PTR CALLBACK TemplateDialog::procedure(HWND window, UINT message, WPARAM wpa
     auto* dialog = reinterpret_cast<TemplateDialog*>(lparam);
     dialog->window_ = window;
     SetWindowLongPtrA(window, DWLP_USER, lparam);
+    if (has_fixed_pitch_font(dialog->template_)) dialog->use_fixed_pitch_in_lists();
     dialog->procedure_.on_init(*dialog);
     return TRUE;  // the focus where the dialog manager puts it
   }

@@ -299,6 +299,8 @@ void commands_window_lists_the_demo_and_only_ok_closes_it(DesktopDriver& d) {
   ASSERT_EQ(listing.size(), 257u);
   EXPECT_EQ(listing[0], "PC         Opcode     Instruction");
   EXPECT_EQ(listing[1], "04000040   2408000A   ADDIU t0,r0,a");
+  // Its columns line up: every character advances alike.
+  EXPECT_EQ(commands->advances(kIdListing).size(), 1u);
   EXPECT_EQ(commands->text(kIdListingPc), "4000040");
   commands->press(kIdStep);
   EXPECT_EQ(commands->text(kIdListingPc), "4000044");

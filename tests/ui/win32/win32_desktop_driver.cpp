@@ -28,6 +28,34 @@ bool is_dialog(HWND window) {
   return std::strcmp(class_name, "#32770") == 0;
 }
 
+// A control's device context with the font the control draws its text in.
+class WithFont {
+ public:
+  explicit WithFont(HWND control)
+      : control_(control),
+        context_(GetDC(control)),
+        previous_(SelectObject(context_,
+                               reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)))) {}
+  ~WithFont() {
+    SelectObject(context_, previous_);
+    ReleaseDC(control_, context_);
+  }
+  WithFont(const WithFont&) = delete;
+  WithFont& operator=(const WithFont&) = delete;
+
+  // How far `text` advances, in pixels.
+  int width(const std::string& text) const {
+    SIZE size{};
+    GetTextExtentPoint32A(context_, text.data(), static_cast<int>(text.size()), &size);
+    return size.cx;
+  }
+
+ private:
+  HWND control_;
+  HDC context_;
+  HGDIOBJ previous_;
+};
+
 class Win32DialogProbe final : public DialogProbe {
  public:
   explicit Win32DialogProbe(HWND dialog) : dialog_(dialog) {}
@@ -42,6 +70,14 @@ class Win32DialogProbe final : public DialogProbe {
       lines.push_back(line);
     }
     return lines;
+  }
+  std::set<int> advances(int id) override {
+    std::set<int> widths;
+    const HWND list = GetDlgItem(dialog_, id);
+    WithFont drawn(list);
+    for (const std::string& line : lines(id))
+      for (char c : line) widths.insert(drawn.width(std::string(1, c)));
+    return widths;
   }
   int picture_width() override {
     int width = 0;
