@@ -48,6 +48,14 @@ class QtDialogProbe final : public DialogProbe {
     }
     return widths;
   }
+  std::vector<std::string> texts_wider_than_their_labels() override {
+    std::vector<std::string> texts;
+    for (QLabel* label : dialog_.findChildren<QLabel*>())
+      if (QFontMetrics(label->font()).horizontalAdvance(label->text()) >
+          label->contentsRect().width())
+        texts.push_back(label->text().toStdString());
+    return texts;
+  }
   int picture_width() override {
     for (QLabel* label : dialog_.findChildren<QLabel*>())
       if (!label->pixmap().isNull()) return label->pixmap().width();

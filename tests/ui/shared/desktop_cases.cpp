@@ -331,6 +331,7 @@ void about_shows_the_version_and_picture_and_closes_on_escape(DesktopDriver& d) 
   EXPECT_TRUE(d.with_modal_dialog(kCmdAbout, "About Korvel", [](DialogProbe& dialog) {
     EXPECT_EQ(dialog.text(kIdAboutTitle), "Korvel " KORVEL_VERSION);
     EXPECT_EQ(dialog.picture_width(), 361);
+    EXPECT_EQ(dialog.texts_wider_than_their_labels(), Texts{});
     dialog.press(kIdCancel);
   }));
 }
