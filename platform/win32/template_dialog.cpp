@@ -42,13 +42,23 @@ class TemplateDialog final : public Dialog {
     if (kind && *kind != ControlKind::kListBox && *kind != ControlKind::kPicture)
       SetDlgItemTextA(window_, id, text);
   }
+  // Drawn after each line, with its scroll bar, a page of the listing took seconds to go in: the
+  // list is drawn once, when it is filled.
   void clear_list(int id) override {
-    if (is_list(id)) SendDlgItemMessageA(window_, id, LB_RESETCONTENT, 0, 0);
+    if (!is_list(id)) return;
+    SendDlgItemMessageA(window_, id, WM_SETREDRAW, FALSE, 0);
+    SendDlgItemMessageA(window_, id, LB_RESETCONTENT, 0, 0);
   }
   void append_line(int id, const char* text) override {
     if (is_list(id))
       SendDlgItemMessageA(window_, id, LB_INSERTSTRING, static_cast<WPARAM>(-1),
                           reinterpret_cast<LPARAM>(text));
+  }
+  void list_filled(int id) override {
+    if (!is_list(id)) return;
+    const HWND list = GetDlgItem(window_, id);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(list, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
   }
   void set_highlight(int id, bool highlighted) override;
   void end(int result) override;
