@@ -74,6 +74,7 @@ class TemplateDialog final : public Dialog {
     return kind && *kind == ControlKind::kListBox;
   }
   void use_fixed_pitch_in_lists();
+  void scale_pictures();
   INT_PTR on_message(UINT message, WPARAM wparam, LPARAM lparam);
   INT_PTR colour_control(HDC context, HWND control, int background);
 
@@ -84,6 +85,7 @@ class TemplateDialog final : public Dialog {
   bool ended_ = false;
   std::set<int> highlighted_;
   OwnedGdiObject<HFONT> fixed_pitch_font_;
+  std::vector<OwnedGdiObject<HBITMAP>> scaled_pictures_;
 };
 
 // The dialog manager asks for the template's face alone, which the system may map to a
@@ -100,6 +102,29 @@ void TemplateDialog::use_fixed_pitch_in_lists() {
     if (control.kind == ControlKind::kListBox)
       SendDlgItemMessageA(window_, control.id, WM_SETFONT,
                           reinterpret_cast<WPARAM>(fixed_pitch_font_.get()), FALSE);
+}
+
+// A picture control shows its bitmap pixel for pixel, and the bitmap is drawn for 96 DPI: at any
+// other DPI it is stretched to the scale the dialog manager gives the rest of the dialog.
+void TemplateDialog::scale_pictures() {
+  const int dpi = static_cast<int>(GetDpiForWindow(window_));
+  if (dpi == USER_DEFAULT_SCREEN_DPI) return;
+  for (HWND control = GetWindow(window_, GW_CHILD); control;
+       control = GetWindow(control, GW_HWNDNEXT)) {
+    const auto shown =
+        reinterpret_cast<HBITMAP>(SendMessageA(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    BITMAP size;
+    if (!shown || !GetObjectA(shown, sizeof(size), &size)) continue;
+    const auto scaled = static_cast<HBITMAP>(
+        CopyImage(shown, IMAGE_BITMAP, MulDiv(size.bmWidth, dpi, USER_DEFAULT_SCREEN_DPI),
+                  MulDiv(size.bmHeight, dpi, USER_DEFAULT_SCREEN_DPI), 0));
+    if (!scaled) continue;
+    scaled_pictures_.emplace_back(scaled);
+    // The control takes the size of its new bitmap and hands back the one it loaded, which is
+    // ours to delete.
+    DeleteObject(reinterpret_cast<HBITMAP>(
+        SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled))));
+  }
 }
 
 void TemplateDialog::set_highlight(int id, bool highlighted) {
@@ -163,6 +188,7 @@ INT_PTR CALLBACK TemplateDialog::procedure(HWND window, UINT message, WPARAM wpa
     dialog->window_ = window;
     SetWindowLongPtrA(window, DWLP_USER, lparam);
     if (has_fixed_pitch_font(dialog->template_)) dialog->use_fixed_pitch_in_lists();
+    dialog->scale_pictures();
     dialog->procedure_.on_init(*dialog);
     return TRUE;  // the focus where the dialog manager puts it
   }
