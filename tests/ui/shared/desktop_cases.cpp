@@ -193,10 +193,18 @@ void commands_without_behaviour_change_nothing(DesktopDriver& d) {
   EXPECT_TRUE(d.is_open());
 }
 
-void a_dropped_file_opens_as_open_rom(DesktopDriver& d) {
+void a_dropped_file_opens_once_the_drop_has_finished(DesktopDriver& d) {
+  TempDir dir;
+  // A refused file's box waits for the drop to end: the program it came from is not held up.
+  EXPECT_TRUE(d.drop_file(dir.write("notes.txt", {'h', 'i', '!'})));
+  EXPECT_TRUE(d.boxes().empty());
+  ASSERT_TRUE(d.wait_until([&] { return !d.boxes().empty(); }));
+  EXPECT_EQ(d.boxes()[0].text, "Not a valid ROM!");
   EXPECT_TRUE(d.drop_file(sample_rom("demo.v64")));
-  EXPECT_EQ(d.title(), "Korvel - " + sample_rom("demo.v64"));
+  EXPECT_EQ(d.title(), "Korvel");
+  EXPECT_TRUE(d.wait_until([&] { return d.title() == "Korvel - " + sample_rom("demo.v64"); }));
   EXPECT_EQ(d.status_lines().front().text, "Byteswapped.");
+  EXPECT_EQ(d.boxes().size(), 1u);
 }
 
 void current_ips_without_a_run_measures_zero_over_a_full_second(DesktopDriver& d) {
@@ -362,7 +370,8 @@ constexpr DesktopCase kCases[] = {
     {"DesktopCommands", "ResetAndPauseActOnTheRun", reset_and_pause_act_on_the_run},
     {"DesktopCommands", "CommandsWithoutBehaviourChangeNothing",
      commands_without_behaviour_change_nothing},
-    {"DesktopCommands", "ADroppedFileOpensAsOpenRom", a_dropped_file_opens_as_open_rom},
+    {"DesktopCommands", "ADroppedFileOpensOnceTheDropHasFinished",
+     a_dropped_file_opens_once_the_drop_has_finished},
     {"DesktopRun", "CurrentIpsWithoutARunMeasuresZeroOverAFullSecond",
      current_ips_without_a_run_measures_zero_over_a_full_second},
     {"DesktopRun", "CurrentIpsWhileSpinRunsMeasuresItsRate",
