@@ -10,8 +10,11 @@ class Dialog {
   // Requests naming a control the dialog does not have, or a control of the wrong kind for the
   // request, are ignored, as the desktop ignores a message sent to no window.
   virtual void set_text(int id, const char* text) = 0;
+  // A list is filled by emptying it, appending its lines and saying it is filled; the dialog may
+  // leave it undrawn in between.
   virtual void clear_list(int id) = 0;
   virtual void append_line(int id, const char* text) = 0;
+  virtual void list_filled(int /*id*/) {}
   // Draws an edit field's text in a colour that stands out (a value that has just changed), or
   // back in the usual one. A dialog without colours may ignore it.
   virtual void set_highlight(int /*id*/, bool /*highlighted*/) {}

@@ -31,6 +31,10 @@ void append_line(const char* text) {
   if (Dialog* window = debugger.newest_commands_window) window->append_line(kIdListing, text);
 }
 
+void end_list() {
+  if (Dialog* window = debugger.newest_commands_window) window->list_filled(kIdListing);
+}
+
 // The offset is taken as an unsigned 32-bit number in all its arithmetic, like the bounds it is
 // compared with: before any image is loaded "+ 256" is never refused, and the offset may then grow
 // past the signed range without ever becoming negative.
@@ -96,6 +100,7 @@ void fill_listing() {
     compose_listing_line(shared.message_text, static_cast<uint32_t>(address), word, model);
     append_line(shared.message_text.c_str());
   }
+  end_list();
 }
 
 void CommandsProcedure::on_init(Dialog& dialog) {

@@ -175,18 +175,20 @@ inline constexpr ControlTemplate kRomControls[] = {
     {kIdRomManufacturer, ControlKind::kEdit, "", 65, 23, 90, 12, kRomFieldStyle},
 };
 
-// KORVEL_VERSION comes from the build, which takes it from the top CMakeLists.txt.
+// KORVEL_VERSION comes from the build, which takes it from the top CMakeLists.txt. The texts are
+// broken into lines short enough for their labels, which would otherwise cut them (Win32 wraps a
+// label's text inside it) or let them run over the picture (Qt).
 inline constexpr ControlTemplate kAboutControls[] = {
     {kIdAboutTitle, ControlKind::kLeftText, "Korvel " KORVEL_VERSION, 40, 12, 100, 8, 0},
-    {10, ControlKind::kLeftText, "An emulator of the Nintendo", 40, 22, 100, 8, 0},
-    {11, ControlKind::kLeftText, "64 console, with a debugger.", 40, 32, 100, 8, 0},
-    {12, ControlKind::kLeftText, "It runs the R4300i code of a", 40, 42, 100, 8, 0},
-    {13, ControlKind::kLeftText, "ROM image, freely or by steps.", 40, 52, 100, 8, 0},
-    {14, ControlKind::kLeftText, "The register windows and the", 40, 67, 100, 8, 0},
-    {15, ControlKind::kLeftText, "instruction listing open", 40, 77, 100, 8, 0},
-    {16, ControlKind::kLeftText, "from the Debug menu.", 40, 87, 100, 8, 0},
+    {10, ControlKind::kLeftText, "An emulator of the", 40, 22, 100, 8, 0},
+    {11, ControlKind::kLeftText, "Nintendo 64, with a", 40, 32, 100, 8, 0},
+    {12, ControlKind::kLeftText, "debugger: R4300i code", 40, 42, 100, 8, 0},
+    {13, ControlKind::kLeftText, "runs freely or by steps.", 40, 52, 100, 8, 0},
+    {14, ControlKind::kLeftText, "The Debug menu opens", 40, 67, 100, 8, 0},
+    {15, ControlKind::kLeftText, "the register windows", 40, 77, 100, 8, 0},
+    {16, ControlKind::kLeftText, "and instruction listing.", 40, 87, 100, 8, 0},
     {17, ControlKind::kLeftText, "(c) The Korvel developers.", 40, 97, 100, 8, 0},
-    {18, ControlKind::kLeftText, "Licensed under the MIT License.", 40, 107, 100, 8, 0},
+    {18, ControlKind::kLeftText, "MIT License.", 40, 107, 100, 8, 0},
     {kNoId, ControlKind::kPicture, kAboutBitmap, 143, 12, 241, 101, 0},
 };
 
@@ -200,6 +202,11 @@ inline constexpr DialogTemplate kDialogTemplates[] = {
     {"ROM", "ROM Info", 20, 20, 170, 50, kFontSansSerif, 8, kDialogCloseBox, kRomControls},
     {"ABOUT", "About Korvel", 20, 20, 389, 127, kFontSansSerif, 8, kDialogCloseBox, kAboutControls},
 };
+
+// Whether the template asks for the fixed-pitch font, in which every character advances alike.
+constexpr bool has_fixed_pitch_font(const DialogTemplate& dialog_template) {
+  return std::string_view(dialog_template.font) == kFontCourier;
+}
 
 // Template names are matched without regard to case, so "About" finds "ABOUT".
 constexpr const DialogTemplate* find_dialog_template(std::string_view name) {

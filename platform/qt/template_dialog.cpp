@@ -8,7 +8,6 @@
 #include <QListWidget>
 #include <QMainWindow>
 #include <QPushButton>
-#include <string_view>
 
 #include "platform/qt/host_text.h"
 #include "platform/qt/images.h"
@@ -34,8 +33,7 @@ QFont fixed_pitch_font(int point_size) {
 
 // "Courier" stands for the desktop's fixed-pitch font, anything else for its usual one.
 QFont template_font(const DialogTemplate& dialog_template) {
-  if (std::string_view(dialog_template.font) == kFontCourier)
-    return fixed_pitch_font(dialog_template.point_size);
+  if (has_fixed_pitch_font(dialog_template)) return fixed_pitch_font(dialog_template.point_size);
   QFont font = QApplication::font();
   font.setPointSize(dialog_template.point_size);
   return font;

@@ -1,7 +1,9 @@
 #include "platform/win32/template_dialog.h"
 
 #include <algorithm>
+#include <memory>
 #include <set>
+#include <type_traits>
 #include <vector>
 
 #include "platform/win32/dialog_template.h"
@@ -10,6 +12,14 @@ namespace {
 
 // Dark enough to read on the edit fields' light background.
 constexpr COLORREF kHighlightColour = RGB(192, 0, 0);
+
+struct GdiObjectDeleter {
+  void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+
+// A font or bitmap the dialog made for its controls, deleted with the dialog.
+template <typename Handle>
+using OwnedGdiObject = std::unique_ptr<std::remove_pointer_t<Handle>, GdiObjectDeleter>;
 
 // The open modeless dialogs, for the message loop; window thread only.
 std::vector<HWND>& modeless_dialogs() {
@@ -32,13 +42,23 @@ class TemplateDialog final : public Dialog {
     if (kind && *kind != ControlKind::kListBox && *kind != ControlKind::kPicture)
       SetDlgItemTextA(window_, id, text);
   }
+  // Drawn after each line, with its scroll bar, a page of the listing took seconds to go in: the
+  // list is drawn once, when it is filled.
   void clear_list(int id) override {
-    if (is_list(id)) SendDlgItemMessageA(window_, id, LB_RESETCONTENT, 0, 0);
+    if (!is_list(id)) return;
+    SendDlgItemMessageA(window_, id, WM_SETREDRAW, FALSE, 0);
+    SendDlgItemMessageA(window_, id, LB_RESETCONTENT, 0, 0);
   }
   void append_line(int id, const char* text) override {
     if (is_list(id))
       SendDlgItemMessageA(window_, id, LB_INSERTSTRING, static_cast<WPARAM>(-1),
                           reinterpret_cast<LPARAM>(text));
+  }
+  void list_filled(int id) override {
+    if (!is_list(id)) return;
+    const HWND list = GetDlgItem(window_, id);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(list, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
   }
   void set_highlight(int id, bool highlighted) override;
   void end(int result) override;
@@ -53,6 +73,8 @@ class TemplateDialog final : public Dialog {
     const ControlKind* kind = control_kind(id);
     return kind && *kind == ControlKind::kListBox;
   }
+  void use_fixed_pitch_in_lists();
+  void scale_pictures();
   INT_PTR on_message(UINT message, WPARAM wparam, LPARAM lparam);
   INT_PTR colour_control(HDC context, HWND control, int background);
 
@@ -62,7 +84,48 @@ class TemplateDialog final : public Dialog {
   HWND window_ = nullptr;
   bool ended_ = false;
   std::set<int> highlighted_;
+  OwnedGdiObject<HFONT> fixed_pitch_font_;
+  std::vector<OwnedGdiObject<HBITMAP>> scaled_pictures_;
 };
+
+// The dialog manager asks for the template's face alone, which the system may map to a
+// proportional face (Wine maps "Courier" to a sans face even with monospace faces installed).
+// Asked for with fixed pitch in the modern family, the font mapper falls back to a monospace face.
+// Only the lists take it: the dialog units, and so every control's size, were measured in the
+// dialog manager's font, in which the other controls' texts fit.
+void TemplateDialog::use_fixed_pitch_in_lists() {
+  LOGFONTA font{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(window_, WM_GETFONT, 0, 0)), sizeof(font), &font);
+  font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+  fixed_pitch_font_.reset(CreateFontIndirectA(&font));
+  for (const ControlTemplate& control : template_.controls)
+    if (control.kind == ControlKind::kListBox)
+      SendDlgItemMessageA(window_, control.id, WM_SETFONT,
+                          reinterpret_cast<WPARAM>(fixed_pitch_font_.get()), FALSE);
+}
+
+// A picture control shows its bitmap pixel for pixel, and the bitmap is drawn for 96 DPI: at any
+// other DPI it is stretched to the scale the dialog manager gives the rest of the dialog.
+void TemplateDialog::scale_pictures() {
+  const int dpi = static_cast<int>(GetDpiForWindow(window_));
+  if (dpi == USER_DEFAULT_SCREEN_DPI) return;
+  for (HWND control = GetWindow(window_, GW_CHILD); control;
+       control = GetWindow(control, GW_HWNDNEXT)) {
+    const auto shown =
+        reinterpret_cast<HBITMAP>(SendMessageA(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    BITMAP size;
+    if (!shown || !GetObjectA(shown, sizeof(size), &size)) continue;
+    const auto scaled = static_cast<HBITMAP>(
+        CopyImage(shown, IMAGE_BITMAP, MulDiv(size.bmWidth, dpi, USER_DEFAULT_SCREEN_DPI),
+                  MulDiv(size.bmHeight, dpi, USER_DEFAULT_SCREEN_DPI), 0));
+    if (!scaled) continue;
+    scaled_pictures_.emplace_back(scaled);
+    // The control takes the size of its new bitmap and hands back the one it loaded, which is
+    // ours to delete.
+    DeleteObject(reinterpret_cast<HBITMAP>(
+        SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled))));
+  }
+}
 
 void TemplateDialog::set_highlight(int id, bool highlighted) {
   const ControlKind* kind = control_kind(id);
@@ -124,6 +187,8 @@ INT_PTR CALLBACK TemplateDialog::procedure(HWND window, UINT message, WPARAM wpa
     auto* dialog = reinterpret_cast<TemplateDialog*>(lparam);
     dialog->window_ = window;
     SetWindowLongPtrA(window, DWLP_USER, lparam);
+    if (has_fixed_pitch_font(dialog->template_)) dialog->use_fixed_pitch_in_lists();
+    dialog->scale_pictures();
     dialog->procedure_.on_init(*dialog);
     return TRUE;  // the focus where the dialog manager puts it
   }

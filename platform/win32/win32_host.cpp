@@ -4,6 +4,7 @@ namespace {
 
 constexpr UINT kServeMessageBoxes = WM_APP + 1;
 constexpr UINT kShowTitle = WM_APP + 2;
+constexpr UINT kCallLater = WM_APP + 3;
 
 }  // namespace
 
@@ -41,8 +42,20 @@ void Win32Host::set_title(const char* text) {
   PostMessageA(main_window_, kShowTitle, 0, 0);
 }
 
+void Win32Host::call_later(std::function<void()> work) {
+  later_.push_back(std::move(work));
+  PostMessageA(main_window_, kCallLater, 0, 0);
+}
+
 bool Win32Host::on_posted_message(UINT message) {
   switch (message) {
+    case kCallLater: {
+      // Taken out first: the work may run a modal loop that handles the next one.
+      std::function<void()> work = std::move(later_.front());
+      later_.pop_front();
+      work();
+      return true;
+    }
     case kServeMessageBoxes:
       serve_pending_requests();
       return true;

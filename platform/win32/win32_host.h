@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -21,8 +23,11 @@ class Win32Host final : public DesktopHost {
   // Window thread only: shows every message box requested from another thread and not shown yet.
   void serve_pending_requests() override;
 
-  // Carries out a request that another thread posted to the main window; false for any other
-  // message.
+  // Window thread only: runs `work` once the messages posted to the main window before it have
+  // been handled; never if the window is destroyed first.
+  void call_later(std::function<void()> work);
+
+  // Carries out a request posted to the main window; false for any other message.
   bool on_posted_message(UINT message);
 
  private:
@@ -32,4 +37,5 @@ class Win32Host final : public DesktopHost {
   DWORD window_thread_;
   std::mutex title_mutex_;
   std::string pending_title_;
+  std::deque<std::function<void()>> later_;
 };

@@ -206,7 +206,7 @@ TEST(AboutTemplate, HasTheVersionNineFurtherLinesAndThePicture) {
     EXPECT_EQ(label.height, 8);
     EXPECT_NE(std::string_view(label.text), "");
   }
-  EXPECT_STREQ(about.controls[9].text, "Licensed under the MIT License.");
+  EXPECT_STREQ(about.controls[9].text, "MIT License.");
   const ControlTemplate& picture = about.controls[10];
   EXPECT_EQ(picture.kind, ControlKind::kPicture);
   EXPECT_EQ(describe(picture), "-1 \"108\" 143,12,241,101");

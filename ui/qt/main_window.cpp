@@ -19,12 +19,12 @@
 
 namespace {
 
-// The ROM a drop of `data` would open, as the shared rule picks it from the local files.
-QString dropped_rom_of(const QMimeData& data) {
+// The dropped items of `data` that are files of this machine, in their order.
+std::vector<std::string> local_files(const QMimeData& data) {
   std::vector<std::string> files;
   for (const QUrl& url : data.urls())
     if (url.isLocalFile()) files.push_back(url.toLocalFile().toLocal8Bit().toStdString());
-  return QString::fromLocal8Bit(dropped_rom(files));
+  return files;
 }
 
 }  // namespace
@@ -84,6 +84,10 @@ void MainWindow::set_run_thread_priority(RunPriority priority) {
   host_->set_run_thread_priority(priority);
 }
 
+void MainWindow::call_later(std::function<void()> work) {
+  QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   commands_.window_closing();
   event->accept();
@@ -91,12 +95,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (!dropped_rom_of(*event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (!dropped_rom(local_files(*event->mimeData())).empty()) event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
-  const QString path = dropped_rom_of(*event->mimeData());
-  if (path.isEmpty()) return;
-  event->acceptProposedAction();
-  open_rom(path);
+  if (commands_.drop(local_files(*event->mimeData()))) event->acceptProposedAction();
 }

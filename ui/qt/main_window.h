@@ -52,6 +52,7 @@ class MainWindow final : public QMainWindow, private DesktopWindow {
   void run_modal_dialog(const char* name, DialogProcedure& procedure) override;
   void open_modeless_dialog(const char* name, DialogProcedure& procedure) override;
   void set_run_thread_priority(RunPriority priority) override;
+  void call_later(std::function<void()> work) override;
 
   std::unique_ptr<QtHost> host_;
   DesktopCommands commands_{*this};

@@ -115,6 +115,15 @@ void DesktopCommands::open_rom(const char* path) {
   window_.invalidate();
 }
 
+bool DesktopCommands::drop(std::span<const std::string> local_files) {
+  const std::string path = dropped_rom(local_files);
+  if (path.empty()) return false;
+  // Not while the drop is under way: the program the file was dragged from waits for its end, and
+  // a refused file's message box would keep it waiting until the box was closed.
+  window_.call_later([this, path] { open_rom(path.c_str()); });
+  return true;
+}
+
 void DesktopCommands::measure_instruction_rate(std::chrono::steady_clock::duration interval) {
   ips_.value = instructions_during(interval);
   ips_.just_measured = true;

@@ -25,6 +25,10 @@ class DesktopCommands {
   // ROM as it was.
   void open_rom(const char* path);
 
+  // A drop of `local_files` (the dropped items that are files of this machine, in their order) on
+  // the window: false if it is refused. An accepted drop opens its ROM once it has finished.
+  bool drop(std::span<const std::string> local_files);
+
   // Current IPS with the measurement taken over `interval`.
   void measure_instruction_rate(std::chrono::steady_clock::duration interval);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "debugger/dialog.h"
@@ -30,4 +31,8 @@ class DesktopWindow {
 
   // The CPU Thread menu's choice for the run thread.
   virtual void set_run_thread_priority(RunPriority priority) = 0;
+
+  // Runs `work` on the window thread once the event being handled, and the events queued before
+  // this call, are done; never if the window is gone by then.
+  virtual void call_later(std::function<void()> work) = 0;
 };

@@ -134,8 +134,7 @@ void MainWindow::drop(HDROP files) {
     paths.push_back(path);
   }
   DragFinish(files);
-  const std::string rom = dropped_rom(paths);
-  if (!rom.empty()) open_rom(rom.c_str());
+  commands_.drop(paths);
 }
 
 bool MainWindow::is_checked(int id) const {

@@ -42,6 +42,7 @@ class MainWindow final : private DesktopWindow {
   void run_modal_dialog(const char* name, DialogProcedure& procedure) override;
   void open_modeless_dialog(const char* name, DialogProcedure& procedure) override;
   void set_run_thread_priority(RunPriority priority) override;
+  void call_later(std::function<void()> work) override { host_->call_later(std::move(work)); }
 
   HWND window_ = nullptr;
   HDC window_dc_ = nullptr;  // the class's own context, kept for every paint

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,6 +38,23 @@ class QtDialogProbe final : public DialogProbe {
       for (int row = 0; row < list->count(); ++row)
         lines.push_back(list->item(row)->text().toStdString());
     return lines;
+  }
+  std::set<int> advances(int id) override {
+    std::set<int> widths;
+    if (auto* list = qobject_cast<QListWidget*>(dialog_.control(id))) {
+      const QFontMetrics metrics(list->font());
+      for (int row = 0; row < list->count(); ++row)
+        for (QChar c : list->item(row)->text()) widths.insert(metrics.horizontalAdvance(c));
+    }
+    return widths;
+  }
+  std::vector<std::string> texts_wider_than_their_labels() override {
+    std::vector<std::string> texts;
+    for (QLabel* label : dialog_.findChildren<QLabel*>())
+      if (QFontMetrics(label->font()).horizontalAdvance(label->text()) >
+          label->contentsRect().width())
+        texts.push_back(label->text().toStdString());
+    return texts;
   }
   int picture_width() override {
     for (QLabel* label : dialog_.findChildren<QLabel*>())

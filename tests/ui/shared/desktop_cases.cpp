@@ -193,10 +193,18 @@ void commands_without_behaviour_change_nothing(DesktopDriver& d) {
   EXPECT_TRUE(d.is_open());
 }
 
-void a_dropped_file_opens_as_open_rom(DesktopDriver& d) {
+void a_dropped_file_opens_once_the_drop_has_finished(DesktopDriver& d) {
+  TempDir dir;
+  // A refused file's box waits for the drop to end: the program it came from is not held up.
+  EXPECT_TRUE(d.drop_file(dir.write("notes.txt", {'h', 'i', '!'})));
+  EXPECT_TRUE(d.boxes().empty());
+  ASSERT_TRUE(d.wait_until([&] { return !d.boxes().empty(); }));
+  EXPECT_EQ(d.boxes()[0].text, "Not a valid ROM!");
   EXPECT_TRUE(d.drop_file(sample_rom("demo.v64")));
-  EXPECT_EQ(d.title(), "Korvel - " + sample_rom("demo.v64"));
+  EXPECT_EQ(d.title(), "Korvel");
+  EXPECT_TRUE(d.wait_until([&] { return d.title() == "Korvel - " + sample_rom("demo.v64"); }));
   EXPECT_EQ(d.status_lines().front().text, "Byteswapped.");
+  EXPECT_EQ(d.boxes().size(), 1u);
 }
 
 void current_ips_without_a_run_measures_zero_over_a_full_second(DesktopDriver& d) {
@@ -299,6 +307,8 @@ void commands_window_lists_the_demo_and_only_ok_closes_it(DesktopDriver& d) {
   ASSERT_EQ(listing.size(), 257u);
   EXPECT_EQ(listing[0], "PC         Opcode     Instruction");
   EXPECT_EQ(listing[1], "04000040   2408000A   ADDIU t0,r0,a");
+  // Its columns line up: every character advances alike.
+  EXPECT_EQ(commands->advances(kIdListing).size(), 1u);
   EXPECT_EQ(commands->text(kIdListingPc), "4000040");
   commands->press(kIdStep);
   EXPECT_EQ(commands->text(kIdListingPc), "4000044");
@@ -329,6 +339,7 @@ void about_shows_the_version_and_picture_and_closes_on_escape(DesktopDriver& d) 
   EXPECT_TRUE(d.with_modal_dialog(kCmdAbout, "About Korvel", [](DialogProbe& dialog) {
     EXPECT_EQ(dialog.text(kIdAboutTitle), "Korvel " KORVEL_VERSION);
     EXPECT_EQ(dialog.picture_width(), 361);
+    EXPECT_EQ(dialog.texts_wider_than_their_labels(), Texts{});
     dialog.press(kIdCancel);
   }));
 }
@@ -359,7 +370,8 @@ constexpr DesktopCase kCases[] = {
     {"DesktopCommands", "ResetAndPauseActOnTheRun", reset_and_pause_act_on_the_run},
     {"DesktopCommands", "CommandsWithoutBehaviourChangeNothing",
      commands_without_behaviour_change_nothing},
-    {"DesktopCommands", "ADroppedFileOpensAsOpenRom", a_dropped_file_opens_as_open_rom},
+    {"DesktopCommands", "ADroppedFileOpensOnceTheDropHasFinished",
+     a_dropped_file_opens_once_the_drop_has_finished},
     {"DesktopRun", "CurrentIpsWithoutARunMeasuresZeroOverAFullSecond",
      current_ips_without_a_run_measures_zero_over_a_full_second},
     {"DesktopRun", "CurrentIpsWhileSpinRunsMeasuresItsRate",

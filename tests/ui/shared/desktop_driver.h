@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ class DialogProbe {
   // An edit field's or a text's text; a list box's lines.
   virtual std::string text(int id) = 0;
   virtual std::vector<std::string> lines(int id) = 0;
+  // The distinct widths in pixels by which the characters of a list box's lines advance, in the
+  // list's font.
+  virtual std::set<int> advances(int id) = 0;
+  // The texts of the dialog's labels that are drawn wider than their label, and so are cut.
+  virtual std::vector<std::string> texts_wider_than_their_labels() = 0;
   // The width in pixels of the picture the dialog shows, 0 without one.
   virtual int picture_width() = 0;
   // The button `id` pressed; kIdCancel as the Escape key sends it.

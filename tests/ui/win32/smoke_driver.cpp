@@ -1,8 +1,8 @@
 // Drives a running korvel.exe from outside, as a user would: waits for its window to show the demo,
-// opens the Commands and GPR windows, chooses Start CPU, waits for the "Breakpoint Encountered"
-// box, then presses the box's OK and chooses Exit. Each step prints one line; at "picture: NAME" it
-// waits for a line on standard input while the screen is taken. The exit status is 0 when the
-// program ended.
+// opens the Commands window, then the GPR window over it, opens About and reads the size of its
+// picture at the dialog's DPI, chooses Start CPU, waits for the "Breakpoint Encountered" box, then
+// presses the box's OK and chooses Exit. Each step prints one line; at "picture: NAME" it waits for
+// a line on standard input while the screen is taken. The exit status is 0 when the program ended.
 //   korvel_smoke_driver ROM_PATH
 #include <windows.h>
 
@@ -44,10 +44,25 @@ void picture(HWND window, const char* name) {
     WaitForInputIdle(process, 10000);
     CloseHandle(process);
   }
+  // The controls of a window just shown may still be waiting for their turn to paint.
+  RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   std::printf("picture: %s\n", name);
   std::fflush(stdout);
   std::string taken;
   std::getline(std::cin, taken);
+}
+
+// The picture control of `dialog`, or null.
+HWND picture_of(HWND dialog) {
+  for (HWND control = GetWindow(dialog, GW_CHILD); control;
+       control = GetWindow(control, GW_HWNDNEXT)) {
+    char class_name[16] = {};
+    GetClassNameA(control, class_name, sizeof(class_name));
+    if (_stricmp(class_name, "Static") == 0 &&
+        (GetWindowLongPtrA(control, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
+      return control;
+  }
+  return nullptr;
 }
 
 int fail(const char* what) {
@@ -59,6 +74,8 @@ int fail(const char* what) {
 
 int main(int argc, char** argv) {
   if (argc != 2) return fail("usage: korvel_smoke_driver ROM_PATH");
+  // Sizes in korvel.exe's own pixels, whatever this program's DPI.
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   const std::string loaded_title = std::string("Korvel - ") + argv[1];
   const HWND main_window = wait_for([&] {
     HWND window = FindWindowA("Korvel", nullptr);
@@ -68,13 +85,38 @@ int main(int argc, char** argv) {
   std::printf("title: %s\n", text_of(main_window).c_str());
   picture(main_window, "loaded");
 
-  for (const auto& [id, title] : {std::pair{kCmdCommandsWindow, "Commands"},
-                                  std::pair{kCmdGprWindow, "General Purpose Registers"}}) {
-    PostMessageA(main_window, WM_COMMAND, id, 0);
-    if (!wait_for([title] { return FindWindowA("#32770", title); })) return fail(title);
-    std::printf("window: %s\n", title);
+  struct DebuggerWindow {
+    int id;
+    const char* title;
+    const char* picture_name;
+  };
+  for (const DebuggerWindow& shown :
+       {DebuggerWindow{kCmdCommandsWindow, "Commands", "commands"},
+        DebuggerWindow{kCmdGprWindow, "General Purpose Registers", "debugger"}}) {
+    PostMessageA(main_window, WM_COMMAND, shown.id, 0);
+    const HWND window = wait_for([&] { return FindWindowA("#32770", shown.title); });
+    if (!window) return fail(shown.title);
+    std::printf("window: %s\n", shown.title);
+    picture(window, shown.picture_name);
   }
-  picture(main_window, "debugger");
+
+  PostMessageA(main_window, WM_COMMAND, kCmdAbout, 0);
+  // Shown once its controls are set up.
+  const HWND about = wait_for([] {
+    HWND window = FindWindowA("#32770", "About Korvel");
+    return window && IsWindowVisible(window) ? window : nullptr;
+  });
+  if (!about) return fail("About Korvel");
+  const HWND about_picture = picture_of(about);
+  if (!about_picture) return fail("no picture in About");
+  RECT picture_size;
+  GetClientRect(about_picture, &picture_size);
+  std::printf("about: picture %ldx%ld at %u DPI\n", picture_size.right, picture_size.bottom,
+              GetDpiForWindow(about));
+  picture(about, "about");
+  PostMessageA(about, WM_COMMAND, IDCANCEL, 0);
+  if (!wait_for([&] { return IsWindow(about) ? nullptr : main_window; }))
+    return fail("About stayed");
 
   PostMessageA(main_window, WM_COMMAND, kCmdStartCpu, 0);
   const HWND box = wait_for([&] {

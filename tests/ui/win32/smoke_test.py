@@ -2,9 +2,10 @@
 """korvel.exe as a user starts it: under Wine on a virtual X display (Xvfb), on the demo ROM, in a
 Wine prefix of its own inside the build folder, with Wine's X11 display driver, a Wine desktop of
 the display's size (which draws the windows' frames) and 150 % scaling. A driver program opens the
-Commands and GPR windows, chooses Start CPU and finds the "Breakpoint Encountered" box; pictures
-of the screen (the ROM loaded, the debugger windows, the box up) are saved for people to look at, as
-SCREENSHOTS/korvel-NAME.png; then OK and Exit, and korvel.exe must end with status 0.
+Commands window, then the GPR window over it, then About, whose picture must be scaled as the
+dialog is, chooses Start CPU and finds the "Breakpoint Encountered" box; pictures of the screen (the
+ROM loaded, the Commands window, the GPR window over it, About, the box up) are saved for people to
+look at, as SCREENSHOTS/korvel-NAME.png; then OK and Exit, and korvel.exe must end with status 0.
 
     smoke_test.py KORVEL_EXE DRIVER_EXE DEMO_ROM PREFIX SCREENSHOTS
 """
@@ -15,12 +16,20 @@ import time
 
 TIMEOUT = 180
 SCREEN = "1280x800"
+DPI = 144
+# The About picture's bitmap, drawn for 96 DPI.
+ABOUT_PICTURE = (361, 164)
 # Registry settings of the prefix: (key, value name, type, data).
 SETTINGS = [
     (r"HKCU\Software\Wine\Explorer", "Desktop", "REG_SZ", "Default"),
     (r"HKCU\Software\Wine\Explorer\Desktops", "Default", "REG_SZ", SCREEN),
-    (r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", "144"),
+    (r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", str(DPI)),
 ]
+
+
+def scaled(pixels):
+    """`pixels` at 96 DPI at the prefix's DPI, rounded as Windows' MulDiv rounds."""
+    return (pixels * DPI + 48) // 96
 
 
 def wine_environment(prefix, display):
@@ -95,8 +104,11 @@ def main():
         expected = [f"title: Korvel - {rom}",
                     "picture: loaded",
                     "window: Commands",
+                    "picture: commands",
                     "window: General Purpose Registers",
                     "picture: debugger",
+                    "about: picture {}x{} at {} DPI".format(*map(scaled, ABOUT_PICTURE), DPI),
+                    "picture: about",
                     "box: Breakpoint Encountered: PC: 0x040000B0",
                     "title: Korvel - KORVEL DEMO          - Running",
                     "picture: breakpoint",

@@ -22,11 +22,43 @@ bool is_template_title(const std::string& title) {
                      [&](const DialogTemplate& t) { return title == t.title; });
 }
 
-bool is_dialog(HWND window) {
+bool is_class(HWND window, const char* name) {
   char class_name[16] = {};
   GetClassNameA(window, class_name, sizeof(class_name));
-  return std::strcmp(class_name, "#32770") == 0;
+  return _stricmp(class_name, name) == 0;
 }
+
+bool is_dialog(HWND window) {
+  return is_class(window, "#32770");
+}
+
+// A control's device context with the font the control draws its text in.
+class WithFont {
+ public:
+  explicit WithFont(HWND control)
+      : control_(control),
+        context_(GetDC(control)),
+        previous_(SelectObject(context_,
+                               reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)))) {}
+  ~WithFont() {
+    SelectObject(context_, previous_);
+    ReleaseDC(control_, context_);
+  }
+  WithFont(const WithFont&) = delete;
+  WithFont& operator=(const WithFont&) = delete;
+
+  // How far `text` advances, in pixels.
+  int width(const std::string& text) const {
+    SIZE size{};
+    GetTextExtentPoint32A(context_, text.data(), static_cast<int>(text.size()), &size);
+    return size.cx;
+  }
+
+ private:
+  HWND control_;
+  HDC context_;
+  HGDIOBJ previous_;
+};
 
 class Win32DialogProbe final : public DialogProbe {
  public:
@@ -42,6 +74,27 @@ class Win32DialogProbe final : public DialogProbe {
       lines.push_back(line);
     }
     return lines;
+  }
+  std::set<int> advances(int id) override {
+    std::set<int> widths;
+    const HWND list = GetDlgItem(dialog_, id);
+    WithFont drawn(list);
+    for (const std::string& line : lines(id))
+      for (char c : line) widths.insert(drawn.width(std::string(1, c)));
+    return widths;
+  }
+  std::vector<std::string> texts_wider_than_their_labels() override {
+    std::vector<std::string> texts;
+    for (HWND control = GetWindow(dialog_, GW_CHILD); control;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+      const LONG_PTR kind = GetWindowLongPtrA(control, GWL_STYLE) & SS_TYPEMASK;
+      if (!is_class(control, "Static") || (kind != SS_LEFT && kind != SS_RIGHT)) continue;
+      const std::string text = text_of(control);
+      RECT client;
+      GetClientRect(control, &client);
+      if (WithFont(control).width(text) > client.right) texts.push_back(text);
+    }
+    return texts;
   }
   int picture_width() override {
     int width = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "debugger/debugger_state.h"
 #include "machine/machine_state.h"
@@ -71,6 +72,70 @@ TEST_F(Win32WindowTest, EveryTemplateIsLaidOutInDialogUnits) {
     }
     DestroyWindow(dialog);
   }
+}
+
+// The last line a list box can scroll to.
+int scroll_range(HWND window) {
+  SCROLLINFO info{sizeof(info), SIF_RANGE, 0, 0, 0, 0, 0};
+  GetScrollInfo(window, SB_VERT, &info);
+  return info.nMax;
+}
+
+// The scroll range of `list` at each line inserted into it while it lives.
+class InsertionWatch {
+ public:
+  explicit InsertionWatch(HWND list) : list_(list) {
+    watch_ = this;
+    hook_ = SetWindowsHookExA(WH_CALLWNDPROC, on_message, nullptr, GetCurrentThreadId());
+  }
+  ~InsertionWatch() {
+    UnhookWindowsHookEx(hook_);
+    watch_ = nullptr;
+  }
+  InsertionWatch(const InsertionWatch&) = delete;
+  InsertionWatch& operator=(const InsertionWatch&) = delete;
+
+  std::vector<int> scroll_ranges;
+
+ private:
+  static LRESULT CALLBACK on_message(int code, WPARAM wparam, LPARAM lparam) {
+    const auto& sent = *reinterpret_cast<const CWPSTRUCT*>(lparam);
+    if (watch_ && sent.hwnd == watch_->list_ && sent.message == LB_INSERTSTRING)
+      watch_->scroll_ranges.push_back(scroll_range(sent.hwnd));
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+  }
+
+  static inline InsertionWatch* watch_ = nullptr;
+  HWND list_;
+  HHOOK hook_;
+};
+
+// Drawn after each line, with its scroll bar, a page took seconds to go in. While the next page
+// goes in nothing of the list is drawn: its scroll bar stands as the last page left it. Then the
+// whole list is drawn once.
+TEST_F(Win32WindowTest, APageOfTheListingIsDrawnOnceItIsIn) {
+  driver->open_rom(sample_rom("demo.z64"));
+  driver->command(kCmdCommandsWindow);
+  const std::vector<HWND> open = driver->dialogs("Commands");
+  ASSERT_EQ(open.size(), 1u);
+  const HWND listing = GetDlgItem(open.front(), kIdListing);
+  UpdateWindow(listing);
+  const int page_range = scroll_range(listing);
+  EXPECT_EQ(page_range, 256);  // the header and 256 words
+  std::vector<int> ranges;
+  {
+    InsertionWatch watch(listing);
+    SendMessageA(open.front(), WM_COMMAND, MAKEWPARAM(kIdListingForward, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(open.front(), kIdListingForward)));
+    ranges = watch.scroll_ranges;
+  }
+  EXPECT_EQ(ranges, std::vector<int>(257, page_range));
+  EXPECT_EQ(scroll_range(listing), page_range);
+  RECT due;
+  RECT client;
+  ASSERT_TRUE(GetUpdateRect(listing, &due, FALSE));
+  GetClientRect(listing, &client);
+  EXPECT_TRUE(EqualRect(&due, &client));
 }
 
 TEST_F(Win32WindowTest, TheIconIsAResourceOfThirtyTwoPixels) {
