@@ -28,8 +28,8 @@ std::optional<StopReason> stop_at_address() {
   }
   if (cpu.pc == kBreakpointAddress) {
     shared.running.store(0, std::memory_order_relaxed);
-    shared.message_text.format("PC: 0x%.8X\n", cpu.pc);
-    host().message_box("Breakpoint Encountered", shared.message_text.c_str());
+    shared.message_text().format("PC: 0x%.8X\n", cpu.pc);
+    host().message_box("Breakpoint Encountered", shared.message_text().c_str());
     return StopReason::breakpoint_address;
   }
   return std::nullopt;
@@ -41,7 +41,7 @@ bool stops_on(const EngineRun& ran) {
 
 // The "Unhandled Opcode" stop, for the run thread and the single step alike.
 void report_unhandled_opcode() {
-  auto& text = shared.message_text;
+  auto& text = shared.message_text();
   text.set("Unhandled Opcode: ");
   text.append(cpu.opcode_name.c_str());
   text.append("\nEmulation stopped at instruction number ");
@@ -59,15 +59,20 @@ bool execution_holds_instructions() {
   return execution.instructions_held();
 }
 
+// The scratch text is the run thread's while it executes, and otherwise its holder's.
+bool may_use_message_text() {
+  return execution.on_run_thread() || execution.instructions_held();
+}
+
 }  // namespace
 
 int step_instruction(RunObserver* observer) {
   const EngineRun ran = exact_path().run(0, observer);
   ++cpu.cp0[kCountRegister];
   if (shared.show_count.load(std::memory_order_relaxed)) {
-    shared.message_text.format("%" PRIx64, cpu.cp0[kCountRegister]);
+    shared.message_text().format("%" PRIx64, cpu.cp0[kCountRegister]);
     Text<32> title;
-    title.format("Korvel  %s", shared.message_text.c_str());
+    title.format("Korvel  %s", shared.message_text().c_str());
     host().set_title(title.c_str());
   }
   if (stops_on(ran)) {
@@ -79,6 +84,7 @@ int step_instruction(RunObserver* observer) {
 
 ExecutionController::ExecutionController() {
   set_run_parked_test(execution_holds_instructions);
+  set_message_text_user_test(may_use_message_text);
 }
 
 // Each turn asks the engines in turn for instructions, then makes the checks that follow every
@@ -139,7 +145,7 @@ void ExecutionController::run_thread(RunObserver* observer) {
     reason = run_loop(observer, lock);
     // What the last title showed is left in the scratch text, as the title was built there.
     if (shared.show_count.load(std::memory_order_relaxed)) {
-      shared.message_text.format("%" PRIu64, cpu.cp0[kCountRegister]);
+      shared.message_text().format("%" PRIu64, cpu.cp0[kCountRegister]);
     }
   }
   last_reason_.store(reason);

@@ -25,6 +25,6 @@ void reset_machine() {
   shared.show_count = 0;
   shared.title_text.set("Korvel");
   shared.listing_offset = 0;
-  shared.message_text.clear();
+  shared.message_text().clear();
   shared.engine = engine_from_environment(Engine::jit);
 }

@@ -7,6 +7,10 @@
 #include "machine/engines/engine_list.h"
 #include "memory/rom_image.h"
 
+// The scratch text in which message-box and window texts are built; it holds the longest, a read
+// error with the opcode name appended, and any listing line.
+using MessageText = Text<512>;
+
 // What the emulation and the front end share besides the processor, memory and ROM image (`cpu`,
 // `memory` and `rom`, each one instance in its own layer). The flags are read by the run thread
 // while the window thread changes them, so they are atomics; everything else is touched by the
@@ -18,13 +22,21 @@ struct SharedState {
   // "Korvel - " + a path + " - Running" at the longest.
   Text<kMaxPathLength + 32> title_text;
   int32_t listing_offset = 0;
-  // The scratch text in which message-box and window texts are built; it holds the longest, a
-  // read error with the opcode name appended, and any listing line.
-  Text<512> message_text;
   // Chosen while no run thread exists.
   Engine engine = Engine::jit;
 
   SharedState() { title_text.set("Korvel"); }
+
+  // The scratch text. Both threads build texts in it, never at once: whoever takes it is the run
+  // thread or holds the run thread's instructions, which debug builds check.
+  MessageText& message_text();
+
+ private:
+  MessageText message_text_;
 };
 
 extern SharedState shared;
+
+// Whether the calling thread may take the scratch text now, as `SharedState::message_text` asks it
+// in debug builds; the execution controller installs the test, and until then any thread may.
+void set_message_text_user_test(bool (*test)());

@@ -157,6 +157,24 @@ TEST(ExecutionStress, MixedCommandsAgainstARunThreadRaisingMessageBoxes) {
   reset_all_state();
 }
 
+// Both threads build texts in the scratch text, so taking it needs the run thread's instructions
+// held by whoever is not the run thread.
+TEST(ExecutionDeathTest, TheScratchTextIsTakenOnlyWithTheRunThreadsInstructionsHeld) {
+  reset_all_state();
+  TempDir dir;
+  ASSERT_EQ(load_program_rom(dir, "loop: beq $zero, $zero, loop\n nop"), 1);
+  shared.running = 1;
+  execution.start();
+  EXPECT_DEBUG_DEATH(shared.message_text().set("window"), "message_text_user_test");
+  {
+    ExecutionController::ScopedPause pause(execution);
+    shared.message_text().set("paused");
+  }
+  execution.halt();
+  EXPECT_STREQ(shared.message_text().c_str(), "paused");
+  reset_all_state();
+}
+
 TEST(ExecutionStress, ACommandRunWhileAPauseWaitsForTheRunThreadLeavesThePauseSound) {
   reset_all_state();
   WindowThreadHost window;
