@@ -20,3 +20,8 @@ Host& host() {
 void set_host(Host* installed) {
   current_host = installed ? installed : &silent_host;
 }
+
+WakeSignal& window_thread_wake() {
+  static WakeSignal wake;
+  return wake;
+}

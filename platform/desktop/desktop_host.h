@@ -18,7 +18,8 @@ class DesktopHost : public Host {
 
  protected:
   // Any thread but the window thread: queues the box, has `post` ask the window thread's event
-  // loop to serve it, and returns once the box has been dismissed.
+  // loop to serve it, wakes the window thread where it waits for the run thread, and returns once
+  // the box has been dismissed.
   void post_message_box(const char* caption, const char* text, const std::function<void()>& post);
   // Window thread: shows every queued box with `show`, oldest first.
   void serve_message_boxes(const PendingMessageBoxes::Show& show) { pending_.serve(show); }

@@ -33,10 +33,12 @@ class WindowThreadHost final : public Host {
       std::lock_guard lock(mutex_);
       pending_.push_back(std::move(dismissed));
     }
+    window_thread_wake().notify();
     done.wait();
   }
   void set_title(const char*) override {}
   void serve_pending_requests() override {
+    ++serves_;
     std::deque<std::promise<void>> requests;
     {
       std::lock_guard lock(mutex_);
@@ -50,6 +52,7 @@ class WindowThreadHost final : public Host {
     if (!requests.empty() && command_after_box) std::exchange(command_after_box, nullptr)();
   }
   int shown() const { return shown_; }
+  int serves() const { return serves_; }
   bool box_pending() {
     std::lock_guard lock(mutex_);
     return !pending_.empty();
@@ -61,7 +64,8 @@ class WindowThreadHost final : public Host {
   std::thread::id window_thread_ = std::this_thread::get_id();
   std::mutex mutex_;
   std::deque<std::promise<void>> pending_;
-  int shown_ = 0;  // window thread only
+  int shown_ = 0;   // window thread only
+  int serves_ = 0;  // window thread only
 };
 
 // Counts every fetch, on the run thread and on steps alike.
@@ -153,6 +157,36 @@ TEST(ExecutionStress, MixedCommandsAgainstARunThreadRaisingMessageBoxes) {
   EXPECT_GT(checks, 10);
   EXPECT_GT(window.shown(), 0);  // message boxes were raised and served
   EXPECT_GT(counter.fetches.load(), 1000u);
+  set_host(nullptr);
+  reset_all_state();
+}
+
+// The window thread sleeps while it waits for the run thread, and is woken only by what concerns
+// it: the run thread parked for its pause, a message box posted, the run's end. Waits that polled
+// would have served the host over and over during the loop.
+TEST(ExecutionWaits, TheWindowThreadIsWokenOnlyByTheRunThreadsEvents) {
+  reset_all_state();
+  WindowThreadHost window;
+  set_host(&window);
+  TempDir dir;
+  // 25 million instructions, then a read error: its message box, and the end of the run.
+  ASSERT_EQ(load_program_rom(dir, R"(
+      lui $t0, 0x0080
+  loop:
+      addiu $t0, $t0, -1
+      bne $t0, $zero, loop
+      nop
+      lui $t3, 0x0500
+      lb $t2, 0($t3)
+  )"),
+            1);
+  shared.running = 1;
+  execution.start();
+  { ExecutionController::ScopedPause pause(execution); }
+  EXPECT_EQ(execution.wait_for_run_end(), StopReason::memory_error);
+  EXPECT_EQ(window.shown(), 1);
+  // A first look in each of the two waits, then one wake-up for each event.
+  EXPECT_LE(window.serves(), 5);
   set_host(nullptr);
   reset_all_state();
 }
