@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -26,6 +27,12 @@ class WakeSignal {
   void wait_past(uint64_t seen) {
     std::unique_lock lock(mutex_);
     moved_.wait(lock, [&] { return count_ != seen; });
+  }
+
+  // As wait_past, but no later than `deadline`.
+  void wait_past(uint64_t seen, std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock lock(mutex_);
+    moved_.wait_until(lock, deadline, [&] { return count_ != seen; });
   }
 
   // Blocks until `done()` holds, calling `between()` first and again after every wake-up.

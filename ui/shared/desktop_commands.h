@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ui/shared/desktop_window.h"
+#include "ui/shared/instruction_rate.h"
 #include "ui/shared/status_lines.h"
 
 // The desktop program's main window as both front ends share it: what each menu command does,
@@ -25,8 +26,8 @@ class DesktopCommands {
   // ROM as it was.
   void open_rom(const char* path);
 
-  // Current IPS with the measurement taken over `interval`.
-  void measure_instruction_rate(std::chrono::steady_clock::duration interval);
+  // The clock Current IPS measures on, the monotonic one unless the tests give their own.
+  void use_measurement_clock(MeasurementClock& clock) { clock_ = &clock; }
 
   // What the next paint of the client area draws; `painted` once it has drawn them.
   std::vector<StatusLine> status_lines() const;
@@ -42,6 +43,7 @@ class DesktopCommands {
 
  private:
   void choose_rom();
+  void measure_instruction_rate();
   void open_debugger_window(const char* template_name, DialogProcedure& procedure);
   void toggle_show_count();
   bool toggle_check_mark(int id);
@@ -49,6 +51,7 @@ class DesktopCommands {
 
   DesktopWindow& window_;
   IpsDisplay ips_;
+  MeasurementClock* clock_ = &steady_measurement_clock();
 };
 
 // The file a drop of `local_files` (the dropped items that are files of this machine, in their
