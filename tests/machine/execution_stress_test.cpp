@@ -169,9 +169,11 @@ TEST(ExecutionWaits, TheWindowThreadIsWokenOnlyByTheRunThreadsEvents) {
   WindowThreadHost window;
   set_host(&window);
   TempDir dir;
-  // 25 million instructions, then a read error: its message box, and the end of the run.
+  // Two million instructions, then a read error: its message box, and the end of the run. On the
+  // exact path, which takes them one at a time, they last many times as long as a poll's sleep.
+  shared.engine = Engine::exact;
   ASSERT_EQ(load_program_rom(dir, R"(
-      lui $t0, 0x0080
+      lui $t0, 0x000A
   loop:
       addiu $t0, $t0, -1
       bne $t0, $zero, loop
@@ -194,6 +196,8 @@ TEST(ExecutionWaits, TheWindowThreadIsWokenOnlyByTheRunThreadsEvents) {
 // Both threads build texts in the scratch text, so taking it needs the run thread's instructions
 // held by whoever is not the run thread.
 TEST(ExecutionDeathTest, TheScratchTextIsTakenOnlyWithTheRunThreadsInstructionsHeld) {
+  // The dying child starts afresh rather than forked from a process with a run thread.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   reset_all_state();
   TempDir dir;
   ASSERT_EQ(load_program_rom(dir, "loop: beq $zero, $zero, loop\n nop"), 1);
