@@ -119,6 +119,9 @@ DialogProcedure& register_window_procedure(RegisterWindowKind kind) {
 }
 
 void refresh_register_windows() {
+  // The run thread is held for the whole refresh, as for the listing's fill: the texts are built
+  // in the scratch text, which a run thread reaching a stop writes too.
+  ExecutionController::ScopedPause pause(execution);
   const CpuState state = processor_state();
   if (Dialog* gpr_window = newest_window(RegisterWindowKind::gpr).dialog)
     gpr_window->set_text(kIdOpcode, shared.message_text().c_str());
