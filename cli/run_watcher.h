@@ -33,5 +33,5 @@ class RunWatcher final : public RunObserver {
   CpuModel model_;
   uint64_t done_ = 0;
   bool limit_reached_ = false;
-  decltype(shared.message_text) line_;
+  MessageText line_;
 };

@@ -70,8 +70,7 @@ void page_forward() {
 
 }  // namespace
 
-void compose_listing_line(decltype(shared.message_text)& line, uint32_t address, uint32_t word,
-                          CpuModel model) {
+void compose_listing_line(MessageText& line, uint32_t address, uint32_t word, CpuModel model) {
   line.format("%.8X   %.2X%.2X%.2X%.2X   ", address, word >> 24, (word >> 16) & 0xFF,
               (word >> 8) & 0xFF, word & 0xFF);
   line.append(disassemble(word, address, model).c_str());
@@ -79,8 +78,8 @@ void compose_listing_line(decltype(shared.message_text)& line, uint32_t address,
 
 void show_pc() {
   ExecutionController::ScopedPause pause(execution);
-  shared.message_text.format("%X", program_counter());
-  set_pc_field(shared.message_text.c_str());
+  shared.message_text().format("%X", program_counter());
+  set_pc_field(shared.message_text().c_str());
 }
 
 void fill_listing() {
@@ -97,8 +96,8 @@ void fill_listing() {
   for (uint64_t address = first; address <= last; address += 4) {
     uint32_t word = 0;
     for (uint64_t k = 0; k < 4; ++k) word = word << 8 | mem_read_byte(address + k);
-    compose_listing_line(shared.message_text, static_cast<uint32_t>(address), word, model);
-    append_line(shared.message_text.c_str());
+    compose_listing_line(shared.message_text(), static_cast<uint32_t>(address), word, model);
+    append_line(shared.message_text().c_str());
   }
   end_list();
 }

@@ -13,8 +13,7 @@
 // Builds in `line` the listing line of `word` standing at `address`: "%.8X" address, three blanks,
 // the four bytes, three blanks, the disassembly as `model` names it. Reads no machine state, so
 // that a run's own thread can trace with it.
-void compose_listing_line(decltype(shared.message_text)& line, uint32_t address, uint32_t word,
-                          CpuModel model);
+void compose_listing_line(MessageText& line, uint32_t address, uint32_t word, CpuModel model);
 
 // Shows the program counter in the PC field and rebuilds the list, in the newest Commands window.
 void fill_listing();

@@ -33,9 +33,9 @@ uint32_t low_word(double value) {
 // Every field's text passes through `message_text`, also when no window of the kind is open, so
 // that after a refresh it holds the program counter's text.
 void show_value(RegisterWindowRecord& window, int slot, int id, uint32_t value) {
-  shared.message_text.format("%x", value);
+  shared.message_text().format("%x", value);
   if (!window.dialog) return;
-  window.dialog->set_text(id, shared.message_text.c_str());
+  window.dialog->set_text(id, shared.message_text().c_str());
   window.dialog->set_highlight(id, window.has_shown && window.shown[slot] != value);
   window.shown[slot] = value;
 }
@@ -57,7 +57,7 @@ void step_and_disassemble() {
   const uint32_t fetched_from = next_fetch_address();
   execution.step();
   const CpuState state = processor_state();
-  shared.message_text.set(
+  shared.message_text().set(
       disassemble(state.current_instruction, fetched_from, state.model).c_str());
 }
 
@@ -119,9 +119,12 @@ DialogProcedure& register_window_procedure(RegisterWindowKind kind) {
 }
 
 void refresh_register_windows() {
+  // The run thread is held for the whole refresh, as for the listing's fill: the texts are built
+  // in the scratch text, which a run thread reaching a stop writes too.
+  ExecutionController::ScopedPause pause(execution);
   const CpuState state = processor_state();
   if (Dialog* gpr_window = newest_window(RegisterWindowKind::gpr).dialog)
-    gpr_window->set_text(kIdOpcode, shared.message_text.c_str());
+    gpr_window->set_text(kIdOpcode, shared.message_text().c_str());
   fill(RegisterWindowKind::gpr, state.gpr, state.pc);
   fill(RegisterWindowKind::cp0, state.cp0, state.pc);
   fill(RegisterWindowKind::fpr, state.fpr, state.pc);

@@ -9,5 +9,5 @@ enum class RegisterWindowKind { gpr, cp0, fpr };
 // The procedure of every window of `kind`; one instance per kind, alive for the whole program.
 DialogProcedure& register_window_procedure(RegisterWindowKind kind);
 
-// Fills the newest window of each kind from the processor state.
+// Fills the newest window of each kind from the processor state, holding any run thread meanwhile.
 void refresh_register_windows();

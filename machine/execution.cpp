@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <chrono>
 #include <cinttypes>
 #include <optional>
 
@@ -28,8 +27,8 @@ std::optional<StopReason> stop_at_address() {
   }
   if (cpu.pc == kBreakpointAddress) {
     shared.running.store(0, std::memory_order_relaxed);
-    shared.message_text.format("PC: 0x%.8X\n", cpu.pc);
-    host().message_box("Breakpoint Encountered", shared.message_text.c_str());
+    shared.message_text().format("PC: 0x%.8X\n", cpu.pc);
+    host().message_box("Breakpoint Encountered", shared.message_text().c_str());
     return StopReason::breakpoint_address;
   }
   return std::nullopt;
@@ -41,7 +40,7 @@ bool stops_on(const EngineRun& ran) {
 
 // The "Unhandled Opcode" stop, for the run thread and the single step alike.
 void report_unhandled_opcode() {
-  auto& text = shared.message_text;
+  auto& text = shared.message_text();
   text.set("Unhandled Opcode: ");
   text.append(cpu.opcode_name.c_str());
   text.append("\nEmulation stopped at instruction number ");
@@ -75,6 +74,11 @@ bool execution_holds_instructions() {
   return execution.instructions_held();
 }
 
+// The scratch text is the run thread's while it executes, and otherwise its holder's.
+bool may_use_message_text() {
+  return execution.on_run_thread() || execution.instructions_held();
+}
+
 int step_instruction(RunObserver* observer) {
   r4300i::retime_timer();
   if (scheduler.now >= scheduler.next) take_due_events();
@@ -82,9 +86,9 @@ int step_instruction(RunObserver* observer) {
   ++cpu.cp0[kCountRegister];
   ++scheduler.now;
   if (shared.show_count.load(std::memory_order_relaxed)) {
-    shared.message_text.format("%" PRIx64, cpu.cp0[kCountRegister]);
+    shared.message_text().format("%" PRIx64, cpu.cp0[kCountRegister]);
     Text<32> title;
-    title.format("Korvel  %s", shared.message_text.c_str());
+    title.format("Korvel  %s", shared.message_text().c_str());
     host().set_title(title.c_str());
   }
   if (stops_on(ran)) {
@@ -148,13 +152,14 @@ void ExecutionController::run_thread(RunObserver* observer) {
   run_thread_id_.store(std::this_thread::get_id());
   host().run_thread_started();
   thread_started_.store(true);
+  wake_.notify();
   StopReason reason;
   {
     std::unique_lock lock(state_mutex_);
     reason = run_loop(observer, lock);
     // What the last title showed is left in the scratch text, as the title was built there.
     if (shared.show_count.load(std::memory_order_relaxed)) {
-      shared.message_text.format("%" PRIu64, cpu.cp0[kCountRegister]);
+      shared.message_text().format("%" PRIu64, cpu.cp0[kCountRegister]);
     }
   }
   last_reason_.store(reason);
@@ -162,6 +167,7 @@ void ExecutionController::run_thread(RunObserver* observer) {
   host().run_thread_ended();
   run_thread_id_.store(std::thread::id{});
   thread_finished_.store(true);
+  wake_.notify();
 }
 
 bool ExecutionController::ends_on_request(std::unique_lock<std::mutex>& lock) {
@@ -174,20 +180,33 @@ bool ExecutionController::ends_on_request(std::unique_lock<std::mutex>& lock) {
       return true;
     }
     if (requests < kPauseUnit) return false;
-    resumed_.wait(lock, [this] {
-      uint32_t now = requests_.load();
-      return now < kPauseUnit || (now & kStopRequest);
-    });
+    lock.unlock();
+    wake_.notify();  // the window thread waiting for the machine can take it now
+    {
+      std::unique_lock parked(park_mutex_);
+      resumed_.wait(parked, [this] {
+        uint32_t now = requests_.load();
+        return now < kPauseUnit || (now & kStopRequest);
+      });
+    }
+    lock.lock();
     // The window thread may have written memory, Count or Compare meanwhile.
     forget_all_code();
     r4300i::retime_timer();
   }
 }
 
+void ExecutionController::resume_run_thread() {
+  // Taken between the change and the notice, so that a run thread that has just found no reason
+  // to go on is asleep by the time it is told.
+  { std::lock_guard parked(park_mutex_); }
+  resumed_.notify_all();
+}
+
 ExecutionController::~ExecutionController() {
   if (thread_.joinable()) {
     requests_.fetch_or(kStopRequest);
-    resumed_.notify_all();
+    resume_run_thread();
     thread_.join();
   }
 }
@@ -205,8 +224,9 @@ void ExecutionController::start(RunObserver* observer) {
   thread_started_.store(false);
   thread_finished_.store(false);
   thread_ = std::thread([this, observer] { run_thread(observer); });
-  // A priority chosen right after Start must find the thread to apply to.
-  while (!thread_started_.load()) std::this_thread::yield();
+  // A priority chosen right after Start must find the thread to apply to. Nothing of the new run
+  // can be waiting for the window thread yet, so no request is served meanwhile.
+  wake_.wait_until([this] { return thread_started_.load(); }, [] {});
 }
 
 void ExecutionController::end_run_thread() {
@@ -219,7 +239,7 @@ void ExecutionController::end_run_thread() {
 void ExecutionController::stop_run_thread() {
   if (!thread_.joinable()) return;
   requests_.fetch_or(kStopRequest);
-  resumed_.notify_all();
+  resume_run_thread();
   wait_for_thread_end();
   requests_.fetch_and(~kStopRequest);
 }
@@ -240,29 +260,24 @@ void ExecutionController::halt() {
   stop_run_thread();
 }
 
+template <typename Done>
+void ExecutionController::serve_requests_until(Done done) {
+  wake_.wait_until(done, [] { host().serve_pending_requests(); });
+}
+
 void ExecutionController::wait_for_thread_end() {
   // A pause held here would keep the run thread from reaching its end.
   const bool holds_pause = pause_depth_ > 0;
   if (holds_pause) state_mutex_.unlock();
-  while (!thread_finished_.load()) {
-    host().serve_pending_requests();
-    std::this_thread::sleep_for(std::chrono::microseconds(50));
-  }
+  serve_requests_until([this] { return thread_finished_.load(); });
   thread_.join();
   if (holds_pause) state_mutex_.lock();
 }
 
 void ExecutionController::lock_serving_requests() {
-  // The run thread lets go within one instruction, unless it is blocked on a message box, which
-  // may stay up for as long as the user likes: spin briefly, then sleep between tries.
-  for (int tries = 0; !state_mutex_.try_lock(); ++tries) {
-    host().serve_pending_requests();
-    if (tries < 64) {
-      std::this_thread::yield();
-    } else {
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-  }
+  // The run thread lets go within one batch, unless it is blocked on a message box, which may
+  // stay up for as long as the user likes; either way it wakes this thread.
+  serve_requests_until([this] { return state_mutex_.try_lock(); });
 }
 
 // The depth counts only pauses that hold the lock. A message box served while waiting for it may
@@ -284,7 +299,7 @@ ExecutionController::ScopedPause::~ScopedPause() {
   if (--controller_.pause_depth_ > 0) return;
   controller_.requests_.fetch_sub(kPauseUnit);
   controller_.state_mutex_.unlock();
-  controller_.resumed_.notify_all();
+  controller_.resume_run_thread();
 }
 
 StopReason ExecutionController::step(RunObserver* observer) {

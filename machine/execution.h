@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "machine/engines/engine.h"
+#include "machine/host.h"
 #include "machine/stops/stops.h"
 
 // One instruction on behalf of a debugger window: fetch, execute, count, the count in the title
@@ -19,8 +20,9 @@ int step_instruction(RunObserver* observer = nullptr);
 //
 // The run thread holds `state_mutex_` while it executes and lets go of it only between two
 // instructions, so whatever the window thread does under a `ScopedPause` never sees the middle of
-// an instruction. While the window thread waits for the run thread it keeps serving the host's
-// pending requests, so a message box the run thread is blocked on is shown instead of deadlocking.
+// an instruction. While the window thread waits for the run thread it sleeps on
+// `window_thread_wake()` and serves the host's pending requests at every wake-up, so a message box
+// the run thread is blocked on is shown instead of deadlocking.
 class ExecutionController {
  public:
   ExecutionController() = default;
@@ -105,16 +107,27 @@ class ExecutionController {
   // Called by the run thread when a request is up: parks it while a pause is held. True when the
   // run is to end.
   bool ends_on_request(std::unique_lock<std::mutex>& lock);
+  // Wakes the run thread where it is parked, after `requests_` changed.
+  void resume_run_thread();
   void lock_serving_requests();
   // Ends the run thread, if there is one, at its next instruction boundary.
   void stop_run_thread();
   void wait_for_thread_end();
+  // Sleeps until `done()`, serving the host's requests first and at every wake-up.
+  template <typename Done>
+  void serve_requests_until(Done done);
 
   std::thread thread_;
   std::atomic<std::thread::id> run_thread_id_{};
   std::span<ExecutionEngine* const> engines_;  // the run's, fastest first
   std::mutex state_mutex_;
+  // The parked run thread waits on `resumed_` without holding `state_mutex_`, so that it can
+  // wake the window thread once it has let go of the machine.
+  std::mutex park_mutex_;
   std::condition_variable resumed_;
+  // First used here, so made before this controller and gone after it: the run thread that the
+  // destructor ends still notifies it.
+  WakeSignal& wake_ = window_thread_wake();
   std::atomic<uint32_t> requests_{0};
   std::atomic<bool> thread_started_{false};
   std::atomic<bool> thread_finished_{true};
@@ -130,3 +143,7 @@ extern ExecutionController& execution;
 // Whether no instruction can be executing now, asked of the one controller: the machine's hook
 // for the stops.
 bool execution_holds_instructions();
+
+// Whether the calling thread may take the scratch text now, asked of the one controller: the
+// machine's hook for `SharedState::message_text`.
+bool may_use_message_text();

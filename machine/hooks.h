@@ -12,6 +12,9 @@ struct MachineHooks : StopHooks {
   Host* host = nullptr;            // never null: `set_host` puts the silent one back for none
   Host* silent_host = nullptr;     // one that ignores every request, the machine's own
   HistoryHook* history = nullptr;  // null while nothing records
+  // Whether the calling thread may take the scratch text now: the run thread, or one that holds
+  // its instructions (debug builds check it).
+  bool (*message_text_user)() = nullptr;  // never null once the machine is made
 };
 
 // The machine layer's view of the table.

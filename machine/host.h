@@ -1,5 +1,7 @@
 #pragma once
 
+#include "machine/wake_signal.h"
+
 // The few things the machine asks of the program around it: a modal message box, the main
 // window's title, and notice of the run thread's life so that its scheduling can be set. The
 // desktop program, korvel-cli and the tests each provide one.
@@ -13,7 +15,8 @@ class Host {
   virtual void set_title(const char* text) = 0;
 
   // Called by the window thread while it waits for the run thread, so that a message box the run
-  // thread is blocked on gets shown instead of deadlocking the two threads.
+  // thread is blocked on gets shown instead of deadlocking the two threads. A host that leaves
+  // requests of other threads for it notifies `window_thread_wake()` as it posts each.
   virtual void serve_pending_requests() {}
 
   // Called on the run thread itself, first and last thing it does.
@@ -32,3 +35,10 @@ class SilentHost final : public Host {
 // the silent one stands in.
 Host& host();
 void set_host(Host* installed);
+
+// What the window thread sleeps on while it waits for the run thread: the run thread moves it as it
+// ends or lets go of the machine, and a host as it posts a request that only
+// serve_pending_requests carries out, so that the waiting window thread serves it.
+WakeSignal& window_thread_wake();
+// The machine object owns it: machine/object/machine.h.
+extern WakeSignal& window_wake;

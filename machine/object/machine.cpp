@@ -27,6 +27,7 @@ constexpr MemoryHooks& memory_hooks = machine.hooks;
 constexpr CpuHooks& cpu_hooks = machine.hooks;
 constexpr StopHooks& stop_hooks = machine.hooks;
 constexpr MachineHooks& machine_hooks = machine.hooks;
+constexpr WakeSignal& window_wake = machine.window_wake;
 
 Machine::Machine() {
   plain_registers.map_into(device_map);
@@ -34,6 +35,7 @@ Machine::Machine() {
   hooks.code_writes = &engines;
   hooks.cpu_faults = &fault_messages;
   hooks.run_parked = execution_holds_instructions;
+  hooks.message_text_user = may_use_message_text;
   hooks.silent_host = &silent_host;
   hooks.host = &silent_host;
 }

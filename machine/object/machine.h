@@ -56,6 +56,7 @@ struct Machine {
   FaultMessages fault_messages;
   SilentHost silent_host;
   MachineHooks hooks;
+  WakeSignal window_wake;
   UserBreakpoints user_breakpoints;
   Watchpoints watchpoints;
   EngineSet engines;

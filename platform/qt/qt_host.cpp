@@ -28,14 +28,14 @@ void QtHost::message_box(const char* caption, const char* text) {
   }
   // A queued call: the window thread can also serve the box from serve_pending_requests while it
   // waits for this thread.
-  pending_.show_and_wait(caption, text, [this] {
+  post_message_box(caption, text, [this] {
     QMetaObject::invokeMethod(
         this, [this] { serve_pending_requests(); }, Qt::QueuedConnection);
   });
 }
 
 void QtHost::serve_pending_requests() {
-  pending_.serve([this](const std::string& caption, const std::string& text) {
+  serve_message_boxes([this](const std::string& caption, const std::string& text) {
     show_message_box(from_host_text(caption.c_str()), from_host_text(text.c_str()));
   });
 }

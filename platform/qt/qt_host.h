@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QString>
 
-#include "platform/desktop_host.h"
+#include "platform/desktop/desktop_host.h"
 
 // The core's host on the desktop. Widgets live on the window thread, so requests from the run
 // thread are queued to it; a message box request keeps its caller waiting until the box is

@@ -22,12 +22,17 @@ bool has_equal_advances(const QFont& font) {
 // The listing's columns line up only in a font whose characters all advance alike. Neither the
 // desktop's choice nor fontconfig's fixed-pitch mark can be trusted for that (Noto Sans Mono is
 // not marked, and "monospace" may resolve to a proportional font), so the advances decide, at the
-// size the window uses. DejaVu Sans Mono is the one we know to be there (scripts/dev installs it).
+// size the window uses: the desktop's fixed-pitch font where they are equal in it, or else the
+// first family that has them equal, whatever fonts the machine has.
 QFont fixed_pitch_font(int point_size) {
   QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   font.setStyleHint(QFont::Monospace);
   font.setPointSize(point_size);
-  if (!has_equal_advances(font)) font.setFamily(QStringLiteral("DejaVu Sans Mono"));
+  if (has_equal_advances(font)) return font;
+  for (const QString& family : QFontDatabase::families()) {
+    const QFont candidate(family, point_size);
+    if (has_equal_advances(candidate)) return candidate;
+  }
   return font;
 }
 

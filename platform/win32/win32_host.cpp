@@ -18,12 +18,11 @@ void Win32Host::message_box(const char* caption, const char* text) {
   }
   // Posted, never sent: the window thread may be waiting for this thread, and serves the box from
   // serve_pending_requests meanwhile.
-  pending_.show_and_wait(caption, text,
-                         [this] { PostMessageA(main_window_, kServeMessageBoxes, 0, 0); });
+  post_message_box(caption, text, [this] { PostMessageA(main_window_, kServeMessageBoxes, 0, 0); });
 }
 
 void Win32Host::serve_pending_requests() {
-  pending_.serve([this](const std::string& caption, const std::string& text) {
+  serve_message_boxes([this](const std::string& caption, const std::string& text) {
     MessageBoxA(main_window_, text.c_str(), caption.c_str(), MB_OK);
   });
 }

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/desktop_host.h"
+#include "platform/desktop/desktop_host.h"
 
 // The core's host in the Win32 desktop program. The main window belongs to the thread that made
 // it, so other threads' requests are posted to it; a message box request keeps its caller waiting

@@ -87,12 +87,12 @@ TEST(TextBuffer, NeverRunsPastItsEnd) {
 
 TEST(TextBuffer, MessageTextHoldsTheLongestReadErrorWhole) {
   // The longest read error: every number at its widest, the longest opcode name appended.
-  shared.message_text.format(
+  shared.message_text().format(
       "Unhandled memory address: %x\nStopped on opcode number: %d\nPC: %x\nOpcode:", 0xFFFFFFFFu,
       INT32_MIN, 0xFFFFFFFFu);
-  shared.message_text.append("Unknown CP");
-  EXPECT_EQ(shared.message_text.size(), 103u);
-  EXPECT_LT(shared.message_text.size(), shared.message_text.capacity());
+  shared.message_text().append("Unknown CP");
+  EXPECT_EQ(shared.message_text().size(), 103u);
+  EXPECT_LT(shared.message_text().size(), shared.message_text().capacity());
 }
 
 }  // namespace

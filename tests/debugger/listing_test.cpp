@@ -71,7 +71,7 @@ TEST_F(Listing, AfterALoadListsSpDmemFromTheBootAddress) {
   EXPECT_EQ(lines[3], "04000048   00000000   NOP");
   EXPECT_EQ(lines[256], "0400043C   00000000   NOP");
   EXPECT_EQ(window.pc_field(), "4000040");
-  EXPECT_EQ(shared.message_text.c_str(), lines[256]);
+  EXPECT_EQ(shared.message_text().c_str(), lines[256]);
   EXPECT_TRUE(recorder.messages().empty());
 }
 
@@ -197,7 +197,7 @@ TEST_F(Listing, AddressesNearTheTopEndTheListInsteadOfWrapping) {
   {
     CommandsWindow window;
     EXPECT_EQ(window.lines(), Lines{kHeader});
-    EXPECT_EQ(shared.message_text.c_str(), std::string("FFFFFC04"));  // the PC text
+    EXPECT_EQ(shared.message_text().c_str(), std::string("FFFFFC04"));  // the PC text
   }
   cpu.pc = 0xFFFFFC00;
   CommandsWindow window;
@@ -214,7 +214,7 @@ TEST_F(Listing, StepUpdatesOnlyThePcField) {
   EXPECT_EQ(cpu.gpr[8], 7u);
   EXPECT_EQ(window.pc_field(), "4000044");
   EXPECT_EQ(window.lines(), before);
-  EXPECT_EQ(shared.message_text.c_str(), std::string("4000044"));
+  EXPECT_EQ(shared.message_text().c_str(), std::string("4000044"));
 }
 
 TEST_F(Listing, OnlyOkEndsTheWindow) {

@@ -82,7 +82,7 @@ class RegisterWindows : public CoreTest {
 
 TEST_F(RegisterWindows, GprWindowAfterALoadShowsTheBootState) {
   load("nop");
-  shared.message_text.set("before");
+  shared.message_text().set("before");
   RegisterWindow gpr(Kind::gpr);
   EXPECT_EQ(gpr.field(29), "a4001ffc");
   EXPECT_EQ(gpr.field(20), "1");
@@ -90,7 +90,7 @@ TEST_F(RegisterWindows, GprWindowAfterALoadShowsTheBootState) {
   EXPECT_EQ(gpr.field(0), "0");
   EXPECT_EQ(gpr.pc(), "4000040");
   EXPECT_EQ(gpr.opcode(), "before");  // the carrier's text as it was, not a disassembly
-  EXPECT_EQ(shared.message_text.c_str(), std::string("4000040"));
+  EXPECT_EQ(shared.message_text().c_str(), std::string("4000040"));
   EXPECT_TRUE(gpr.dialog.ignored_ids().empty());
 }
 
@@ -202,7 +202,7 @@ TEST_F(RegisterWindows, StepInGprShowsTheDisassemblyWithTheTargetFromTheFetchAdd
     for (int step = 0; step < c.steps; ++step) EXPECT_TRUE(gpr.press(kIdStep));
     EXPECT_EQ(gpr.opcode(), c.opcode);
     EXPECT_EQ(cpu.pc, c.pc_after);
-    EXPECT_EQ(shared.message_text.c_str(), gpr.pc());
+    EXPECT_EQ(shared.message_text().c_str(), gpr.pc());
   }
 }
 
@@ -282,7 +282,7 @@ TEST_F(RegisterWindows, AClosedNewestWindowIsNoLongerFilled) {
   EXPECT_EQ(closed.text(kCp0FieldIds.pc), "4000040");
   EXPECT_EQ(closed.text(kCp0FieldIds.field(3)), "0");
   EXPECT_TRUE(closed.ignored_ids().empty());
-  EXPECT_EQ(shared.message_text.c_str(), std::string("80000000"));  // the carrier ends as always
+  EXPECT_EQ(shared.message_text().c_str(), std::string("80000000"));  // the carrier ends as always
 }
 
 TEST_F(RegisterWindows, ClosingAnOlderWindowKeepsTheNewestFilled) {

@@ -33,10 +33,12 @@ class WindowThreadHost final : public Host {
       std::lock_guard lock(mutex_);
       pending_.push_back(std::move(dismissed));
     }
+    window_thread_wake().notify();
     done.wait();
   }
   void set_title(const char*) override {}
   void serve_pending_requests() override {
+    ++serves_;
     std::deque<std::promise<void>> requests;
     {
       std::lock_guard lock(mutex_);
@@ -50,6 +52,7 @@ class WindowThreadHost final : public Host {
     if (!requests.empty() && command_after_box) std::exchange(command_after_box, nullptr)();
   }
   int shown() const { return shown_; }
+  int serves() const { return serves_; }
   bool box_pending() {
     std::lock_guard lock(mutex_);
     return !pending_.empty();
@@ -61,7 +64,8 @@ class WindowThreadHost final : public Host {
   std::thread::id window_thread_ = std::this_thread::get_id();
   std::mutex mutex_;
   std::deque<std::promise<void>> pending_;
-  int shown_ = 0;  // window thread only
+  int shown_ = 0;   // window thread only
+  int serves_ = 0;  // window thread only
 };
 
 // Counts every fetch, on the run thread and on steps alike.
@@ -154,6 +158,58 @@ TEST(ExecutionStress, MixedCommandsAgainstARunThreadRaisingMessageBoxes) {
   EXPECT_GT(window.shown(), 0);  // message boxes were raised and served
   EXPECT_GT(counter.fetches.load(), 1000u);
   set_host(nullptr);
+  reset_all_state();
+}
+
+// The window thread sleeps while it waits for the run thread, and is woken only by what concerns
+// it: the run thread parked for its pause, a message box posted, the run's end. Waits that polled
+// would have served the host over and over during the loop.
+TEST(ExecutionWaits, TheWindowThreadIsWokenOnlyByTheRunThreadsEvents) {
+  reset_all_state();
+  WindowThreadHost window;
+  set_host(&window);
+  TempDir dir;
+  // Two million instructions, then a read error: its message box, and the end of the run. On the
+  // exact path, which takes them one at a time, they last many times as long as a poll's sleep.
+  shared.engine = Engine::exact;
+  ASSERT_EQ(load_program_rom(dir, R"(
+      lui $t0, 0x000A
+  loop:
+      addiu $t0, $t0, -1
+      bne $t0, $zero, loop
+      nop
+      lui $t3, 0x0500
+      lb $t2, 0($t3)
+  )"),
+            1);
+  shared.running = 1;
+  execution.start();
+  { ExecutionController::ScopedPause pause(execution); }
+  EXPECT_EQ(execution.wait_for_run_end(), StopReason::memory_error);
+  EXPECT_EQ(window.shown(), 1);
+  // A first look in each of the two waits, then one wake-up for each event.
+  EXPECT_LE(window.serves(), 5);
+  set_host(nullptr);
+  reset_all_state();
+}
+
+// Both threads build texts in the scratch text, so taking it needs the run thread's instructions
+// held by whoever is not the run thread.
+TEST(ExecutionDeathTest, TheScratchTextIsTakenOnlyWithTheRunThreadsInstructionsHeld) {
+  // The dying child starts afresh rather than forked from a process with a run thread.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  reset_all_state();
+  TempDir dir;
+  ASSERT_EQ(load_program_rom(dir, "loop: beq $zero, $zero, loop\n nop"), 1);
+  shared.running = 1;
+  execution.start();
+  EXPECT_DEBUG_DEATH(shared.message_text().set("window"), "message_text_user_test");
+  {
+    ExecutionController::ScopedPause pause(execution);
+    shared.message_text().set("paused");
+  }
+  execution.halt();
+  EXPECT_STREQ(shared.message_text().c_str(), "paused");
   reset_all_state();
 }
 

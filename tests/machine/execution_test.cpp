@@ -210,7 +210,7 @@ TEST_F(Execution, CountInTheTitleOnBothPaths) {
   for (int i = 0; i < 24; ++i) step_instruction();
   EXPECT_EQ(cpu.cp0[kCountRegister], 26u);
   EXPECT_EQ(recorder.last_title(), "Korvel  1a");
-  EXPECT_STREQ(shared.message_text.c_str(), "1a");
+  EXPECT_STREQ(shared.message_text().c_str(), "1a");
 
   // The run publishes the count; the window thread shows it. After the run the title is exact.
   reset_cpu();
@@ -220,7 +220,7 @@ TEST_F(Execution, CountInTheTitleOnBothPaths) {
   EXPECT_EQ(cpu.cp0[kCountRegister], 27u);
   EXPECT_EQ(recorder.last_title(), "Korvel - DEMO - Running 27");
   EXPECT_EQ(execution.published_count(), 27u);
-  EXPECT_STREQ(shared.message_text.c_str(), "27");
+  EXPECT_STREQ(shared.message_text().c_str(), "27");
 
   // Past 2^31 and 2^32 the count is shown whole, never negative, on both paths.
   reset_cpu();
@@ -230,7 +230,7 @@ TEST_F(Execution, CountInTheTitleOnBothPaths) {
   EXPECT_EQ(run(), StopReason::stop_address);
   execution.refresh_count_title();
   EXPECT_EQ(recorder.last_title(), "Korvel - DEMO - Running 6442450954");
-  EXPECT_STREQ(shared.message_text.c_str(), "6442450954");
+  EXPECT_STREQ(shared.message_text().c_str(), "6442450954");
 }
 
 // Everything a test may have left behind goes with one reset: the fault sinks and their count,

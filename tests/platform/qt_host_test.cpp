@@ -5,15 +5,14 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
-#include <chrono>
 #include <memory>
 #include <thread>
 
 #include "platform/qt/menu_bar.h"
+#include "tests/platform/qt_events.h"
 
 namespace {
 
@@ -74,7 +73,7 @@ TEST_F(QtHostTest, MessageBoxFromAnotherThreadBlocksItUntilDismissed) {
     host->message_box("Memory Error: Read", "Unhandled address");
     caller_returned = true;
   });
-  EXPECT_TRUE(QTest::qWaitFor([this] { return caller_returned.load(); }, 5000));
+  serve_events_until([this] { return caller_returned.load(); });
   join(run_thread);
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].caption, "Memory Error: Read");
@@ -91,13 +90,11 @@ TEST_F(QtHostTest, ServingPendingRequestsShowsThemWhileTheWindowThreadWaits) {
     host->message_box("Breakpoint Encountered", "Stopped");
     caller_returned = true;
   });
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!caller_returned && std::chrono::steady_clock::now() < deadline) {
-    host->serve_pending_requests();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  EXPECT_TRUE(caller_returned);
+  // Woken as the box is posted, as the window thread is while it waits for the run thread.
+  window_thread_wake().wait_until([this] { return !shown.empty(); },
+                                  [this] { host->serve_pending_requests(); });
   join(run_thread);
+  EXPECT_TRUE(caller_returned);
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].caption, "Breakpoint Encountered");
 }
@@ -105,8 +102,7 @@ TEST_F(QtHostTest, ServingPendingRequestsShowsThemWhileTheWindowThreadWaits) {
 TEST_F(QtHostTest, TitleFromAnotherThreadReachesTheWindow) {
   std::thread run_thread([this] { host->set_title("Korvel - GAME - Running"); });
   run_thread.join();
-  EXPECT_TRUE(
-      QTest::qWaitFor([&] { return window.windowTitle() == "Korvel - GAME - Running"; }, 5000));
+  serve_events_until([&] { return window.windowTitle() == "Korvel - GAME - Running"; });
 }
 
 TEST_F(QtHostTest, TitleOnTheWindowThreadTakesEffectAtOnce) {

@@ -92,7 +92,7 @@ TEST_F(RegisterWindowsOnScreen, ShowTheRegistersStepAndGoAwayWhenClosed) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_FALSE(gpr || cp0 || fpr);
   refresh_register_windows();
-  EXPECT_EQ(shared.message_text.c_str(), std::string("4000044"));
+  EXPECT_EQ(shared.message_text().c_str(), std::string("4000044"));
 }
 
 }  // namespace

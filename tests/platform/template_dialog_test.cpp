@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "tests/platform/test_font.h"
 #include "tests/support/recording_dialog.h"
 
 namespace {
@@ -58,6 +59,8 @@ TEST(DialogUnits, ConvertBothEdgesWithRounding) {
 }
 
 TEST(TemplateDialog, MeasuresTheListingInTheFixedPitchFont) {
+  // A font of the test's own, so that the machine need not have one installed.
+  ASSERT_FALSE(add_monospace_test_font().isEmpty());
   TestProcedure procedure;
   TemplateDialog dialog(named("COMMANDS"), procedure, nullptr);
   EXPECT_EQ(dialog.font().pointSize(), 8);

@@ -3,7 +3,6 @@
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
-#include <chrono>
 #include <memory>
 
 #include "platform/qt/qt_host.h"
@@ -26,10 +25,7 @@ class MainWindow final : public QMainWindow, private DesktopWindow {
   // Open ROM after its file dialog: a refused file leaves the loaded ROM as it was.
   void open_rom(const QString& path);
 
-  // Current IPS with the measurement taken over `interval`.
-  void measure_instruction_rate(std::chrono::steady_clock::duration interval) {
-    commands_.measure_instruction_rate(interval);
-  }
+  DesktopCommands& commands() { return commands_; }
 
   StatusArea& status_area() const { return *status_area_; }
 

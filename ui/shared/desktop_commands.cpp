@@ -9,7 +9,6 @@
 #include "memory/rom_image.h"
 #include "resources/menu.h"
 #include "ui/shared/info_dialogs.h"
-#include "ui/shared/instruction_rate.h"
 
 namespace {
 
@@ -85,7 +84,7 @@ void DesktopCommands::on_command(int id) {
       open_debugger_window("COMMANDS", commands_procedure());
       break;
     case kCmdCurrentIps:
-      measure_instruction_rate(std::chrono::seconds(1));
+      measure_instruction_rate();
       break;
     case kCmdCloseRom:
       close_rom();
@@ -124,8 +123,8 @@ bool DesktopCommands::drop(std::span<const std::string> local_files) {
   return true;
 }
 
-void DesktopCommands::measure_instruction_rate(std::chrono::steady_clock::duration interval) {
-  ips_.value = instructions_during(interval);
+void DesktopCommands::measure_instruction_rate() {
+  ips_.value = instructions_during(std::chrono::seconds(1), *clock_);
   ips_.just_measured = true;
   ips_.shown = !ips_.shown;
   window_.invalidate();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ui/shared/desktop_window.h"
+#include "ui/shared/instruction_rate.h"
 #include "ui/shared/status_lines.h"
 
 // The desktop program's main window as both front ends share it: what each menu command does,
@@ -29,8 +30,8 @@ class DesktopCommands {
   // the window: false if it is refused. An accepted drop opens its ROM once it has finished.
   bool drop(std::span<const std::string> local_files);
 
-  // Current IPS with the measurement taken over `interval`.
-  void measure_instruction_rate(std::chrono::steady_clock::duration interval);
+  // The clock Current IPS measures on, the monotonic one unless the tests give their own.
+  void use_measurement_clock(MeasurementClock& clock) { clock_ = &clock; }
 
   // What the next paint of the client area draws; `painted` once it has drawn them.
   std::vector<StatusLine> status_lines() const;
@@ -46,6 +47,7 @@ class DesktopCommands {
 
  private:
   void choose_rom();
+  void measure_instruction_rate();
   void open_debugger_window(const char* template_name, DialogProcedure& procedure);
   void toggle_show_count();
   bool toggle_check_mark(int id);
@@ -53,6 +55,7 @@ class DesktopCommands {
 
   DesktopWindow& window_;
   IpsDisplay ips_;
+  MeasurementClock* clock_ = &steady_measurement_clock();
 };
 
 // The file a drop of `local_files` (the dropped items that are files of this machine, in their

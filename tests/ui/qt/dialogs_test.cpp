@@ -7,13 +7,13 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTest>
 #include <QTimer>
 
 #include "memory/rom_image.h"
 #include "platform/qt/template_dialog.h"
 #include "resources/dialog_templates.h"
 #include "resources/menu.h"
+#include "tests/platform/qt_events.h"
 #include "tests/support/rom_image.h"
 #include "tests/ui/qt/main_window_fixture.h"
 
@@ -43,13 +43,13 @@ void with_file_dialog(MainWindow& window, const std::function<void(QFileDialog&)
 }
 
 // The names of the files the dialog lists in `folder`, sorted and joined by blanks, once it shows
-// `expected_count` of them or five seconds have passed (it reads folders in the background).
+// `expected_count` of them (it reads folders in the background).
 std::string listed_files(QFileDialog& dialog, const QString& folder, int expected_count) {
   dialog.setDirectory(folder);
   auto* view = dialog.findChild<QListView*>(QStringLiteral("listView"));
   if (!view) return "(no file list)";
   const auto rows = [&] { return view->model()->rowCount(view->rootIndex()); };
-  static_cast<void>(QTest::qWaitFor([&] { return rows() >= expected_count; }));
+  serve_events_until([&] { return rows() >= expected_count; });
   QStringList names;
   for (int row = 0; row < rows(); ++row)
     names << view->model()->index(row, 0, view->rootIndex()).data().toString();
@@ -93,9 +93,9 @@ TEST_F(DialogsTest, EachPageOfTheCommandsWindowShowsFromItsHeader) {
   QScrollBar& scroll = *listing->verticalScrollBar();
   for (int page_button : {kIdListingForward, kIdListingBack}) {
     listing->scrollToBottom();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return scroll.value() > 0; }));
+    serve_events_until([&] { return scroll.value() > 0; });
     qobject_cast<QPushButton*>(commands.control(page_button))->click();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return scroll.value() == 0; })) << page_button;
+    serve_events_until([&] { return scroll.value() == 0; });
     EXPECT_EQ(listing->itemAt(QPoint(1, 1)), listing->item(0)) << page_button;
   }
 }

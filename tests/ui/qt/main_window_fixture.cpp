@@ -18,6 +18,7 @@
 #include "platform/qt/menu_bar.h"
 #include "platform/qt/template_dialog.h"
 #include "resources/dialog_templates.h"
+#include "tests/platform/qt_events.h"
 #include "ui/qt/status_area.h"
 
 namespace {
@@ -76,6 +77,7 @@ class QtDialogProbe final : public DialogProbe {
 }  // namespace
 
 QtDesktopDriver::QtDesktopDriver() : window_(std::make_unique<MainWindow>()) {
+  window_->commands().use_measurement_clock(clock);
   window_->resize(640, 480);
   window_->show();
   QObject::connect(window_.get(), &MainWindow::closed, [this] { closed_ = true; });
@@ -129,8 +131,8 @@ void QtDesktopDriver::paint() {
   window_->status_area().grab();
 }
 
-bool QtDesktopDriver::wait_until(const std::function<bool()>& done) {
-  return QTest::qWaitFor(done, 5000);
+void QtDesktopDriver::wait_until(const std::function<bool()>& done) {
+  serve_events_until(done);
 }
 
 std::vector<TemplateDialog*> QtDesktopDriver::template_dialogs(const QString& title) const {

@@ -30,9 +30,6 @@ class QtDesktopDriver final : public DesktopDriver {
   void command(int id) override { window_->on_command(id); }
   void open_rom(const std::string& path) override;
   bool drop_file(const std::string& path) override;
-  void measure_instruction_rate(std::chrono::steady_clock::duration interval) override {
-    window_->measure_instruction_rate(interval);
-  }
   void close() override { window_->close(); }
   std::string title() override { return window_->windowTitle().toStdString(); }
   bool has_icon() override { return !window_->windowIcon().isNull(); }
@@ -42,7 +39,7 @@ class QtDesktopDriver final : public DesktopDriver {
   std::vector<StatusLine> status_lines() override;
   void paint() override;
   const std::vector<ShownBox>& boxes() override { return boxes_; }
-  bool wait_until(const std::function<bool()>& done) override;
+  void wait_until(const std::function<bool()>& done) override;
   bool with_modal_dialog(int id, const std::string& title,
                          const std::function<void(DialogProbe&)>& act) override;
   int open_windows(const std::string& title) override;

@@ -11,6 +11,7 @@
 #include "cpu/cpu_state.h"
 #include "debugger/debugger_state.h"
 #include "machine/execution.h"
+#include "machine/host.h"
 #include "machine/machine_state.h"
 #include "memory/rom_image.h"
 #include "resources/dialog_templates.h"
@@ -101,7 +102,7 @@ void show_count_adds_the_count_to_the_title_until_unchecked(DesktopDriver& d) {
   d.command(kCmdStartCpu);
   const std::string running = running_title("KORVEL DEMO");
   // The demo stops at its breakpoint after 119 instructions, Count 120.
-  EXPECT_TRUE(d.wait_until([&] { return d.title() == running + " 120"; })) << d.title();
+  d.wait_until([&] { return d.title() == running + " 120"; });
   d.command(kCmdShowCount);
   EXPECT_EQ(d.title(), running);
   EXPECT_EQ(shared.show_count.load(), 0);
@@ -117,7 +118,7 @@ void show_count_waits_for_an_instruction_executed_while_it_is_shown(DesktopDrive
   for (int refresh = 0; refresh < 3; ++refresh) execution.refresh_count_title();
   EXPECT_EQ(d.title(), running);
   d.command(kCmdStartCpu);
-  EXPECT_TRUE(d.wait_until([&] { return d.title() == running + " 120"; })) << d.title();
+  d.wait_until([&] { return d.title() == running + " 120"; });
 }
 
 void close_rom_during_a_counted_run_leaves_the_bare_title(DesktopDriver& d) {
@@ -125,7 +126,7 @@ void close_rom_during_a_counted_run_leaves_the_bare_title(DesktopDriver& d) {
   d.command(kCmdShowCount);
   d.command(kCmdStartCpu);
   const std::string running = running_title("KORVEL SPIN");
-  ASSERT_TRUE(d.wait_until([&] { return d.title().starts_with(running + ' '); }));
+  d.wait_until([&] { return d.title().starts_with(running + ' '); });
   d.command(kCmdCloseRom);
   EXPECT_EQ(d.title(), "Korvel");
   for (int refresh = 0; refresh < 3; ++refresh) execution.refresh_count_title();
@@ -174,7 +175,7 @@ void reset_and_pause_act_on_the_run(DesktopDriver& d) {
   d.command(kCmdStartCpu);
   d.command(kCmdResetCpu);  // the run goes on from the boot state
   const uint64_t at_reset = execution.published_count();
-  EXPECT_TRUE(d.wait_until([&] { return execution.published_count() != at_reset; }));
+  d.wait_until([&] { return execution.published_count() != at_reset; });
   d.command(kCmdPauseCpu);
   EXPECT_EQ(execution.wait_for_run_end(), StopReason::paused);
   EXPECT_GT(cpu.cp0[kCountRegister], boot_count);
@@ -208,16 +209,15 @@ void a_dropped_file_opens_once_the_drop_has_finished(DesktopDriver& d) {
 }
 
 void current_ips_without_a_run_measures_zero_over_a_full_second(DesktopDriver& d) {
-  const auto start = steady_clock::now();
   d.command(kCmdCurrentIps);
-  EXPECT_GE(steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(d.clock.waited, std::vector<steady_clock::duration>{std::chrono::seconds(1)});
   EXPECT_EQ(painted_texts(d), Texts{"        0 instructions per second. "});
   d.paint();  // later paints repeat the line one character narrower
   EXPECT_EQ(painted_texts(d), Texts{"       0 instructions per second. "});
   d.paint();
   EXPECT_EQ(painted_texts(d), Texts{"       0 instructions per second. "});
   // The second measurement is drawn once; later paints draw no rate line.
-  d.measure_instruction_rate(std::chrono::milliseconds(1));
+  d.command(kCmdCurrentIps);
   EXPECT_EQ(painted_texts(d), Texts{"        0 instructions per second. "});
   d.paint();
   EXPECT_TRUE(d.status_lines().empty());
@@ -226,7 +226,12 @@ void current_ips_without_a_run_measures_zero_over_a_full_second(DesktopDriver& d
 void current_ips_while_spin_runs_measures_its_rate(DesktopDriver& d) {
   d.open_rom(sample_rom("spin.z64"));
   d.command(kCmdStartCpu);
-  d.measure_instruction_rate(std::chrono::milliseconds(200));
+  // The measured second lasts until the run has gone on from where it was.
+  d.clock.passing = [] {
+    const uint64_t at_start = execution.published_count();
+    while (execution.published_count() == at_start) std::this_thread::yield();
+  };
+  d.command(kCmdCurrentIps);
   const Texts lines = painted_texts(d);
   ASSERT_EQ(lines.size(), 1u);
   std::smatch match;
@@ -240,7 +245,7 @@ void current_ips_while_spin_runs_measures_its_rate(DesktopDriver& d) {
 void a_run_thread_message_box_is_shown_over_the_window(DesktopDriver& d) {
   d.open_rom(sample_rom("demo.z64"));
   d.command(kCmdStartCpu);
-  ASSERT_TRUE(d.wait_until([&] { return !d.boxes().empty(); }));
+  d.wait_until([&] { return !d.boxes().empty(); });
   EXPECT_EQ(d.boxes()[0].caption, "Breakpoint Encountered");
   EXPECT_EQ(d.boxes()[0].text, "PC: 0x040000B0\n");
   EXPECT_TRUE(d.boxes()[0].owned_by_main_window);
@@ -250,10 +255,9 @@ void a_run_thread_message_box_is_shown_over_the_window(DesktopDriver& d) {
 void start_and_exit_while_the_run_waits_for_a_message_box(DesktopDriver& d) {
   d.open_rom(sample_rom("demo.z64"));
   d.command(kCmdStartCpu);
-  // Serving no events, let the run reach its breakpoint and wait there for its box.
-  const auto deadline = steady_clock::now() + std::chrono::seconds(5);
-  while (shared.running.load() && steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // Serving no events, let the run reach its breakpoint and post its box: the host wakes this
+  // thread as it posts.
+  window_thread_wake().wait_until([] { return !shared.running.load(); }, [] {});
   ASSERT_TRUE(d.boxes().empty());
   d.command(kCmdStartCpu);  // ends that run, which needs its box shown first
   ASSERT_EQ(d.boxes().size(), 1u);
@@ -315,7 +319,7 @@ void commands_window_lists_the_demo_and_only_ok_closes_it(DesktopDriver& d) {
   commands->press(kIdCancel);
   EXPECT_EQ(d.open_windows("Commands"), 1);
   commands->press(kIdOk);
-  EXPECT_TRUE(d.wait_until([&] { return d.open_windows("Commands") == 0; }));
+  d.wait_until([&] { return d.open_windows("Commands") == 0; });
 }
 
 void rom_info_shows_the_name_and_manufacturer_as_they_stand(DesktopDriver& d) {

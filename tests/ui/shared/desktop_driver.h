@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/shared/instruction_rate.h"
 #include "ui/shared/status_lines.h"
 
 // The desktop program's main window as the shared cases drive it: each front end's tests give a
@@ -36,16 +37,30 @@ class DialogProbe {
   virtual void press(int id) = 0;
 };
 
+// The clock of the window's rate measurements, the case's own: it notes each interval waited for
+// and lets it pass as `passing` says, at once unless a case says otherwise.
+struct CaseClock final : MeasurementClock {
+  void wait(std::chrono::steady_clock::duration interval) override {
+    waited.push_back(interval);
+    passing();
+  }
+
+  std::vector<std::chrono::steady_clock::duration> waited;
+  std::function<void()> passing = [] {};
+};
+
 class DesktopDriver {
  public:
   virtual ~DesktopDriver() = default;
+
+  // Every driver's window measures on it; it outlives the window.
+  CaseClock clock;
 
   // The menu command `id`, as the window receives it.
   virtual void command(int id) = 0;
   virtual void open_rom(const std::string& path) = 0;
   // Drags the file at `path` onto the window and drops it there; false if the window refused it.
   virtual bool drop_file(const std::string& path) = 0;
-  virtual void measure_instruction_rate(std::chrono::steady_clock::duration interval) = 0;
   // The window's close box.
   virtual void close() = 0;
 
@@ -59,8 +74,9 @@ class DesktopDriver {
   virtual void paint() = 0;
   virtual const std::vector<ShownBox>& boxes() = 0;
 
-  // Serves the window's events until `done` holds; false after five seconds.
-  virtual bool wait_until(const std::function<bool()>& done) = 0;
+  // Serves the window's events until `done` holds, sleeping while none come. No deadline: a wait
+  // that never ends is the test runner's to end.
+  virtual void wait_until(const std::function<bool()>& done) = 0;
 
   // Runs the modal command `id`, and `act` on the dialog titled `title` once it is up; `act` closes
   // it. False if no such dialog came up.

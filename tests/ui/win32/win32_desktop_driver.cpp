@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 
 #include "platform/win32/template_dialog.h"
 #include "resources/dialog_templates.h"
@@ -133,6 +132,7 @@ Win32DesktopDriver::Win32DesktopDriver() {
   hooked_driver = this;
   hook_ = SetWindowsHookExA(WH_CBT, on_hook, nullptr, GetCurrentThreadId());
   window_ = std::make_unique<MainWindow>();
+  window_->commands().use_measurement_clock(clock);
   ShowWindow(window_->handle(), SW_SHOWNORMAL);
   UpdateWindow(window_->handle());
 }
@@ -222,19 +222,19 @@ void Win32DesktopDriver::paint() {
   RedrawWindow(window_->handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
-bool Win32DesktopDriver::wait_until(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+// The main window's count-title timer ticks while it lives, so a condition that another thread
+// makes hold is looked at again within a tick.
+void Win32DesktopDriver::wait_until(const std::function<bool()>& done) {
   while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT || take_dialog_message(message)) continue;
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!done())
+      MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
-  return true;
 }
 
 void CALLBACK Win32DesktopDriver::on_modal_timer(HWND, UINT, UINT_PTR, DWORD) {

@@ -23,9 +23,6 @@ class Win32DesktopDriver final : public DesktopDriver {
   void command(int id) override;
   void open_rom(const std::string& path) override { window_->open_rom(path.c_str()); }
   bool drop_file(const std::string& path) override;
-  void measure_instruction_rate(std::chrono::steady_clock::duration interval) override {
-    window_->commands().measure_instruction_rate(interval);
-  }
   void close() override;
   std::string title() override;
   bool has_icon() override;
@@ -35,7 +32,7 @@ class Win32DesktopDriver final : public DesktopDriver {
   std::vector<StatusLine> status_lines() override { return window_->commands().status_lines(); }
   void paint() override;
   const std::vector<ShownBox>& boxes() override { return boxes_; }
-  bool wait_until(const std::function<bool()>& done) override;
+  void wait_until(const std::function<bool()>& done) override;
   bool with_modal_dialog(int id, const std::string& title,
                          const std::function<void(DialogProbe&)>& act) override;
   int open_windows(const std::string& title) override {

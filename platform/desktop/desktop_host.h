@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "machine/host.h"
 #include "platform/message_boxes.h"
 #include "platform/thread_priority.h"
@@ -15,8 +17,14 @@ class DesktopHost : public Host {
   void set_run_thread_priority(RunPriority priority) { run_thread_priority_.set(priority); }
 
  protected:
-  PendingMessageBoxes pending_;
+  // Any thread but the window thread: queues the box, has `post` ask the window thread's event
+  // loop to serve it, wakes the window thread where it waits for the run thread, and returns once
+  // the box has been dismissed.
+  void post_message_box(const char* caption, const char* text, const std::function<void()>& post);
+  // Window thread: shows every queued box with `show`, oldest first.
+  void serve_message_boxes(const PendingMessageBoxes::Show& show) { pending_.serve(show); }
 
  private:
+  PendingMessageBoxes pending_;
   RunThreadPriority run_thread_priority_;
 };
