@@ -8,6 +8,8 @@
 
 namespace {
 
+// Outside the machine object, as the one state a signal handler may reach: the flag it sets, and
+// the mask the waits take the stop signals back with.
 volatile sig_atomic_t stop_signal = 0;
 sigset_t mask_while_waiting;
 

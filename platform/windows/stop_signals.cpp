@@ -6,6 +6,7 @@
 
 namespace {
 
+// Outside the machine object, as the one state the console's control handler may reach.
 std::atomic<bool> stop{false};
 
 // Windows calls this on a thread of its own.
