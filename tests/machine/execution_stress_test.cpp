@@ -203,7 +203,7 @@ TEST(ExecutionDeathTest, TheScratchTextIsTakenOnlyWithTheRunThreadsInstructionsH
   ASSERT_EQ(load_program_rom(dir, "loop: beq $zero, $zero, loop\n nop"), 1);
   shared.running = 1;
   execution.start();
-  EXPECT_DEBUG_DEATH(shared.message_text().set("window"), "message_text_user_test");
+  EXPECT_DEBUG_DEATH(shared.message_text().set("window"), "message_text_user");
   {
     ExecutionController::ScopedPause pause(execution);
     shared.message_text().set("paused");
