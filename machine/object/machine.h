@@ -26,7 +26,8 @@
 // machine.cpp, so that the layers below this one need not see it.
 //
 // Outside it only constants and the two signal flags a signal handler must reach live at namespace
-// scope (platform/stop_signals.h), and the debugger windows' own state (debugger/debugger_state.h).
+// scope (platform/*/stop_signals.cpp), and the windows' own state: the debugger windows'
+// (debugger/debugger_state.h) and the few things a front end keeps of its windows.
 struct Machine {
   Machine();
   ~Machine();
