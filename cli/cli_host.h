@@ -3,6 +3,7 @@
 #include <string>
 
 #include "machine/host.h"
+#include "platform/console_output.h"
 
 // `text` with every line break written as the two characters \n, so that it prints as one line
 // of the output that scripts read line by line.
@@ -16,6 +17,9 @@ class CliHost final : public Host {
   void message_box(const char* caption, const char* text) override;
   // Called by the window thread only.
   void set_title(const char* text) override { last_title_ = text; }
+  void program_output(const char* text, std::size_t length) override {
+    write_program_text(text, length);
+  }
 
   const std::string& last_title() const { return last_title_; }
 

@@ -7,6 +7,7 @@
 
 #include "cli/cli_host.h"
 #include "cpu/cpu_model.h"
+#include "machine/hardware.h"
 #include "machine/machine_state.h"
 #include "machine/stops/watchpoints.h"
 
@@ -26,6 +27,7 @@ struct RunOptions {
   bool trace = false;
   bool regs = false;
   CpuModel model = CpuModel::v02c;
+  Hardware hardware = Hardware::plain_storage;
   std::vector<Watchpoint> watches;
 };
 
@@ -34,6 +36,7 @@ struct ListOptions {
   uint64_t steps = 0;
   int64_t page = 0;
   CpuModel model = CpuModel::v02c;
+  Hardware hardware = Hardware::plain_storage;
 };
 
 struct GdbServerOptions {
@@ -43,6 +46,7 @@ struct GdbServerOptions {
   Engine engine = Engine::jit;
   uint64_t history_mb = 256;  // 0 for no history
   CpuModel model = CpuModel::v02c;
+  Hardware hardware = Hardware::plain_storage;
 };
 
 struct DisasmOptions {
@@ -56,9 +60,9 @@ struct MakeRomOptions {
   std::string output;
 };
 
-// Loads the image as Open ROM does, with the processor `model`; false when it was refused (its
-// message has been shown).
-bool open_rom(const std::string& path, CpuModel model);
+// Loads the image as Open ROM does, with the processor `model` and the `hardware` around it; false
+// when it was refused (its message has been shown).
+bool open_rom(const std::string& path, CpuModel model, Hardware hardware = Hardware::plain_storage);
 
 int info_command(const std::string& rom_path);
 int run_command(const RunOptions& options, CliHost& cli_host);

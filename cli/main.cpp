@@ -21,11 +21,11 @@ namespace {
 constexpr const char* kUsage =
     "usage: korvel-cli info ROM\n"
     "       korvel-cli run ROM [--steps N | --limit N] [--no-stop] [--show-count] [--trace] "
-    "[--regs] [--watch WATCH]... [--engine NAME] [--cpu MODEL]\n"
-    "       korvel-cli list ROM [--steps N] [--page K] [--cpu MODEL]\n"
+    "[--regs] [--watch WATCH]... [--engine NAME] [--cpu MODEL] [--machine NAME]\n"
+    "       korvel-cli list ROM [--steps N] [--page K] [--cpu MODEL] [--machine NAME]\n"
     "       korvel-cli disasm [--address ADDR] WORD... [--cpu MODEL]\n"
     "       korvel-cli gdbserver ROM [--port N] [--listen ADDR] [--engine NAME] "
-    "[--history-mb N] [--cpu MODEL]\n"
+    "[--history-mb N] [--cpu MODEL] [--machine NAME]\n"
     "       korvel-cli rom PROGRAM.elf -o ROM\n"
     "       korvel-cli --help | --version\n";
 
@@ -84,6 +84,32 @@ CLI::Option* add_cpu_model(CLI::App& command, CpuModel& model) {
   return add_choice(command, "--cpu", model, cpu_model_named, "0.2c or r4300i", "MODEL",
                     "0.2c (the default: the subset of version 0.2c) or r4300i (the complete "
                     "integer unit and coprocessor 0)");
+}
+
+// The hardware around the processor. The console's has the complete processor: a command line
+// that asks for another is refused.
+struct MachineOption {
+  CLI::Option* cpu;
+  CpuModel* model;
+  Hardware* hardware;
+
+  void settle() const {
+    if (*hardware != Hardware::console) return;
+    if (cpu->count() != 0 && *model != CpuModel::r4300i) {
+      throw CLI::ValidationError("--machine",
+                                 "the console machine has the complete processor (--cpu r4300i)");
+    }
+    *model = CpuModel::r4300i;
+  }
+};
+
+template <class Options>
+MachineOption add_machine(CLI::App& command, Options& options) {
+  CLI::Option* cpu = add_cpu_model(command, options.model);
+  add_choice(command, "--machine", options.hardware, hardware_named, "plain or console", "NAME",
+             "plain (the default: the hardware registers as plain storage) or console (the "
+             "console's hardware and boot, with --cpu r4300i)");
+  return {cpu, &options.model, &options.hardware};
 }
 
 // A history must hold one snapshot of the whole machine, and may not ask for more memory than
@@ -182,14 +208,14 @@ int main(int argc, char** argv) {
       ->type_name("ADDR[,LEN][:r|w|a]")
       ->expected(1)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  add_cpu_model(*run, run_options.model);
+  const MachineOption run_machine = add_machine(*run, run_options);
 
   ListOptions list_options;
   CLI::App* list = app.add_subcommand("list", "Print the Commands window's listing");
   add_rom(*list, list_options.rom);
   add_number(*list, "--steps", list_options.steps, "N", "single steps before the window opens");
   add_number(*list, "--page", list_options.page, "K", "press + 256 K times, or - 256 -K times");
-  add_cpu_model(*list, list_options.model);
+  const MachineOption list_machine = add_machine(*list, list_options);
 
   DisasmOptions disasm_options;
   CLI::App* disasm = app.add_subcommand("disasm", "Disassemble instruction words");
@@ -215,7 +241,7 @@ int main(int argc, char** argv) {
       ->type_name("ADDR");
   add_number(*gdbserver, "--history-mb", gdbserver_options.history_mb, "N",
              "memory for stepping backwards, in MB (default 256; 0 for none)");
-  add_cpu_model(*gdbserver, gdbserver_options.model);
+  const MachineOption gdbserver_machine = add_machine(*gdbserver, gdbserver_options);
 
   MakeRomOptions rom_options;
   CLI::App* make_rom =
@@ -231,6 +257,8 @@ int main(int argc, char** argv) {
     if (run_options.limit == uint64_t{0})
       throw CLI::ValidationError("--limit", "N must be 1 or more");
     if (*gdbserver) check_history_budget(gdbserver_options.history_mb);
+    for (const MachineOption& machine : {run_machine, list_machine, gdbserver_machine})
+      machine.settle();
   } catch (const CLI::ParseError& error) {
     if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(error);
     std::fprintf(stderr, "korvel-cli: %s\n%s", error.what(), kUsage);

@@ -34,8 +34,9 @@ class ListingCapture final : public Dialog {
 
 }  // namespace
 
-bool open_rom(const std::string& path, CpuModel model) {
+bool open_rom(const std::string& path, CpuModel model, Hardware hardware) {
   choose_cpu_model(model);
+  choose_hardware(hardware);
   return load_rom(path.c_str()) == 1;
 }
 
@@ -48,7 +49,7 @@ int info_command(const std::string& rom_path) {
 }
 
 int list_command(const ListOptions& options) {
-  if (!open_rom(options.rom, options.model)) return kExitRefused;
+  if (!open_rom(options.rom, options.model, options.hardware)) return kExitRefused;
   for (uint64_t i = 0; i < options.steps; ++i) execution.step();
 
   ListingCapture window;

@@ -17,10 +17,6 @@ struct CpuState {
   int32_t delay_slot_pending;
   uint32_t delay_slot_pc;
   uint32_t current_instruction;
-  // Every change the program has made to Count by writing it (MTC0), summed modulo 2^64. Only its
-  // growth means anything: between two moments, Count's growth less this one's is the number of
-  // instructions executed, whatever the program wrote, and that is how the history counts them.
-  uint64_t count_moved_by_writes;
   // What the processor is doing: the mnemonic of an instruction not carried out, or "Reading"
   // during a fetch. Error messages name it.
   Text<16> opcode_name;

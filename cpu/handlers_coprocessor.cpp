@@ -31,8 +31,6 @@ double integral_magnitude(double value) {
 // Only MTC0 is carried out; every other COP0 word changes nothing and runs again.
 int32_t exec_cop0(InstrFields f, const char* name) {
   if (f.rs() != kMoveToCop0) return exec_no_advance(f, name);
-  if (f.rd() == kCountRegister)
-    cpu.count_moved_by_writes += cpu.gpr[f.rt()] - cpu.cp0[kCountRegister];
   cpu.cp0[f.rd()] = cpu.gpr[f.rt()];
   return advance();
 }

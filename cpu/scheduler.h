@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "cpu/cpu_state.h"
+
 // What happens at a moment of the machine's clock rather than at an instruction: the history's next
 // snapshot, the processor's timer (Count reaching Compare) and the devices' events. One entry per
 // kind, each due at a clock value or never. Events due at the same moment are taken in this order:
@@ -25,6 +27,9 @@ struct Scheduler {
 
   uint64_t now = 0;
   uint64_t next = kNever;  // the earliest of `due`
+  // Count advances once a cycle on the plain-storage machine and once every two on the console's:
+  // it moves where `now` reaches a multiple of 1 << count_shift.
+  uint8_t count_shift = 0;
   std::array<uint64_t, kEventKinds> due = [] {
     std::array<uint64_t, kEventKinds> never;
     never.fill(kNever);
@@ -36,6 +41,16 @@ struct Scheduler {
     next = *std::min_element(due.begin(), due.end());
   }
   void cancel(Event event) { schedule(event, kNever); }
+
+  // How many times Count advances while the clock moves on by `cycles` from `from`.
+  uint64_t count_ticks(uint64_t from, uint64_t cycles) const {
+    return ((from + cycles) >> count_shift) - (from >> count_shift);
+  }
+  // How many cycles from `from` until Count has advanced `ticks` times (none for none).
+  uint64_t cycles_for_ticks(uint64_t from, uint64_t ticks) const {
+    if (ticks == 0) return 0;
+    return (((from >> count_shift) + ticks) << count_shift) - from;
+  }
 
   // How many instructions may run before the next event is due.
   uint64_t until_next() const { return next > now ? next - now : 0; }
@@ -53,3 +68,9 @@ struct Scheduler {
 
 // The machine object owns it: machine/object/machine.h.
 extern Scheduler& scheduler;
+
+// `instructions` have run: the clock and Count move on (one cycle an instruction).
+inline void advance_clock(uint64_t instructions) {
+  cpu.cp0[kCountRegister] += scheduler.count_ticks(scheduler.now, instructions);
+  scheduler.now += instructions;
+}

@@ -83,8 +83,7 @@ int step_instruction(RunObserver* observer) {
   r4300i::retime_timer();
   if (scheduler.now >= scheduler.next) take_due_events();
   const EngineRun ran = exact_path().run(0, observer);
-  ++cpu.cp0[kCountRegister];
-  ++scheduler.now;
+  advance_clock(1);
   if (shared.show_count.load(std::memory_order_relaxed)) {
     shared.message_text().format("%" PRIx64, cpu.cp0[kCountRegister]);
     Text<32> title;
@@ -129,8 +128,7 @@ StopReason ExecutionController::run_loop(RunObserver* observer,
       ran = engine->run(kBatchLimit, observer);
       if (ran.instructions != 0) break;
     }
-    cpu.cp0[kCountRegister] += ran.instructions;
-    scheduler.now += ran.instructions;
+    advance_clock(ran.instructions);
     published_count_.store(cpu.cp0[kCountRegister], std::memory_order_relaxed);
     const bool near_stop = may_stop_at(cpu.pc);
     // Cleared before an unhandled opcode's message, which the same instruction may raise.

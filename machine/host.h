@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstddef>
+
 #include "machine/wake_signal.h"
 
 // The few things the machine asks of the program around it: a modal message box, the main
-// window's title, and notice of the run thread's life so that its scheduling can be set. The
+// window's title, the text the emulated program writes for its developer, and notice of the run
+// thread's life so that its scheduling can be set. The
 // desktop program, korvel-cli and the tests each provide one.
 class Host {
  public:
@@ -13,6 +16,10 @@ class Host {
   // dismissed.
   virtual void message_box(const char* caption, const char* text) = 0;
   virtual void set_title(const char* text) = 0;
+
+  // Text the emulated program writes for its developer (the console's ISViewer buffer), on the
+  // thread that executes it, as it comes; dropped unless a host shows it.
+  virtual void program_output(const char*, std::size_t) {}
 
   // Called by the window thread while it waits for the run thread, so that a message box the run
   // thread is blocked on gets shown instead of deadlocking the two threads. A host that leaves

@@ -2,14 +2,23 @@
 
 #include "cpu/cpu_state.h"
 #include "cpu/r4300i/cop0.h"
+#include "cpu/scheduler.h"
+#include "machine/console_boot.h"
+#include "machine/devices/console_devices.h"
+#include "machine/devices/plain_registers.h"
 #include "machine/host.h"
 #include "machine/machine_state.h"
+#include "memory/device.h"
 #include "memory/memory_map.h"
 #include "memory/rom_image.h"
 
 namespace {
 
 void set_boot_registers(uint32_t pc) {
+  if (bus.console) {
+    set_console_boot_state();
+    return;
+  }
   cpu.gpr[20] = 0x1;
   cpu.gpr[22] = 0x3F;
   cpu.gpr[29] = 0xA4001FFC;
@@ -29,6 +38,19 @@ void set_boot_registers(uint32_t pc) {
 
 void choose_cpu_model(CpuModel model) {
   cpu.model = model;
+}
+
+void choose_hardware(Hardware hardware) {
+  const bool console = hardware == Hardware::console;
+  bus.console = console;
+  scheduler.count_shift = console ? 1 : 0;
+  device_map = DeviceMap{};
+  if (console) {
+    cpu.model = CpuModel::r4300i;
+    console_devices.map_into(device_map);
+  } else {
+    plain_registers.map_into(device_map);
+  }
 }
 
 int load_rom(const char* path) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cpu/cpu_model.h"
+#include "machine/hardware.h"
 #include "machine/execution.h"
 
 // The machine's side of the menu commands that load, start, reset and give up a ROM. Window thread
@@ -9,6 +10,10 @@
 // The processor model the machine has from now on: chosen before a ROM is loaded, with no run
 // thread.
 void choose_cpu_model(CpuModel model);
+
+// The hardware the machine has from now on, chosen as the processor model is; the console's
+// brings the complete processor with it.
+void choose_hardware(Hardware hardware);
 
 // Open ROM: loads the image at `path` and sets the boot state; the title becomes "Korvel - " and
 // the path. Returns 1 when loaded; 0 for an empty path, and for a refused image ("Not a valid

@@ -86,8 +86,11 @@ uint8_t mem_read_byte(uint64_t address) {
     }
     if (const DeviceRange* range = device_map.find(physical))
       return device_read_byte(*range, physical);
-    if (in_cartridge(physical)) return cartridge_read_byte();
+    if (in_cartridge(physical)) {
+      return bus.console ? cartridge_byte(physical - kCartridgeFirst) : cartridge_read_byte();
+    }
   }
+  if (bus.console) return 0;
   memory_hooks.memory_faults->unhandled_read(address);
   return 0;
 }
@@ -104,7 +107,7 @@ void mem_write_byte(uint32_t address, uint8_t value) {
     device_write_byte(*range, physical, value);
     return;
   }
-  memory_hooks.memory_faults->unhandled_write(physical);
+  if (!bus.console) memory_hooks.memory_faults->unhandled_write(physical);
 }
 
 std::optional<uint8_t> peek_byte(uint32_t address) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "memory/image_file.h"
+#include "memory/memory_map.h"
 #include "memory/storage.h"
 
 namespace {
@@ -82,6 +83,18 @@ void copy_boot_code(std::FILE* file) {
   }
 }
 
+// The console machine holds the image whole, in native order.
+void hold_cartridge(std::FILE* file) {
+  rom.cartridge.clear();
+  if (!bus.console) return;
+  rom.cartridge.resize(std::min(rom.rom_size, kCartridgeImageBytes));
+  read_at(file, 0, rom.cartridge.data(), rom.cartridge.size());
+  if (rom.byte_swapped) {
+    for (std::size_t i = 0; i + 1 < rom.cartridge.size(); i += 2)
+      std::swap(rom.cartridge[i], rom.cartridge[i + 1]);
+  }
+}
+
 }  // namespace
 
 bool open_rom_image(const char* path) {
@@ -108,6 +121,7 @@ bool open_rom_image(const char* path) {
   rom.rom_size = file_size(file);
   read_header_texts(file);
   copy_boot_code(file);
+  hold_cartridge(file);
   // Cartridge reads continue from here.
   std::fseek(file, kSpDmemImageBytes, SEEK_SET);
   return true;
@@ -116,6 +130,7 @@ bool open_rom_image(const char* path) {
 void close_rom_image() {
   if (rom.rom_file) std::fclose(rom.rom_file);
   rom.rom_file = nullptr;
+  rom.cartridge.clear();
 }
 
 uint8_t cartridge_read_byte() {
@@ -125,7 +140,13 @@ uint8_t cartridge_read_byte() {
 }
 
 uint8_t cartridge_peek_byte(uint32_t offset) {
+  if (bus.console) return cartridge_byte(offset);
   uint8_t byte = 0;
   if (!rom.rom_file || !read_image_byte_at(rom.rom_file, offset, byte)) return 0;
   return byte;
+}
+
+uint8_t cartridge_byte(uint32_t offset) {
+  if (offset < rom.cartridge.size()) return rom.cartridge[offset];
+  return static_cast<uint8_t>(((kCartridgeFirst + offset) & ~3u) >> (8 * (1 - (offset & 1))));
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "base/text.h"
 
@@ -23,13 +24,20 @@ struct RomState {
   Text<32> rom_manufacturer;
   Text<32> country_text;
   Text<kMaxPathLength> rom_path;  // the path last loaded
+  // The console machine's cartridge, read by address rather than in file order: the image's first
+  // kCartridgeImageBytes at most, in native order. Empty on the plain-storage machine.
+  std::vector<uint8_t> cartridge;
 };
+
+// The most of an image the console machine holds: the largest cartridges made.
+inline constexpr uint32_t kCartridgeImageBytes = 64 * 1024 * 1024;
 
 // The machine's cartridge (the machine object owns it: machine/object/machine.h).
 extern RomState& rom;
 
 // Opens the image at `path` in place of the open one: its header texts, its first 4096 bytes in
-// SP DMEM in native order, the boot address, and the file positioned where cartridge reads begin.
+// SP DMEM in native order, the boot address, and the file positioned where cartridge reads begin;
+// on the console machine the image held whole as well.
 // False for an image that cannot be read or has neither byte order, which changes nothing at all.
 bool open_rom_image(const char* path);
 
@@ -41,3 +49,8 @@ uint8_t cartridge_read_byte();
 
 // The image byte at `offset` without moving the file position; 0 past the end or with no image.
 uint8_t cartridge_peek_byte(uint32_t offset);
+
+// The console machine's cartridge byte at `offset`: the image's, and past its end what the
+// cartridge bus leaves there when nothing answers (the address's low halfword, in each half of the
+// word).
+uint8_t cartridge_byte(uint32_t offset);

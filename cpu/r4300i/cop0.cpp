@@ -49,7 +49,6 @@ void write_cop0(unsigned reg, uint64_t value) {
   reg &= 31;
   const uint64_t mask = kWritableBits[reg];
   const uint64_t written = (cpu.cp0[reg] & ~mask) | (value & mask);
-  if (reg == kCount) cpu.count_moved_by_writes += written - cpu.cp0[kCount];
   if (reg == kCompare) cpu.cp0[kCause] &= ~uint64_t{kCauseTimerPending};
   if (reg == kWired) cpu.cp0[kRandom] = 31;
   cpu.cp0[reg] = written;
@@ -61,15 +60,18 @@ void retime_timer(TimerLook look) {
     scheduler.cancel(Event::timer);
     return;
   }
-  const uint32_t moves = look == TimerLook::after_instruction ? 1 : 0;
-  const auto count = static_cast<uint32_t>(cpu.cp0[kCount]) + moves;
+  const uint64_t moves = look == TimerLook::after_instruction ? 1 : 0;
+  const uint64_t from = scheduler.now + moves;
+  const auto count =
+      static_cast<uint32_t>(cpu.cp0[kCount] + scheduler.count_ticks(scheduler.now, moves));
   const auto until_compare = static_cast<uint32_t>(cpu.cp0[kCompare]) - count;
-  scheduler.schedule(Event::timer, scheduler.now + moves + until_compare);
+  scheduler.schedule(Event::timer, from + scheduler.cycles_for_ticks(from, until_compare));
 }
 
 void timer_reached() {
   cpu.cp0[kCause] |= kCauseTimerPending;
-  scheduler.schedule(Event::timer, scheduler.now + (uint64_t{1} << 32));
+  scheduler.schedule(Event::timer,
+                     scheduler.now + scheduler.cycles_for_ticks(scheduler.now, uint64_t{1} << 32));
 }
 
 }  // namespace r4300i

@@ -18,6 +18,7 @@ enum Cop0Register : uint8_t {
   kCause = 13,
   kEpc = 14,
   kPrId = 15,
+  kConfig = 16,
   kLLAddr = 17,
   kErrorEpc = 30,
 };

@@ -10,6 +10,7 @@ constexpr CpuState& cpu = machine.cpu;
 constexpr Scheduler& scheduler = machine.scheduler;
 constexpr MemoryStorage& memory = machine.memory;
 constexpr RomState& rom = machine.rom;
+constexpr BusSetup& bus = machine.bus;
 constexpr PlainRegisters& plain_registers = machine.plain_registers;
 constexpr DeviceMap& device_map = machine.device_map;
 constexpr CodePageMarks& code_pages = machine.code_pages;

@@ -44,6 +44,7 @@ struct Machine {
   Scheduler scheduler;
   MemoryStorage memory{};
   RomState rom;
+  BusSetup bus;
   // The hardware register blocks, and which addresses each serves.
   PlainRegisters plain_registers;
   DeviceMap device_map;

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "machine/host.h"
+#include "platform/console_output.h"
 #include "platform/message_boxes.h"
 #include "platform/thread_priority.h"
 
@@ -12,6 +13,10 @@ class DesktopHost : public Host {
  public:
   void run_thread_started() override { run_thread_priority_.thread_started(); }
   void run_thread_ended() override { run_thread_priority_.thread_ended(); }
+  // The desktop program's standard output, as korvel-cli's.
+  void program_output(const char* text, std::size_t length) override {
+    write_program_text(text, length);
+  }
 
   // The CPU Thread menu's choice for the run thread.
   void set_run_thread_priority(RunPriority priority) { run_thread_priority_.set(priority); }

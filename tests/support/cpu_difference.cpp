@@ -16,7 +16,6 @@ void FirstDifference::compare(const CpuState& expected, const CpuState& got) {
   compare("delay_slot_pending", expected.delay_slot_pending, got.delay_slot_pending);
   compare("delay_slot_pc", expected.delay_slot_pc, got.delay_slot_pc);
   compare("current_instruction", expected.current_instruction, got.current_instruction);
-  compare("count_moved_by_writes", expected.count_moved_by_writes, got.count_moved_by_writes);
   compare("ll_bit", expected.ll_bit, got.ll_bit);
   compare("opcode_name", std::string(expected.opcode_name.c_str()),
           std::string(got.opcode_name.c_str()));

@@ -2,13 +2,10 @@
 #include <QCommandLineParser>
 #include <QScreen>
 #include <cstdio>
+#include <string>
 
-#include <cstdio>
-#include <optional>
-
-#include "cpu/cpu_model.h"
 #include "machine/machine_state.h"
-#include "machine/menu_commands.h"
+#include "ui/shared/machine_choice.h"
 #include "ui/qt/main_window.h"
 
 namespace {
@@ -20,6 +17,11 @@ const QCommandLineOption kCpuOption(
     QStringLiteral("0.2c (the default: the subset of version 0.2c) or r4300i (the complete integer "
                    "unit and coprocessor 0)"),
     QStringLiteral("MODEL"), QStringLiteral("0.2c"));
+const QCommandLineOption kMachineOption(
+    QStringLiteral("machine"),
+    QStringLiteral("plain (the default: the hardware registers as plain storage) or console (the "
+                   "console's hardware and boot, with --cpu r4300i)"),
+    QStringLiteral("NAME"), QStringLiteral("plain"));
 
 void describe_command_line(QCommandLineParser& parser) {
   parser.setApplicationDescription(QStringLiteral(
@@ -32,6 +34,7 @@ void describe_command_line(QCommandLineParser& parser) {
                                       QStringLiteral("Displays help on commandline options.")));
   parser.addVersionOption();
   parser.addOption(kCpuOption);
+  parser.addOption(kMachineOption);
   parser.addPositionalArgument(
       QStringLiteral("ROM"),
       QStringLiteral("The ROM image to open (native .z64 or byte-swapped .v64)."),
@@ -54,8 +57,9 @@ void answer_help_or_version(QCommandLineParser& parser, int argc, char** argv) {
 
 }  // namespace
 
-// korvel [--cpu MODEL] [ROM]: the desktop program, opening ROM at once when one is given, with the
-// processor model chosen (0.2c unless told otherwise).
+// korvel [--cpu MODEL] [--machine NAME] [ROM]: the desktop program, opening ROM at once when one
+// is given, with the processor model and hardware chosen (0.2c on plain storage unless told
+// otherwise).
 int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Korvel"));
   QApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
@@ -73,12 +77,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "korvel: %s\nTry 'korvel --help'.\n", qPrintable(error));
     return kExitUsage;
   }
-  const std::optional<CpuModel> model = cpu_model_named(parser.value(kCpuOption).toStdString());
-  if (!model) {
-    std::fprintf(stderr, "korvel: --cpu takes 0.2c or r4300i\nTry 'korvel --help'.\n");
+  const std::string error =
+      choose_machine(parser.value(kCpuOption).toStdString(), parser.isSet(kCpuOption),
+                     parser.value(kMachineOption).toStdString());
+  if (!error.empty()) {
+    std::fprintf(stderr, "korvel: %s\nTry 'korvel --help'.\n", error.c_str());
     return kExitUsage;
   }
-  choose_cpu_model(*model);
 
   shared.engine = engine_from_environment(shared.engine);
   MainWindow window;

@@ -4,9 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "cpu/cpu_model.h"
 #include "machine/machine_state.h"
-#include "machine/menu_commands.h"
+#include "ui/shared/machine_choice.h"
 #include "platform/win32/template_dialog.h"
 #include "ui/win32/main_window.h"
 
@@ -14,15 +13,19 @@ namespace {
 
 constexpr int kExitUsage = 2;
 constexpr const char* kUsage =
-    "Usage: korvel [--cpu MODEL] [ROM]\n\n"
+    "Usage: korvel [--cpu MODEL] [--machine NAME] [ROM]\n\n"
     "Korvel emulates a MIPS R4300i console's processor and shows it in debugger windows.\n\n"
     "ROM\tThe ROM image to open (native .z64 or byte-swapped .v64).\n"
     "--cpu MODEL\t0.2c (the default: the subset of version 0.2c) or r4300i (the complete "
     "integer unit and coprocessor 0).\n"
+    "--machine NAME\tplain (the default: the hardware registers as plain storage) or console (the "
+    "console's hardware and boot, with --cpu r4300i).\n"
     "--version\tShows the version.";
 
 struct CommandLine {
   std::string_view cpu = "0.2c";
+  bool cpu_given = false;
+  std::string_view machine = "plain";
   std::optional<std::string_view> rom;
   const char* answer = nullptr;  // --help or --version: shown instead of running
   std::string error;
@@ -38,8 +41,14 @@ CommandLine read_command_line(int argc, char** argv) {
       line.answer = "korvel " KORVEL_VERSION;
     } else if (argument == "--cpu" && i + 1 < argc) {
       line.cpu = argv[++i];
+      line.cpu_given = true;
     } else if (argument.starts_with("--cpu=")) {
       line.cpu = argument.substr(6);
+      line.cpu_given = true;
+    } else if (argument == "--machine" && i + 1 < argc) {
+      line.machine = argv[++i];
+    } else if (argument.starts_with("--machine=")) {
+      line.machine = argument.substr(10);
     } else if (argument.starts_with("-") && argument != "-") {
       line.error = "Unknown option: " + std::string(argument);
     } else if (line.rom) {
@@ -59,18 +68,16 @@ int show_and_end(const std::string& text, int exit_code) {
 
 }  // namespace
 
-// korvel [--cpu MODEL] [ROM]: the desktop program, opening ROM at once when one is given, with the
-// processor model chosen (0.2c unless told otherwise). The arguments come in UTF-8, the program's
+// korvel [--cpu MODEL] [--machine NAME] [ROM]: the desktop program, opening ROM at once when one
+// is given, with the processor model and hardware chosen (0.2c on plain storage unless told
+// otherwise). The arguments come in UTF-8, the program's
 // code page.
 int main(int argc, char** argv) {
   const CommandLine line = read_command_line(argc, argv);
   if (line.answer) return show_and_end(line.answer, 0);
-  const std::optional<CpuModel> model = cpu_model_named(std::string(line.cpu));
-  if (!line.error.empty() || !model) {
-    const std::string error = line.error.empty() ? "--cpu takes 0.2c or r4300i" : line.error;
-    return show_and_end("korvel: " + error + "\nTry 'korvel --help'.", kExitUsage);
-  }
-  choose_cpu_model(*model);
+  const std::string error =
+      line.error.empty() ? choose_machine(line.cpu, line.cpu_given, line.machine) : line.error;
+  if (!error.empty()) return show_and_end("korvel: " + error + "\nTry 'korvel --help'.", kExitUsage);
   shared.engine = engine_from_environment(shared.engine);
 
   MainWindow window;

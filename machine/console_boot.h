@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+
+// The television standard the console's boot stage reports to the cartridge (in s4), as the
+// cartridge's country code chooses it.
+enum class TvType : uint8_t { pal = 0, ntsc = 1, mpal = 2 };
+
+TvType tv_type_of_country(uint8_t country);
+
+// What the console's built-in boot stage leaves when it jumps to the cartridge's boot code, which
+// it has put in SP DMEM: the registers it documents, the hardware at rest, pc at 0xA4000040.
+void set_console_boot_state();

@@ -1,0 +1,17 @@
+#include "ui/shared/machine_choice.h"
+
+#include <optional>
+
+#include "machine/menu_commands.h"
+
+std::string choose_machine(std::string_view cpu, bool cpu_given, std::string_view hardware) {
+  const std::optional<CpuModel> model = cpu_model_named(cpu);
+  if (!model) return "--cpu takes 0.2c or r4300i";
+  const std::optional<Hardware> around = hardware_named(hardware);
+  if (!around) return "--machine takes plain or console";
+  if (*around == Hardware::console && cpu_given && *model != CpuModel::r4300i)
+    return "the console machine has the complete processor (--cpu r4300i)";
+  choose_cpu_model(*model);
+  choose_hardware(*around);
+  return {};
+}
