@@ -14,8 +14,14 @@
 enum class Event : uint8_t {
   snapshot,
   timer,
+  // The console's devices (machine/devices/console_devices.h).
+  pi_dma,
+  si_dma,
+  sp_dma,
+  vi_interrupt,
+  ai_buffer,
 };
-inline constexpr std::size_t kEventKinds = 2;
+inline constexpr std::size_t kEventKinds = 7;
 
 // Events on the machine's clock: the instructions executed since the machine was made (the
 // processor's cycles, one an instruction). The run loop advances `now` with Count; at every batch

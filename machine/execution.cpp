@@ -7,6 +7,7 @@
 
 #include "cpu/r4300i/cop0.h"
 #include "cpu/scheduler.h"
+#include "machine/devices/console_devices.h"
 #include "machine/engines/engine_list.h"
 #include "machine/fault_messages.h"
 #include "machine/history_hook.h"
@@ -58,6 +59,9 @@ void take_due_events() {
         break;
       case Event::snapshot:
         take_due_snapshot();
+        break;
+      default:
+        console_devices.take_device_event(event);
         break;
     }
   }

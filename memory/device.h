@@ -11,8 +11,9 @@ class Device {
  public:
   virtual ~Device() = default;
 
-  // The processor's read of the register at `offset`, with whatever side effects reading it has.
-  virtual uint32_t read(uint32_t offset) = 0;
+  // The processor's read of the bytes of the register at `offset` that `mask` selects (the value
+  // holds the whole register), with whatever side effects reading it has.
+  virtual uint32_t read(uint32_t offset, uint32_t mask) = 0;
   // The processor's write of the bits of `value` that `mask` selects (a byte, a halfword or the
   // whole register, as the access was), with its side effects.
   virtual void write(uint32_t offset, uint32_t value, uint32_t mask) = 0;

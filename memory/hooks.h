@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "memory/faults.h"
@@ -24,6 +25,24 @@ class DataWatch {
   virtual void data_written(uint32_t physical) = 0;
 };
 
+// Where the text a program writes for its developer goes (the cartridge's ISViewer buffer).
+class TextOutput {
+ public:
+  virtual ~TextOutput() = default;
+  virtual void write_text(const char* text, size_t length) = 0;
+};
+
+// Which of the console's DMA engines wrote memory.
+enum class DmaSource : uint8_t { pi, si, sp };
+
+// Told of every run of bytes a DMA engine writes into RDRAM or an SP memory, by the physical
+// address of its first byte, once the bytes are in place.
+class DmaWatch {
+ public:
+  virtual ~DmaWatch() = default;
+  virtual void dma_written(uint32_t physical, uint32_t length, DmaSource source) = 0;
+};
+
 // How the memory map reaches what sits above it. This is the first part of the machine's one
 // table of hooks: each layer above adds its own entries to it (cpu/hooks.h, machine/stops/
 // stop_hooks.h, machine/hooks.h), and the machine fills the whole table when it is made.
@@ -31,6 +50,8 @@ struct MemoryHooks {
   MemoryFaultSink* memory_faults = nullptr;  // never null once the machine is made
   CodeWriteWatcher* code_writes = nullptr;   // null for none
   DataWatch* data_watch = nullptr;           // null but around the instructions being watched
+  TextOutput* console_output = nullptr;      // null: the text is dropped
+  DmaWatch* dma_watch = nullptr;             // null for none
 };
 
 // The memory layer's view of the machine's table of hooks.

@@ -28,7 +28,7 @@ RegisterByte register_byte(const DeviceRange& range, uint32_t physical) {
 
 uint8_t device_read_byte(const DeviceRange& range, uint32_t physical) {
   const RegisterByte byte = register_byte(range, physical);
-  return static_cast<uint8_t>(range.device->read(byte.offset) >> byte.shift);
+  return static_cast<uint8_t>(range.device->read(byte.offset, 0xFFu << byte.shift) >> byte.shift);
 }
 
 void device_write_byte(const DeviceRange& range, uint32_t physical, uint8_t value) {
@@ -42,10 +42,7 @@ bool in_cartridge(uint32_t physical) {
 
 void store(const MemoryRegion& region, uint32_t physical, uint8_t value) {
   region.storage[physical - region.first] = value;
-  int page = code_page_index(physical);
-  if (page < 0) return;
-  code_pages.written[page] = 1;
-  if (code_pages.copied[page]) report_code_write(physical);
+  mark_stored(physical);
 }
 
 }  // namespace
@@ -63,6 +60,13 @@ uint32_t code_page_physical(int index) {
 void clear_code_page_copied() {
   std::memset(code_pages.copied, 0, sizeof code_pages.copied);
   code_pages.rdram_pages_copied = 0;
+}
+
+void mark_stored(uint32_t physical) {
+  int page = code_page_index(physical);
+  if (page < 0) return;
+  code_pages.written[page] = 1;
+  if (code_pages.copied[page]) report_code_write(physical);
 }
 
 bool report_code_write(uint32_t physical) {

@@ -110,6 +110,11 @@ inline void mark_code_page_copied(int index) {
 
 void clear_code_page_copied();
 
+// Marks the code page of a byte just stored at `physical` written, and tells the watcher when an
+// engine holds copies from it: after every store into RDRAM or an SP memory, the processor's,
+// a debugger's and the DMA engines' alike.
+void mark_stored(uint32_t physical);
+
 // Tells the watcher of a store at `physical` in a code page marked copied, as the memory map does
 // for its own stores: for the engines' stores, which bypass it.
 bool report_code_write(uint32_t physical);

@@ -1,5 +1,7 @@
 #include "machine/devices/plain_registers.h"
 
+#include "machine/devices/register_bits.h"
+
 namespace {
 
 uint32_t base_of(uint32_t first) {
@@ -29,14 +31,10 @@ std::span<uint8_t> PlainRegisters::block(uint32_t first) {
 }
 
 uint32_t PlainRegisters::peek(uint32_t offset) const {
-  return uint32_t{bytes[offset]} << 24 | uint32_t{bytes[offset + 1]} << 16 |
-         uint32_t{bytes[offset + 2]} << 8 | bytes[offset + 3];
+  return bytes_word(&bytes[offset]);
 }
 
 bool PlainRegisters::poke(uint32_t offset, uint32_t value, uint32_t mask) {
-  for (unsigned k = 0; k < 4; ++k) {
-    const unsigned shift = 8 * (3 - k);
-    if ((mask >> shift) & 0xFF) bytes[offset + k] = static_cast<uint8_t>(value >> shift);
-  }
+  write_bytes_word(&bytes[offset], value, mask);
   return true;
 }

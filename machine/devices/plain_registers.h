@@ -41,7 +41,7 @@ class PlainRegisters final : public Device {
   // The bytes of the block that starts at the physical address `first`.
   std::span<uint8_t> block(uint32_t first);
 
-  uint32_t read(uint32_t offset) override { return peek(offset); }
+  uint32_t read(uint32_t offset, uint32_t) override { return peek(offset); }
   void write(uint32_t offset, uint32_t value, uint32_t mask) override { poke(offset, value, mask); }
   uint32_t peek(uint32_t offset) const override;
   bool poke(uint32_t offset, uint32_t value, uint32_t mask) override;

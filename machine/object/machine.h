@@ -2,6 +2,7 @@
 
 #include "cpu/cpu_state.h"
 #include "cpu/scheduler.h"
+#include "machine/devices/console_devices.h"
 #include "machine/devices/plain_registers.h"
 #include "machine/engines/copied_words.h"
 #include "machine/engines/engine_set.h"
@@ -47,6 +48,7 @@ struct Machine {
   BusSetup bus;
   // The hardware register blocks, and which addresses each serves.
   PlainRegisters plain_registers;
+  ConsoleDevices console_devices;
   DeviceMap device_map;
 
   // What the engines and the history keep of the code in memory.

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+
+#include "memory/hooks.h"
+#include "memory/memory_map.h"
+#include "memory/storage.h"
+
+// Memory as the console's DMA engines (PI, SI, SP) reach it: the one way their bytes go into and
+// out of RDRAM and the SP memories. Every byte stored is marked in its code page as the
+// processor's stores are, and each run of bytes is told to the DMA watch.
+
+// The RCP addresses RDRAM with 23 bits (8 MB); addresses wrap there. Bytes past the RDRAM that is
+// installed read 0 and take no writes.
+inline constexpr uint32_t kRdramBusMask = 0x7FFFFF;
+uint32_t installed_rdram_bytes();
+
+// The bytes of one DMA, told to the DMA watch one contiguous run at a time as they are stored.
+class DmaRuns {
+ public:
+  explicit DmaRuns(DmaSource source) : source_(source) {}
+  ~DmaRuns() { tell(); }
+  DmaRuns(const DmaRuns&) = delete;
+  DmaRuns& operator=(const DmaRuns&) = delete;
+
+  void stored(uint32_t physical) {
+    if (length_ != 0 && physical == first_ + length_) {
+      ++length_;
+      return;
+    }
+    tell();
+    first_ = physical;
+    length_ = 1;
+  }
+
+ private:
+  void tell();
+
+  DmaSource source_;
+  uint32_t first_ = 0;
+  uint32_t length_ = 0;
+};
+
+// The RDRAM byte at bus address `address`.
+inline uint8_t dma_rdram_byte(uint32_t address) {
+  const uint32_t physical = address & kRdramBusMask;
+  return physical < installed_rdram_bytes() ? memory.rdram[physical] : 0;
+}
+
+// Stores `length` bytes, each `next_byte()` in turn, into RDRAM from bus address `address` on.
+template <class NextByte>
+void dma_fill_rdram(uint32_t address, uint32_t length, DmaSource source, NextByte next_byte) {
+  const uint32_t installed = installed_rdram_bytes();
+  DmaRuns runs(source);
+  for (uint32_t i = 0; i < length; ++i) {
+    const uint8_t value = next_byte();
+    const uint32_t physical = (address + i) & kRdramBusMask;
+    if (physical >= installed) continue;
+    memory.rdram[physical] = value;
+    mark_stored(physical);
+    runs.stored(physical);
+  }
+}
+
+// The SP memories as the SP's DMA sees them: the byte `i` bytes after `address`, where bit 12 of
+// `address` chooses IMEM over DMEM and the offset wraps within the chosen memory's 4 KB.
+inline uint32_t sp_memory_physical(uint32_t address, uint32_t i) {
+  return kSpDmemFirst + (address & kSpMemoryBytes) + ((address + i) & (kSpMemoryBytes - 1));
+}
+
+inline uint8_t& sp_memory_byte(uint32_t physical) {
+  const uint32_t offset = physical - kSpDmemFirst;
+  return offset < kSpMemoryBytes ? memory.sp_dmem[offset] : memory.sp_imem[offset - kSpMemoryBytes];
+}
+
+// Stores `length` bytes, each `next_byte()` in turn, into an SP memory from `address` on.
+template <class NextByte>
+void dma_fill_sp_memory(uint32_t address, uint32_t length, NextByte next_byte) {
+  DmaRuns runs(DmaSource::sp);
+  for (uint32_t i = 0; i < length; ++i) {
+    const uint32_t physical = sp_memory_physical(address, i);
+    sp_memory_byte(physical) = next_byte();
+    mark_stored(physical);
+    runs.stored(physical);
+  }
+}
