@@ -13,6 +13,20 @@
 
 namespace {
 
+// How a watchpoint stop names the DMA engine that wrote, after the address.
+const char* dma_named(std::optional<DmaSource> dma) {
+  if (!dma) return "";
+  switch (*dma) {
+    case DmaSource::pi:
+      return " dma pi";
+    case DmaSource::si:
+      return " dma si";
+    case DmaSource::sp:
+      return " dma sp";
+  }
+  return "";
+}
+
 // The first reason that applies to the last instruction of the run or of the steps. A run always
 // ends on one of the first six; "steps" is left for the steps, which stop nowhere else.
 std::string stop_reason(StopReason last, bool limit_reached) {
@@ -23,9 +37,9 @@ std::string stop_reason(StopReason last, bool limit_reached) {
   if (last == StopReason::memory_error) return "memory error";
   if (last == StopReason::watchpoint) {
     if (std::optional<WatchHit> hit = take_watch_hit()) {
-      char text[32];
-      std::snprintf(text, sizeof text, "watchpoint %s %08" PRIx32, hit->write ? "write" : "read",
-                    hit->address);
+      char text[40];
+      std::snprintf(text, sizeof text, "watchpoint %s %08" PRIx32 "%s",
+                    hit->write ? "write" : "read", hit->address, dma_named(hit->dma));
       return text;
     }
   }

@@ -2,6 +2,7 @@
 
 #include "cpu/cpu_state.h"
 #include "cpu/r4300i/cop0.h"
+#include "machine/devices/console_devices.h"
 #include "memory/rom_image.h"
 
 namespace {
@@ -60,4 +61,5 @@ void set_console_boot_state() {
   cpu.cp0[r4300i::kConfig] = 0x0006E463;
   set_model_reset_registers();
   cpu.pc = kCartridgeBootCode;
+  console_devices.reset(tv);
 }

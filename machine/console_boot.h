@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
+#include "machine/devices/clocks.h"
+
 // The television standard the console's boot stage reports to the cartridge (in s4), as the
 // cartridge's country code chooses it.
-enum class TvType : uint8_t { pal = 0, ntsc = 1, mpal = 2 };
-
 TvType tv_type_of_country(uint8_t country);
 
 // What the console's built-in boot stage leaves when it jumps to the cartridge's boot code, which

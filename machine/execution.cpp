@@ -125,8 +125,11 @@ StopReason ExecutionController::run_loop(RunObserver* observer,
       return StopReason::user_breakpoint;
     }
     first = false;
-    if (scheduler.now >= scheduler.next) [[unlikely]]
+    if (scheduler.now >= scheduler.next) [[unlikely]] {
       take_due_events();
+      // A DMA that wrote a watched byte ends the run before the next instruction.
+      if (watch_stop()) continue;
+    }
     EngineRun ran;
     for (ExecutionEngine* engine : engines_) {
       ran = engine->run(kBatchLimit, observer);

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "machine/wake_signal.h"
+#include "memory/hooks.h"
 
 // The few things the machine asks of the program around it: a modal message box, the main
 // window's title, the text the emulated program writes for its developer, and notice of the run
@@ -42,6 +43,15 @@ class SilentHost final : public Host {
 // the silent one stands in.
 Host& host();
 void set_host(Host* installed);
+
+// The memory layer's way out for the program's text, to whichever host is in use (a replay's
+// quiet one drops it, so that text is written once).
+class HostTextOutput final : public TextOutput {
+ public:
+  void write_text(const char* text, std::size_t length) override {
+    host().program_output(text, length);
+  }
+};
 
 // What the window thread sleeps on while it waits for the run thread: the run thread moves it as it
 // ends or lets go of the machine, and a host as it posts a request that only

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "memory/bus.h"
 #include "memory/hooks.h"
 #include "memory/storage.h"
 
@@ -29,17 +30,6 @@ inline constexpr uint32_t kCartridgeLast = 0x1FBFFFFF;
 inline constexpr uint32_t kKseg0First = 0x80000000;
 inline constexpr uint32_t kKseg1First = 0xA0000000;
 inline constexpr uint32_t kSegmentBytes = 0x20000000;
-
-// What the memory map serves around its memories, which comes with the machine chosen (window
-// thread, no run thread): the plain-storage machine's, or the console's, where an address that
-// maps to nothing reads as the bus leaves it and never faults, and the cartridge is read by
-// address from the image held whole rather than in file order.
-struct BusSetup {
-  bool console = false;
-};
-
-// The machine object owns it: machine/object/machine.h.
-extern BusSetup& bus;
 
 // KSEG0 and KSEG1 map onto the physical addresses below 0x20000000; every other address is taken
 // as physical unchanged.

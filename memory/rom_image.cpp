@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "memory/image_file.h"
-#include "memory/memory_map.h"
+#include "memory/bus.h"
 #include "memory/storage.h"
 
 namespace {
@@ -148,5 +148,6 @@ uint8_t cartridge_peek_byte(uint32_t offset) {
 
 uint8_t cartridge_byte(uint32_t offset) {
   if (offset < rom.cartridge.size()) return rom.cartridge[offset];
-  return static_cast<uint8_t>(((kCartridgeFirst + offset) & ~3u) >> (8 * (1 - (offset & 1))));
+  // The cartridge's addresses start on a 64 KB boundary: the offset's low halfword is theirs.
+  return static_cast<uint8_t>((offset & 0xFFFC) >> (8 * (1 - (offset & 1))));
 }

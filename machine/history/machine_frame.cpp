@@ -10,6 +10,7 @@ MachineFrame MachineFrame::capture() {
   frame.cpu = ::cpu;
   frame.scheduler = ::scheduler;
   frame.register_blocks = plain_registers.bytes;
+  frame.console_devices = ::console_devices;
   frame.cartridge_position = rom.rom_file ? std::ftell(rom.rom_file) : -1;
   frame.stop_on_unhandled = shared.stop_on_unhandled.load(std::memory_order_relaxed);
   return frame;
@@ -21,6 +22,7 @@ void MachineFrame::put() const {
   ::scheduler = scheduler;
   ::scheduler.schedule(Event::snapshot, snapshot_at);
   plain_registers.bytes = register_blocks;
+  ::console_devices = console_devices;
   if (rom.rom_file && cartridge_position >= 0)
     std::fseek(rom.rom_file, cartridge_position, SEEK_SET);
   shared.stop_on_unhandled.store(stop_on_unhandled, std::memory_order_relaxed);

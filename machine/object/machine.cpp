@@ -36,6 +36,8 @@ Machine::Machine() {
   plain_registers.map_into(device_map);
   hooks.memory_faults = &fault_messages;
   hooks.code_writes = &engines;
+  hooks.console_output = &program_text;
+  hooks.dma_watch = &watchpoints;
   hooks.cpu_faults = &fault_messages;
   hooks.run_parked = execution_holds_instructions;
   hooks.message_text_user = may_use_message_text;

@@ -59,6 +59,7 @@ struct Machine {
   SharedState shared;
   FaultMessages fault_messages;
   SilentHost silent_host;
+  HostTextOutput program_text;
   MachineHooks hooks;
   WakeSignal window_wake;
   UserBreakpoints user_breakpoints;

@@ -44,12 +44,21 @@ std::optional<WatchHit> Watchpoints::take_hit() {
   return std::exchange(hit_, std::nullopt);
 }
 
-void Watchpoints::note(uint32_t physical, bool write) {
+void Watchpoints::note(uint32_t physical, bool write, std::optional<DmaSource> dma) {
   for (const Watchpoint& watchpoint : set_) {
     const uint32_t offset = physical - translate_address(watchpoint.address);
     if (offset >= watchpoint.length || !watches(watchpoint.kind, write)) continue;
     const uint32_t address = watchpoint.address + offset;
-    if (!hit_ || address < hit_->address) hit_ = WatchHit{watchpoint.kind, write, address};
+    if (!hit_ || address < hit_->address) hit_ = WatchHit{watchpoint.kind, write, address, dma};
+  }
+}
+
+void Watchpoints::dma_written(uint32_t physical, uint32_t length, DmaSource source) {
+  for (const Watchpoint& watchpoint : set_) {
+    // The first watched byte of the run, if any: the watchpoint's bytes lie within 8 of its first.
+    const uint32_t first = translate_address(watchpoint.address);
+    const uint32_t from = std::max(first, physical);
+    if (from - physical < length && from - first < watchpoint.length) note(from, true, source);
   }
 }
 

@@ -23,6 +23,7 @@ struct WatchHit {
   WatchKind kind;    // the watchpoint's
   bool write;        // what the access did
   uint32_t address;  // the lowest watched byte it touched, as its watchpoint names it
+  std::optional<DmaSource> dma = std::nullopt;  // the DMA engine that wrote it, if not the processor
 };
 
 // Bytes a run stops after an instruction has touched: a data access of any width (the partial
@@ -30,7 +31,11 @@ struct WatchHit {
 // every alias of a byte counts. Instruction fetches and a debugger's own reads and writes never
 // do. The exact path reports the accesses; the fast engines leave every access to a page holding a
 // watched byte to it. Changed only while no instruction executes (debug builds check).
-class Watchpoints final : public DataWatch {
+//
+// Writes by the console's DMA engines count as writes, the engine named, once their bytes are in
+// place: between two instructions, so that the run stops after the instruction during which the
+// DMA wrote.
+class Watchpoints final : public DataWatch, public DmaWatch {
  public:
   static constexpr std::size_t kMost = 64;
 
@@ -55,9 +60,10 @@ class Watchpoints final : public DataWatch {
 
   void data_read(uint32_t physical) override { note(physical, false); }
   void data_written(uint32_t physical) override { note(physical, true); }
+  void dma_written(uint32_t physical, uint32_t length, DmaSource source) override;
 
  private:
-  void note(uint32_t physical, bool write);
+  void note(uint32_t physical, bool write, std::optional<DmaSource> dma = std::nullopt);
   void mark_pages();
 
   std::vector<Watchpoint> set_;
