@@ -1,6 +1,6 @@
 #include "machine/debug_access.h"
 
-#include "cpu/r4300i/fpu_arithmetic.h"
+#include "cpu/r4300i/fpu_registers.h"
 #include "machine/execution.h"
 #include "machine/history_hook.h"
 #include "machine/stops/stops.h"
@@ -35,7 +35,7 @@ uint64_t read_register(RegisterNumber reg) {
       if (cpu.model != CpuModel::r4300i) return 0;
       return n == 0 ? cpu.fcr0 : cpu.fcr31;
     case RegisterFile::fpr:
-      return cpu.fpr[n].bits;
+      return cpu.model == CpuModel::r4300i ? r4300i::fpu::debugger_view(n) : cpu.fpr[n].bits;
   }
   return 0;
 }
@@ -65,7 +65,11 @@ void write_register(RegisterNumber reg, uint64_t value) {
         cpu.fcr31 = static_cast<uint32_t>(value) & r4300i::fpu::kFcsrWritable;
       break;
     case RegisterFile::fpr:
-      cpu.fpr[n].bits = value;
+      if (cpu.model == CpuModel::r4300i) {
+        r4300i::fpu::set_from_debugger(n, value);
+      } else {
+        cpu.fpr[n].bits = value;
+      }
       break;
   }
 }

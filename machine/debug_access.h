@@ -20,7 +20,9 @@ std::optional<uint8_t> peek(uint32_t address);
 bool poke(uint32_t address, uint8_t value);
 
 // The processor's registers by file and number. HI, LO and PC have number 0 only; FPR values are
-// the raw 64 bits the register holds; PC is 32 bits wide and a write keeps the low half. The FPU's
+// the raw bits the register holds (in the complete model as its instructions address it: with
+// Status.FR clear an odd register is the high half of the even one); PC is 32 bits wide and a
+// write keeps the low half. The FPU's
 // control registers are FCR0 (number 0, read-only) and FCR31 (any other number), the complete
 // model's only: in the 0.2c model they read as 0 and take no writes.
 enum class RegisterFile : uint8_t { gpr, hi, lo, pc, cp0, fpr, fcr };

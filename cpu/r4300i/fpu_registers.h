@@ -55,6 +55,20 @@ inline void write(Format fmt, unsigned n, uint64_t value) {
   }
 }
 
+// A register as a debugger names it, as the instructions see it: with FR clear an odd register is
+// the 32 bits of the even one's high half, which is how gdb finds a double's two words in a pair.
+inline uint64_t debugger_view(unsigned n) {
+  return full_registers() || n % 2 == 0 ? cpu.fpr[n].bits : read32(n);
+}
+
+inline void set_from_debugger(unsigned n, uint64_t value) {
+  if (full_registers() || n % 2 == 0) {
+    cpu.fpr[n].bits = value;
+  } else {
+    write32(n, static_cast<uint32_t>(value));
+  }
+}
+
 // The FPU's control registers by CFC1's and CTC1's number: FCR0 and FCR31; the others read as 0.
 inline uint32_t control_register(unsigned n) {
   if (n == 0) return cpu.fcr0;

@@ -18,7 +18,7 @@ constexpr const char* kUsage =
     "Korvel emulates a MIPS R4300i console's processor and shows it in debugger windows.\n\n"
     "ROM\tThe ROM image to open (native .z64 or byte-swapped .v64).\n"
     "--cpu MODEL\t0.2c (the default: the subset of version 0.2c) or r4300i (the complete "
-    "integer unit and coprocessor 0).\n"
+    "integer unit, coprocessor 0 and the FPU).\n"
     "--version\tShows the version.";
 
 struct CommandLine {
