@@ -4,7 +4,9 @@
 #include <cfenv>
 #include <cfloat>
 #include <cmath>
+#include <limits>
 #include <type_traits>
+#include <utility>
 
 #if defined(__SSE__)
 #include <xmmintrin.h>
@@ -62,30 +64,20 @@ void fence(T& value) {
   asm volatile("" : "+m"(value) : : "memory");
 }
 
+// The fields of a format's patterns, and MIPS's default NaN: the largest quiet one.
 template <typename T>
-struct Traits;
-
-template <>
-struct Traits<float> {
-  using Bits = uint32_t;
-  static constexpr Bits kSign = 0x80000000;
-  static constexpr Bits kExponent = 0x7F800000;
-  static constexpr Bits kFraction = 0x007FFFFF;
-  static constexpr Bits kSignalling = 0x00400000;
-  static constexpr Bits kSmallestNormal = 0x00800000;
-  static constexpr Bits kDefaultNan = 0x7FBFFFFF;
+struct Traits {
+  using Bits = std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>;
+  static constexpr int kFractionBits = std::numeric_limits<T>::digits - 1;
+  static constexpr Bits kSign = Bits{1} << (8 * sizeof(T) - 1);
+  static constexpr Bits kFraction = (Bits{1} << kFractionBits) - 1;
+  static constexpr Bits kExponent = ~kSign & ~kFraction;
+  static constexpr Bits kSignalling = Bits{1} << (kFractionBits - 1);
+  static constexpr Bits kSmallestNormal = kFraction + 1;
+  static constexpr Bits kDefaultNan = kExponent | kFraction >> 1;
 };
-
-template <>
-struct Traits<double> {
-  using Bits = uint64_t;
-  static constexpr Bits kSign = 0x8000000000000000;
-  static constexpr Bits kExponent = 0x7FF0000000000000;
-  static constexpr Bits kFraction = 0x000FFFFFFFFFFFFF;
-  static constexpr Bits kSignalling = 0x0008000000000000;
-  static constexpr Bits kSmallestNormal = 0x0010000000000000;
-  static constexpr Bits kDefaultNan = 0x7FF7FFFFFFFFFFFF;
-};
+static_assert(Traits<float>::kDefaultNan == 0x7FBFFFFF &&
+              Traits<double>::kDefaultNan == 0x7FF7FFFFFFFFFFFF);
 
 template <typename T>
 using Bits = typename Traits<T>::Bits;
@@ -188,19 +180,20 @@ Outcome sign_in(bool negate, Bits<T> a) {
   return {negate ? a ^ Traits<T>::kSign : a & ~Traits<T>::kSign, 0};
 }
 
+// `source` as a `To`, rounded by the host as `rounding` says, with the conditions it raised.
+template <typename To, typename From>
+std::pair<To, uint32_t> converted_on_host(From source, Rounding rounding) {
+  HostEnvironment host(rounding);
+  fence(source);
+  To result = static_cast<To>(source);
+  fence(result);
+  return {result, host.conditions()};
+}
+
 template <typename From, typename To>
 Outcome between_floats(Bits<From> value, Rounding rounding, uint32_t fcsr) {
   if (const uint32_t refusals = operand_conditions(kind<From>(value))) return refused<To>(refusals);
-  From source = std::bit_cast<From>(value);
-  To result;
-  uint32_t raised;
-  {
-    HostEnvironment host(rounding);
-    fence(source);
-    result = static_cast<To>(source);
-    fence(result);
-    raised = host.conditions();
-  }
+  const auto [result, raised] = converted_on_host<To>(std::bit_cast<From>(value), rounding);
   return finished(result, raised, rounding, fcsr);
 }
 
@@ -231,19 +224,11 @@ Outcome to_integer(Bits<From> value, Rounding rounding) {
 
 template <typename Integer, typename To>
 Outcome from_integer(uint64_t value, Rounding rounding) {
-  Integer source = static_cast<Integer>(value);
+  const auto source = static_cast<Integer>(value);
   if (std::is_same_v<Integer, int64_t> &&
       (source < -kLongSourceLimit || source >= kLongSourceLimit))
     return {0, kUnimplemented};
-  To result;
-  uint32_t raised;
-  {
-    HostEnvironment host(rounding);
-    fence(source);
-    result = static_cast<To>(source);
-    fence(result);
-    raised = host.conditions();
-  }
+  const auto [result, raised] = converted_on_host<To>(source, rounding);
   return {std::bit_cast<Bits<To>>(result), raised};
 }
 

@@ -410,22 +410,17 @@ uint64_t random_value(std::mt19937_64& random) {
   }
 }
 
-struct Program {
-  std::string source;
-  int instructions = 0;
-};
-
 // The whole program: for each sequence, its data and registers put in place, its body, then its
 // registers and data saved; at the end the saved blocks written to standard output. Both runs
 // stop at kFinish, which a run under Korvel does as a breakpoint, never executing the system call.
-Program write_program(uint64_t seed) {
+SequenceProgram write_program(uint64_t seed) {
   std::mt19937_64 random(seed);
   std::ostringstream text, data;
   text << "        .set noreorder\n        .set noat\n        .set nomacro\n        .text\n"
           "        .globl _start\n_start:\n        j begin\n        nop\n"
        << finish_and_exit(kSequences * kBlockBytes);
   data << "        .data\n        .align 3\n";
-  Program program;
+  SequenceProgram program;
   for (int i = 0; i < kSequences; ++i) {
     const std::string in = "in" + std::to_string(i);
     data << in << ":\n";
@@ -470,51 +465,22 @@ Program write_program(uint64_t seed) {
   return program;
 }
 
-std::string describe_difference(const std::string& theirs, const std::string& ours, int sequence) {
-  const int first = sequence * kBlockBytes;
-  for (int at = 0; at < kBlockBytes; at += 8) {
-    const uint64_t q = doubleword_at(theirs, first + at), k = doubleword_at(ours, first + at);
-    if (q == k) continue;
-    std::ostringstream out;
-    if (at < kDataBytes) {
-      out << "data byte " << at;
-    } else {
-      const int n = (at - kDataBytes) / 8;
-      out << (n < 32 ? "$" + std::to_string(n) : n == 32 ? "hi" : "lo");
-    }
-    out << std::hex << ": qemu " << q << ", korvel " << k;
-    return out.str();
-  }
-  return "";
+// The doubleword at `offset` of a sequence's block.
+std::string name_of(int offset) {
+  if (offset < kDataBytes) return "data byte " + std::to_string(offset);
+  const int n = (offset - kDataBytes) / 8;
+  return n < 32 ? "$" + std::to_string(n) : n == 32 ? "hi" : "lo";
 }
 
 class QemuDifferential : public CoreTest {};
 
-// One program of kSequences sequences from `seed`; how many instructions they had.
-int compare_with_qemu(uint64_t seed) {
-  const Program program = write_program(seed);
-  const YardstickRuns runs = run_on_qemu_and_korvel(program.source, kSequences * kBlockBytes);
-  if (runs.qemu.empty()) return 0;
-  const std::string& ours = runs.korvel;
-  int differing = 0;
-  for (int i = 0; i < kSequences; ++i) {
-    const std::string difference = describe_difference(runs.qemu, ours, i);
-    if (!difference.empty() && ++differing <= 5) {
-      ADD_FAILURE() << "seed " << seed << ", sequence " << i << ", " << difference;
-    }
-  }
-  EXPECT_EQ(differing, 0);
-  return program.instructions;
-}
-
 TEST_F(QemuDifferential, RandomSequencesEndWithTheRegistersAndDataQemuGives) {
   const uint64_t seeds[] = {0x4B6F7276656C, 2, 3};
-  int instructions = 0;
-  for (uint64_t seed : seeds) {
-    instructions += compare_with_qemu(seed);
-    reset_all_state();
-    set_host(&recorder);
-  }
+  const int instructions = compare_seeded_sequences(seeds, write_program,
+                                                    {kSequences, kBlockBytes, name_of}, {}, [this] {
+                                                      reset_all_state();
+                                                      set_host(&recorder);
+                                                    });
   std::cout << "compared " << std::size(seeds) * kSequences << " sequences of " << instructions
             << " instructions with qemu-mips64 -cpu R4000\n";
 }

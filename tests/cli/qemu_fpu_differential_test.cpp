@@ -400,15 +400,10 @@ std::pair<uint64_t, Content> first_value(std::mt19937_64& random) {
   }
 }
 
-struct Program {
-  std::string source;
-  int instructions = 0;
-};
-
 // For each sequence: its first values and FCSR (a rounding mode of its own, FS at random) put in
 // place, its body, a conversion that clears Cause on both, then the registers, FCSR and the moves'
 // general registers saved. $29 holds the sequence's first values, $30 a scratch doubleword.
-Program write_program(uint64_t seed) {
+SequenceProgram write_program(uint64_t seed) {
   std::mt19937_64 random(seed);
   std::ostringstream text, data;
   text << "        .set noreorder\n        .set noat\n        .set nomacro\n        .text\n"
@@ -416,7 +411,7 @@ Program write_program(uint64_t seed) {
        << finish_and_exit(kSequences * kBlockBytes)
        << "        lui $30, %hi(scratch)\n        daddiu $30, $30, %lo(scratch)\n";
   data << "        .data\n        .align 3\n";
-  Program program;
+  SequenceProgram program;
   for (int i = 0; i < kSequences; ++i) {
     const std::string in = "in" + std::to_string(i);
     data << in << ":\n";
@@ -452,53 +447,23 @@ Program write_program(uint64_t seed) {
   return program;
 }
 
-std::string describe_difference(const std::string& theirs, const std::string& ours, int sequence) {
-  const int first = sequence * kBlockBytes;
-  for (int at = 0; at < kBlockBytes; at += 8) {
-    const uint64_t q = doubleword_at(theirs, first + at), k = doubleword_at(ours, first + at);
-    if (q == k) continue;
-    std::ostringstream out;
-    if (at < 256) {
-      out << "$f" << at / 8;
-    } else if (at == 256) {
-      out << "fcsr";
-    } else {
-      out << "$" << 2 + (at - 264) / 8;
-    }
-    out << std::hex << ": qemu " << q << ", korvel " << k;
-    return out.str();
-  }
-  return "";
+// The doubleword at `offset` of a sequence's block.
+std::string name_of(int offset) {
+  if (offset < 256) return "$f" + std::to_string(offset / 8);
+  return offset == 256 ? "fcsr" : "$" + std::to_string(2 + (offset - 264) / 8);
 }
 
 class QemuFpuDifferential : public CoreTest {};
 
-// One program of kSequences sequences from `seed`; how many instructions their bodies had.
-int compare_with_qemu(uint64_t seed) {
-  const Program program = write_program(seed);
-  const YardstickRuns runs = run_on_qemu_and_korvel(program.source, kSequences * kBlockBytes, [] {
-    cpu.cp0[r4300i::kStatus] |= r4300i::kStatusFR;
-  });
-  if (runs.qemu.empty()) return 0;
-  int differing = 0;
-  for (int i = 0; i < kSequences; ++i) {
-    const std::string difference = describe_difference(runs.qemu, runs.korvel, i);
-    if (!difference.empty() && ++differing <= 5) {
-      ADD_FAILURE() << "seed " << seed << ", sequence " << i << ", " << difference;
-    }
-  }
-  EXPECT_EQ(differing, 0);
-  return program.instructions;
-}
-
 TEST_F(QemuFpuDifferential, RandomFpuSequencesEndWithTheRegistersAndFcsrQemuGives) {
   const uint64_t seeds[] = {0x46505531, 2, 3};
-  int instructions = 0;
-  for (uint64_t seed : seeds) {
-    instructions += compare_with_qemu(seed);
-    reset_all_state();
-    set_host(&recorder);
-  }
+  const int instructions = compare_seeded_sequences(
+      seeds, write_program, {kSequences, kBlockBytes, name_of},
+      [] { cpu.cp0[r4300i::kStatus] |= r4300i::kStatusFR; },
+      [this] {
+        reset_all_state();
+        set_host(&recorder);
+      });
   std::cout << "compared " << std::size(seeds) * kSequences << " FPU sequences of " << instructions
             << " instructions with qemu-mips64 -cpu R4000\n";
 }

@@ -95,8 +95,48 @@ std::string finish_and_exit(std::size_t result_bytes) {
   return out.str();
 }
 
+namespace {
+
 uint64_t doubleword_at(const std::string& block, std::size_t offset) {
   uint64_t value = 0;
   for (std::size_t k = 0; k < 8; ++k) value = value << 8 | static_cast<uint8_t>(block[offset + k]);
   return value;
+}
+
+// The first doubleword of sequence `sequence`'s block that differs; empty when none does.
+std::string difference(const YardstickRuns& runs, const SequenceLayout& layout, int sequence) {
+  const int first = sequence * layout.block_bytes;
+  for (int at = 0; at < layout.block_bytes; at += 8) {
+    const uint64_t q = doubleword_at(runs.qemu, first + at);
+    const uint64_t k = doubleword_at(runs.korvel, first + at);
+    if (q == k) continue;
+    std::ostringstream out;
+    out << layout.name(at) << std::hex << ": qemu " << q << ", korvel " << k;
+    return out.str();
+  }
+  return "";
+}
+
+}  // namespace
+
+int compare_seeded_sequences(std::span<const uint64_t> seeds, SequenceProgram (*write)(uint64_t),
+                             const SequenceLayout& layout, const std::function<void()>& prepare,
+                             const std::function<void()>& between) {
+  int instructions = 0;
+  for (const uint64_t seed : seeds) {
+    const SequenceProgram program = write(seed);
+    const YardstickRuns runs = run_on_qemu_and_korvel(
+        program.source, static_cast<std::size_t>(layout.sequences * layout.block_bytes), prepare);
+    int differing = 0;
+    for (int i = 0; i < layout.sequences && !runs.qemu.empty(); ++i) {
+      const std::string found = difference(runs, layout, i);
+      if (!found.empty() && ++differing <= 5) {
+        ADD_FAILURE() << "seed " << seed << ", sequence " << i << ", " << found;
+      }
+    }
+    EXPECT_EQ(differing, 0);
+    if (!runs.qemu.empty()) instructions += program.instructions;
+    between();
+  }
+  return instructions;
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 // One MIPS III program run two ways, for the differential tests against qemu. It is assembled by
@@ -28,5 +29,24 @@ YardstickRuns run_on_qemu_and_korvel(const std::string& source, std::size_t resu
 // starts at `begin`.
 std::string finish_and_exit(std::size_t result_bytes);
 
-// The big-endian doubleword at `offset` of `block`.
-uint64_t doubleword_at(const std::string& block, std::size_t offset);
+// A program of sequences, each of which leaves a block of results, and how many instructions the
+// sequences' bodies have.
+struct SequenceProgram {
+  std::string source;
+  int instructions = 0;
+};
+
+// Where each sequence's block lies in the results, and what the doubleword at an offset of a
+// block is, for a difference's message.
+struct SequenceLayout {
+  int sequences;
+  int block_bytes;
+  std::string (*name)(int offset);
+};
+
+// For each seed, the program `write` makes of it run both ways, `prepare` as above; fails the
+// calling test for each sequence whose block differs (naming the first difference of the first
+// five), and calls `between` after each program. Returns the instructions of every body.
+int compare_seeded_sequences(std::span<const uint64_t> seeds, SequenceProgram (*write)(uint64_t),
+                             const SequenceLayout& layout, const std::function<void()>& prepare,
+                             const std::function<void()>& between);

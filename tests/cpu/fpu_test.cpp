@@ -32,28 +32,16 @@ constexpr uint32_t kEnableDivisionByZero = 8 << 7;
 constexpr uint32_t kEnableUnderflow = 2 << 7;
 constexpr uint32_t kFlushSubnormals = 1 << 24;
 
-class Fpu : public InterpreterTest {
+class Fpu : public CompleteModelTest {
  protected:
   void SetUp() override {
-    InterpreterTest::SetUp();
-    cpu.model = CpuModel::r4300i;
-    set_model_reset_registers();
+    CompleteModelTest::SetUp();
     cpu.cp0[kStatus] = kFpuOn | kStatusFR;
   }
 
-  // Runs `lines` from the code address, one step each (or `steps`).
-  void run(const std::vector<std::string>& lines, std::size_t steps = 0) {
-    std::string source;
-    for (const std::string& line : lines) source += line + "\n";
-    load_program(kCodeAddress, source);
-    for (std::size_t i = 0; i < (steps ? steps : lines.size()); ++i) step();
-  }
-
-  uint32_t exception_code() const { return (cpu.cp0[kCause] & kCauseExcCode) >> 2; }
   bool took(Exception code) const {
     return cpu.pc == kExceptionVector && exception_code() == static_cast<uint32_t>(code);
   }
-  uint32_t address_of(std::size_t line) const { return kCodeAddress + 4 * line; }
   uint32_t cause() const { return (cpu.fcr31 & kFcsrCause) >> 12; }
 };
 
