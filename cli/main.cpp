@@ -83,7 +83,7 @@ CLI::Option* add_engine(CLI::App& command, Engine& engine) {
 CLI::Option* add_cpu_model(CLI::App& command, CpuModel& model) {
   return add_choice(command, "--cpu", model, cpu_model_named, "0.2c or r4300i", "MODEL",
                     "0.2c (the default: the subset of version 0.2c) or r4300i (the complete "
-                    "integer unit and coprocessor 0)");
+                    "integer unit, coprocessor 0 and the FPU)");
 }
 
 // The hardware around the processor. The console's has the complete processor: a command line

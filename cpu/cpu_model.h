@@ -5,8 +5,8 @@
 #include <string_view>
 
 // Which processor the machine has: the instruction subset of version 0.2c with its own decisions
-// (the default, unchanged), or the complete R4300i integer unit with coprocessor 0 and its
-// exceptions. Chosen before a ROM is loaded; every engine runs what it knows of it.
+// (the default, unchanged), or the complete R4300i: the integer unit, the FPU, and coprocessor 0
+// with its exceptions. Chosen before a ROM is loaded; every engine runs what it knows of it.
 enum class CpuModel : uint8_t { v02c, r4300i };
 
 // The model called "0.2c" or "r4300i"; empty for any other name.

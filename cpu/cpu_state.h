@@ -1,9 +1,27 @@
 #pragma once
 
+#include <bit>
+#include <concepts>
 #include <cstdint>
 
 #include "base/text.h"
 #include "cpu/cpu_model.h"
+
+// One floating-point register: the 64 bits the FPU holds, whatever format they stand for, so that
+// every pattern (a signalling NaN, a single in the low half) stays as it was written. The 0.2c
+// model reads and writes its registers as doubles, through the conversions; an integer is never
+// taken for a double's value.
+struct FloatRegister {
+  uint64_t bits;
+
+  operator double() const { return std::bit_cast<double>(bits); }
+  FloatRegister& operator=(double value) {
+    bits = std::bit_cast<uint64_t>(value);
+    return *this;
+  }
+  template <std::integral Integer>
+  FloatRegister& operator=(Integer) = delete;
+};
 
 // The emulated R4300i. Registers are whole 64-bit values; a reader that wants the 32-bit value of a
 // register takes the low half.
@@ -13,7 +31,11 @@ struct CpuState {
   uint64_t lo_reg;
   uint32_t pc;
   uint64_t cp0[32];
-  double fpr[32];
+  FloatRegister fpr[32];
+  // The FPU's control registers: FCR0, its implementation and revision (the complete model's
+  // only), and FCR31, the control/status register.
+  uint32_t fcr0;
+  uint32_t fcr31;
   int32_t delay_slot_pending;
   uint32_t delay_slot_pc;
   uint32_t current_instruction;
@@ -31,6 +53,7 @@ inline constexpr int kCountRegister = 9;
 // The machine's processor (the machine object owns it: machine/object/machine.h).
 extern CpuState& cpu;
 
-// Zeroes the general-purpose, coprocessor-0 and floating-point registers (and so the instruction
-// count); pc, HI, LO and the delay-slot hand-over keep their values.
+// Zeroes the general-purpose, coprocessor-0 and floating-point registers with the FPU's control
+// registers (and so the instruction count); pc, HI, LO and the delay-slot hand-over keep their
+// values.
 void clear_registers();

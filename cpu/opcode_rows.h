@@ -10,8 +10,21 @@
 // what the interpreter does for it and how the disassembler writes it; both read the same row.
 
 // The 64-entry table a row belongs to: the primary opcode, SPECIAL's funct, REGIMM's rt,
-// coprocessor 0's rs, and the function of its CO group.
-enum class OpTable : uint8_t { primary, special, regimm, cop0, cop0_function };
+// coprocessor 0's rs, and the function of its CO group; coprocessor 1's rs, the rt of its branches
+// and the function of each of its formats.
+enum class OpTable : uint8_t {
+  primary,
+  special,
+  regimm,
+  cop0,
+  cop0_function,
+  cop1,
+  cop1_branch,
+  cop1_single,
+  cop1_double,
+  cop1_word,
+  cop1_long,
+};
 
 // How the disassembler writes a row.
 enum class DisasmForm : uint8_t {
@@ -52,8 +65,15 @@ enum class DisasmForm : uint8_t {
   cache,                   // CACHE op,imm as %x(rs)
   cop_offset_base,         // NAME f5 or $5 (coprocessor 1 or 2), imm as %x(rs)
   regimm_fallback,         // "Op: 1 rt: %X"
-  cop0_fallback,           // "Op: 10 rs: %X"
-  cop0_function_fallback,  // "Op: 10 Funct: %X"
+  cop0_fallback,           // "Op: %X rs: %X", the coprocessor's opcode and rs
+  cop0_function_fallback,  // "Op: %X Funct: %X", the coprocessor's opcode and function
+  // Coprocessor 1's, its registers written as f0-f31.
+  rt_fs,          // NAME rt,fs
+  rt_fcr,         // NAME rt,$fs: a control register by number
+  branch_target,  // NAME 0x%X target
+  fd_fs_ft,       // NAME fd,fs,ft
+  fd_fs,          // NAME fd,fs
+  fs_ft,          // NAME fs,ft
 };
 
 struct OpcodeRow {

@@ -212,6 +212,24 @@ constexpr FormRow kForms[] = {
      [](DisasmText& t, const Instruction& i) {
        t.format("Op: %X Funct: %X", i.f.op(), i.f.funct());
      }},
+    {DisasmForm::rt_fs,
+     [](DisasmText& t, const Instruction& i) { t.format("%s %s,f%u", i.name, i.rt, i.f.rd()); }},
+    {DisasmForm::rt_fcr,
+     [](DisasmText& t, const Instruction& i) { t.format("%s %s,$%u", i.name, i.rt, i.f.rd()); }},
+    {DisasmForm::branch_target,
+     [](DisasmText& t, const Instruction& i) { t.format("%s 0x%X", i.name, i.branch_target()); }},
+    {DisasmForm::fd_fs_ft,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s f%u,f%u,f%u", i.name, i.f.sa(), i.f.rd(), i.f.rt());
+     }},
+    {DisasmForm::fd_fs,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s f%u,f%u", i.name, i.f.sa(), i.f.rd());
+     }},
+    {DisasmForm::fs_ft,
+     [](DisasmText& t, const Instruction& i) {
+       t.format("%s f%u,f%u", i.name, i.f.rd(), i.f.rt());
+     }},
 };
 
 // Each row stands at its form's index, and every form the two models' maps give has its row.
@@ -230,11 +248,13 @@ constexpr bool formats_every_entry(std::initializer_list<const OpcodeTable*> tab
   return true;
 }
 namespace complete = r4300i::opcode_map_detail;
-static_assert(forms_in_order() &&
-                  formats_every_entry({&primary_table, &special_table, &complete::primary,
-                                       &complete::special, &complete::regimm, &complete::cop0,
-                                       &complete::cop0_function}),
-              "one formatter for each form the opcode maps give, in the order of DisasmForm");
+static_assert(
+    forms_in_order() &&
+        formats_every_entry({&primary_table, &special_table, &complete::primary, &complete::special,
+                             &complete::regimm, &complete::cop0, &complete::cop0_function,
+                             &complete::cop1, &complete::cop1_branch, &complete::cop1_single,
+                             &complete::cop1_double, &complete::cop1_word, &complete::cop1_long}),
+    "one formatter for each form the opcode maps give, in the order of DisasmForm");
 
 }  // namespace
 

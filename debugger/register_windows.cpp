@@ -1,7 +1,6 @@
 #include "debugger/register_windows.h"
 
 #include <array>
-#include <bit>
 #include <cstdint>
 
 #include "debugger/debugger_state.h"
@@ -26,8 +25,8 @@ uint32_t low_word(uint64_t value) {
   return static_cast<uint32_t>(value);
 }
 
-uint32_t low_word(double value) {
-  return low_word(std::bit_cast<uint64_t>(value));
+uint32_t low_word(FloatRegister value) {
+  return low_word(value.bits);
 }
 
 // Every field's text passes through `message_text`, also when no window of the kind is open, so

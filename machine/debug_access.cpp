@@ -1,7 +1,6 @@
 #include "machine/debug_access.h"
 
-#include <bit>
-
+#include "cpu/r4300i/fpu_registers.h"
 #include "machine/execution.h"
 #include "machine/history_hook.h"
 #include "machine/stops/stops.h"
@@ -32,8 +31,11 @@ uint64_t read_register(RegisterNumber reg) {
       return cpu.pc;
     case RegisterFile::cp0:
       return cpu.cp0[n];
+    case RegisterFile::fcr:
+      if (cpu.model != CpuModel::r4300i) return 0;
+      return n == 0 ? cpu.fcr0 : cpu.fcr31;
     case RegisterFile::fpr:
-      return std::bit_cast<uint64_t>(cpu.fpr[n]);
+      return cpu.model == CpuModel::r4300i ? r4300i::fpu::debugger_view(n) : cpu.fpr[n].bits;
   }
   return 0;
 }
@@ -58,8 +60,16 @@ void write_register(RegisterNumber reg, uint64_t value) {
     case RegisterFile::cp0:
       cpu.cp0[n] = value;
       break;
+    case RegisterFile::fcr:
+      if (cpu.model == CpuModel::r4300i && n != 0)
+        cpu.fcr31 = static_cast<uint32_t>(value) & r4300i::fpu::kFcsrWritable;
+      break;
     case RegisterFile::fpr:
-      cpu.fpr[n] = std::bit_cast<double>(value);
+      if (cpu.model == CpuModel::r4300i) {
+        r4300i::fpu::set_from_debugger(n, value);
+      } else {
+        cpu.fpr[n].bits = value;
+      }
       break;
   }
 }

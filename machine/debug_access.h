@@ -20,8 +20,12 @@ std::optional<uint8_t> peek(uint32_t address);
 bool poke(uint32_t address, uint8_t value);
 
 // The processor's registers by file and number. HI, LO and PC have number 0 only; FPR values are
-// the raw 64 bits of the double; PC is 32 bits wide and a write keeps the low half.
-enum class RegisterFile : uint8_t { gpr, hi, lo, pc, cp0, fpr };
+// the raw bits the register holds (in the complete model as its instructions address it: with
+// Status.FR clear an odd register is the high half of the even one); PC is 32 bits wide and a
+// write keeps the low half. The FPU's
+// control registers are FCR0 (number 0, read-only) and FCR31 (any other number), the complete
+// model's only: in the 0.2c model they read as 0 and take no writes.
+enum class RegisterFile : uint8_t { gpr, hi, lo, pc, cp0, fpr, fcr };
 struct RegisterNumber {
   RegisterFile file;
   unsigned index = 0;  // 0..31 for the files of 32

@@ -77,5 +77,7 @@ void timer_reached() {
 }  // namespace r4300i
 
 void set_model_reset_registers() {
-  if (cpu.model == CpuModel::r4300i) cpu.cp0[r4300i::kPrId] = r4300i::kProcessorId;
+  if (cpu.model != CpuModel::r4300i) return;
+  cpu.cp0[r4300i::kPrId] = r4300i::kProcessorId;
+  cpu.fcr0 = r4300i::kFpuImplementation;
 }

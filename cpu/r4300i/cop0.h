@@ -23,8 +23,10 @@ enum Cop0Register : uint8_t {
   kErrorEpc = 30,
 };
 
-// The VR4300's implementation number 0x0B, revision 2.2.
+// The VR4300's implementation number 0x0B, revision 2.2; its FPU reads as implementation 0x0B,
+// revision 0.
 inline constexpr uint64_t kProcessorId = 0x0B22;
+inline constexpr uint32_t kFpuImplementation = 0x0B00;
 
 // Status.
 inline constexpr uint32_t kStatusIE = 1u << 0;
@@ -36,7 +38,9 @@ inline constexpr uint32_t kStatusUser = 2u << 3;
 inline constexpr uint32_t kStatusUX = 1u << 5;
 inline constexpr uint32_t kStatusSX = 1u << 6;
 inline constexpr uint32_t kStatusBEV = 1u << 22;
+inline constexpr uint32_t kStatusFR = 1u << 26;  // 32 floating-point registers rather than 16
 inline constexpr uint32_t kStatusCU0 = 1u << 28;
+inline constexpr uint32_t kStatusCU1 = 1u << 29;
 
 // Cause.
 inline constexpr uint32_t kCauseExcCode = 0x1Fu << 2;
@@ -91,5 +95,5 @@ void timer_reached();
 }  // namespace r4300i
 
 // What the processor model holds from reset on besides the boot values: the complete model's
-// identity in PRId.
+// identity in PRId and its FPU's in FCR0.
 void set_model_reset_registers();

@@ -17,6 +17,7 @@ enum class Exception : uint8_t {
   coprocessor_unusable = 11,
   overflow = 12,
   trap = 13,
+  floating_point = 15,
 };
 
 // The general exception vector: in the boot ROM while Status's BEV is set, in KSEG0 otherwise.

@@ -54,19 +54,25 @@ bool load_value(InstrFields f, uint64_t& value) {
   return true;
 }
 
-template <unsigned bytes, bool sign_extended, Width width = width_of<bytes>()>
+// Where a load puts its value and a store takes it from: rt, or for the FPU's loads and stores
+// the floating-point register the rt field names.
+using LoadDestination = int32_t (*)(InstrFields f, uint64_t value);
+using StoreSource = uint64_t (*)(InstrFields f);
+
+template <unsigned bytes, bool sign_extended, Width width = width_of<bytes>(),
+          LoadDestination destination = write_rt>
 int32_t exec_load(InstrFields f, const char*) {
   uint64_t value;
   if (!load_value<bytes, sign_extended, width>(f, value)) return kCarriedOut;
-  return write_rt(f, value);
+  return destination(f, value);
 }
 
-template <unsigned bytes, Width width = width_of<bytes>()>
+template <unsigned bytes, Width width = width_of<bytes>(), StoreSource source = rt>
 int32_t exec_store(InstrFields f, const char*) {
   if (!allowed<width>()) return reserved_instruction();
   const uint64_t address = effective_address(f);
   if (!address_usable<Exception::address_error_store>(address, bytes)) return kCarriedOut;
-  write_bytes(address, bytes, rt(f));
+  write_bytes(address, bytes, source(f));
   return advance();
 }
 

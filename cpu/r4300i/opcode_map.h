@@ -7,13 +7,14 @@
 #include "cpu/opcode_rows.h"
 #include "cpu/r4300i/arithmetic.h"
 #include "cpu/r4300i/branches.h"
+#include "cpu/r4300i/fpu_opcode_map.h"
 #include "cpu/r4300i/load_store.h"
 #include "cpu/r4300i/system.h"
 
 // The map of the complete model: every MIPS III integer encoding of the R4300i, coprocessor 0,
-// and the coprocessors it lacks. Where the 0.2c model writes an instruction in full, the
-// disassembler writes it the same way here; the rest in GNU objdump's order. Include it only
-// where the tables are used: it instantiates every handler.
+// the FPU (whose own tables are in fpu_opcode_map.h) and coprocessor 2, which it lacks. Where the
+// 0.2c model writes an instruction in full, the disassembler writes it the same way here; the rest
+// in GNU objdump's order. Include it only where the tables are used: it instantiates every handler.
 namespace r4300i::opcode_map_detail {
 
 using F = DisasmForm;
@@ -32,7 +33,7 @@ inline constexpr Branch plain = Branch::plain;
 inline constexpr Side left = Side::left;
 inline constexpr Side right = Side::right;
 
-// Primary opcodes 0 (SPECIAL), 1 (REGIMM) and 16 (COP0) select tables of their own.
+// Primary opcodes 0 (SPECIAL), 1 (REGIMM), 16 (COP0) and 17 (COP1) select tables of their own.
 inline constexpr OpcodeRow rows[] = {
     {P, 2, "J", exec_j, F::jump_target},
     {P, 3, "JAL", exec_jal, F::jump_target},
@@ -48,7 +49,6 @@ inline constexpr OpcodeRow rows[] = {
     {P, 13, "ORI", exec_immediate<::alu::or_, I::zero_extended>, F::rt_rs_imm_upper},
     {P, 14, "XORI", exec_immediate<::alu::xor_, I::zero_extended>, F::rt_rs_imm_upper},
     {P, 15, "LUI", exec_lui, F::lui},
-    {P, 17, "COP1", exec_coprocessor_absent, F::constant},
     {P, 18, "COP2", exec_coprocessor_absent, F::constant},
     {P, 20, "BEQL", exec_branch<alu::equal, likely>, F::rs_rt_target},
     {P, 21, "BNEL", exec_branch<alu::not_equal, likely>, F::rs_rt_target},
@@ -75,17 +75,17 @@ inline constexpr OpcodeRow rows[] = {
     {P, 46, "SWR", exec_store_unaligned<4, right>, F::offset_base_lower},
     {P, 47, "CACHE", exec_cache, F::cache},
     {P, 48, "LL", exec_load_linked<4>, F::offset_base_lower},
-    {P, 49, "LWC1", exec_coprocessor_absent, F::cop_offset_base},
+    {P, 49, "LWC1", on_fpu<exec_load<4, false, W::word, load_fpr32>>, F::cop_offset_base},
     {P, 50, "LWC2", exec_coprocessor_absent, F::cop_offset_base},
     {P, 52, "LLD", exec_load_linked<8>, F::offset_base_lower},
-    {P, 53, "LDC1", exec_coprocessor_absent, F::cop_offset_base},
+    {P, 53, "LDC1", on_fpu<exec_load<8, false, W::word, load_fpr64>>, F::cop_offset_base},
     {P, 54, "LDC2", exec_coprocessor_absent, F::cop_offset_base},
     {P, 55, "LD", exec_load<8, false>, F::offset_base_lower},
     {P, 56, "SC", exec_store_conditional<4>, F::offset_base_lower},
-    {P, 57, "SWC1", exec_coprocessor_absent, F::cop_offset_base},
+    {P, 57, "SWC1", on_fpu<exec_store<4, W::word, stored_fpr32>>, F::cop_offset_base},
     {P, 58, "SWC2", exec_coprocessor_absent, F::cop_offset_base},
     {P, 60, "SCD", exec_store_conditional<8>, F::offset_base_lower},
-    {P, 61, "SDC1", exec_coprocessor_absent, F::cop_offset_base},
+    {P, 61, "SDC1", on_fpu<exec_store<8, W::word, stored_fpr64>>, F::cop_offset_base},
     {P, 62, "SDC2", exec_coprocessor_absent, F::cop_offset_base},
     {P, 63, "SD", exec_store<8>, F::offset_base_lower},
 
@@ -195,6 +195,8 @@ inline const OpcodeEntry& entry(InstrFields f) {
       return regimm[f.rt()];
     case kCop0:
       return f.rs() >= kCop0Function ? cop0_function[f.funct()] : cop0[f.rs()];
+    case kCop1:
+      return cop1_entry(f);
     default:
       return primary[f.op()];
   }

@@ -58,9 +58,9 @@ inline int32_t exec_cache(InstrFields, const char*) {
   return advance();
 }
 
-// Coprocessors 1 (the floating-point unit) and 2 are absent: each of their instructions, whatever
-// Status's CU bits say, finds its coprocessor unusable. The coprocessor's number is the low two
-// bits of the opcode (COPz, LWCz, LDCz, SWCz, SDCz).
+// Coprocessor 2 is absent: each of its instructions, whatever Status's CU bits say, finds it
+// unusable. The coprocessor's number is the low two bits of the opcode (COPz, LWCz, LDCz, SWCz,
+// SDCz).
 inline int32_t exec_coprocessor_absent(InstrFields f, const char*) {
   return raise(Exception::coprocessor_unusable, f.op() & 3u);
 }

@@ -6,7 +6,7 @@
 
 namespace {
 
-// The machine's register behind a gdb number; nothing for pc, fcsr and fir, which have none.
+// The machine's register behind a gdb number; nothing for pc, which has none.
 std::optional<RegisterNumber> machine_register(int number) {
   if (number < 32) return RegisterNumber{RegisterFile::gpr, static_cast<unsigned>(number)};
   if (number >= kGdbF0 && number < kGdbF0 + 32) {
@@ -23,6 +23,10 @@ std::optional<RegisterNumber> machine_register(int number) {
       return RegisterNumber{RegisterFile::cp0, 8};
     case kGdbCause:
       return RegisterNumber{RegisterFile::cp0, 13};
+    case kGdbFcsr:
+      return RegisterNumber{RegisterFile::fcr, 31};
+    case kGdbFir:
+      return RegisterNumber{RegisterFile::fcr, 0};
   }
   return std::nullopt;
 }

@@ -17,11 +17,11 @@ inline constexpr int kGdbRegisterCount = 72;
 
 // A register as gdb sees it (`number` below kGdbRegisterCount). pc is the address the next
 // instruction is fetched from, so a stop before a delay slot shows the slot, sign-extended to 64
-// bits as the processor's 32-bit values are. The processor has no FPU control registers: fcsr and
-// fir read as 0.
+// bits as the processor's 32-bit values are. f0-f31 are the raw patterns the registers hold; fcsr
+// is FCR31 and fir FCR0 (both 0 in the 0.2c model, which has no FPU control registers).
 uint64_t read_gdb_register(int number);
 
 // Changes a register as gdb asks. Writing pc with the value it reads changes nothing, so that a
 // `G` of the registers just read leaves a pending delay slot alone; any other pc cancels the slot.
-// Writes to fcsr and fir are dropped.
+// fir is read-only, and so is fcsr in the 0.2c model.
 void write_gdb_register(int number, uint64_t value);

@@ -479,6 +479,25 @@ TEST_F(GdbServer, TheCSampleDebuggedBySourceLineForwardsAndBackwards) {
   EXPECT_EQ(server->wait(), 0);
 }
 
+// The C sample with floats and doubles: values in the FPU's registers, as gdb's o32 support finds
+// a double in a pair of them with FR clear, and FCSR and FIR.
+TEST_F(GdbServer, TheFloatingPointSampleShowsTheFpusRegisters) {
+  start("floating.z64", {"--cpu", "r4300i"});
+  CliResult session = gdb({"file " + sample("floating.elf"), target, "break square_root",
+                           "continue", "print area", "finish", "print $f0", "print/x $f12", "next",
+                           "next", "print thousandths", "print/x $fcsr", "info float", "kill"});
+  EXPECT_TRUE(holds_in_order(
+      session.out, {"Breakpoint 1, square_root (x=2)", "$1 = 12.566371\n",
+                    "Value returned is $2 = 1.4142135623730949\n", "$3 = 1.4142135623730949\n",
+                    "$4 = 0x4000000000000000\n", "$5 = 1414\n",
+                    "$6 = 0x801004\n",  // C, inexact's cause and flag
+                    "rounding: nearest", "f12: 0x4000000000000000",
+                    "f13: 0x0000000040000000",  // the pair's high half
+                    "fir: 0xb00"}))
+      << session.out << session.err;
+  EXPECT_EQ(server->wait(), 0);
+}
+
 TEST_F(GdbServer, AClientThatStopsReadingIsDroppedAndTheServerStillEndsWhenAsked) {
   const std::string port = start("demo.z64");
   RawClient stuck(port);

@@ -9,10 +9,6 @@
 // with no store between. Exceptions are the directed tests' business.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <iostream>
 #include <iterator>
 #include <random>
@@ -20,21 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "cpu/cpu_state.h"
-#include "machine/debug_access.h"
-#include "machine/execution.h"
-#include "machine/machine_state.h"
-#include "machine/menu_commands.h"
-#include "memory/memory_map.h"
-#include "tests/cli/cli_process.h"
+#include "tests/cli/qemu_yardstick.h"
 #include "tests/support/core_fixture.h"
 
 namespace {
 
 constexpr int kSequences = 400;
 constexpr int kBodyLength = 48;  // instructions chosen at random, before conditioning
-constexpr uint32_t kProgramAddress = 0x00100000;   // the same in qemu's process and in RDRAM
-constexpr uint32_t kFinish = kProgramAddress + 8;  // where both runs end
 constexpr int kDataBytes = 256;
 constexpr int kSavedRegisters = 34;  // gpr0-31, HI, LO
 constexpr int kBlockBytes = kDataBytes + 8 * kSavedRegisters;
@@ -422,32 +410,17 @@ uint64_t random_value(std::mt19937_64& random) {
   }
 }
 
-struct Program {
-  std::string source;
-  int instructions = 0;
-};
-
 // The whole program: for each sequence, its data and registers put in place, its body, then its
 // registers and data saved; at the end the saved blocks written to standard output. Both runs
 // stop at kFinish, which a run under Korvel does as a breakpoint, never executing the system call.
-Program write_program(uint64_t seed) {
+SequenceProgram write_program(uint64_t seed) {
   std::mt19937_64 random(seed);
   std::ostringstream text, data;
   text << "        .set noreorder\n        .set noat\n        .set nomacro\n        .text\n"
           "        .globl _start\n_start:\n        j begin\n        nop\n"
-          "finish:\n"
-          "        lui $5, %hi(results)\n        daddiu $5, $5, %lo(results)\n"
-          "        ori $2, $0, 5001\n        ori $4, $0, 1\n"
-          "        lui $6, "
-       << ((kSequences * kBlockBytes) >> 16)
-       << "\n"
-          "        ori $6, $6, "
-       << ((kSequences * kBlockBytes) & 0xFFFF)
-       << "\n"
-          "        syscall\n        ori $2, $0, 5058\n        ori $4, $0, 0\n        syscall\n"
-          "begin:\n";
+       << finish_and_exit(kSequences * kBlockBytes);
   data << "        .data\n        .align 3\n";
-  Program program;
+  SequenceProgram program;
   for (int i = 0; i < kSequences; ++i) {
     const std::string in = "in" + std::to_string(i);
     data << in << ":\n";
@@ -492,112 +465,22 @@ Program write_program(uint64_t seed) {
   return program;
 }
 
-std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-bool shell(const std::string& command) {
-  return std::system(command.c_str()) == 0;
-}
-
-// The program assembled and linked where both runs load it, as one loadable segment.
-bool build(const TempDir& dir, const Program& program) {
-  std::ofstream(dir.path() / "sequences.s") << program.source;
-  std::ofstream(dir.path() / "sequences.ld")
-      << "ENTRY(_start)\nPHDRS { program PT_LOAD; }\nSECTIONS {\n  . = " << kProgramAddress
-      << ";\n  .text : { *(.text) } :program\n  .data : { *(.data) } :program\n"
-         "  .bss : { *(.bss) } :program\n"
-         "  /DISCARD/ : { *(.MIPS.abiflags) *(.MIPS.options) *(.reginfo) *(.note*) *(.pdr) "
-         "*(.gnu.attributes) }\n}\n";
-  const std::string d = "'" + dir.path().string() + "/";
-  return shell("mips-linux-gnu-as -EB -march=vr4300 -mabi=64 -o " + d + "sequences.o' " + d +
-               "sequences.s' 2> " + d + "as.log' && mips-linux-gnu-ld -m elf64btsmip -static -T " +
-               d + "sequences.ld' -o " + d + "sequences.elf' " + d + "sequences.o' 2> " + d +
-               "ld.log'");
-}
-
-// The saved blocks as the program left them in RDRAM, run as a ROM under --cpu r4300i.
-std::string run_under_korvel(const std::filesystem::path& rom, const std::string& results_symbol) {
-  cpu.model = CpuModel::r4300i;
-  if (load_rom(rom.c_str()) != 1) return {};
-  user_breakpoints.insert(kFinish);
-  start_cpu();
-  EXPECT_EQ(execution.wait_for_run_end(), StopReason::user_breakpoint);
-  const uint32_t results = static_cast<uint32_t>(std::stoull(results_symbol, nullptr, 16));
-  return std::string(reinterpret_cast<const char*>(memory.rdram) + translate_address(results),
-                     kSequences * kBlockBytes);
-}
-
-std::string describe_difference(const std::string& theirs, const std::string& ours, int sequence) {
-  auto dword = [&](const std::string& block, int at) {
-    uint64_t value = 0;
-    for (int k = 0; k < 8; ++k) value = value << 8 | static_cast<uint8_t>(block[at + k]);
-    return value;
-  };
-  const int first = sequence * kBlockBytes;
-  for (int at = 0; at < kBlockBytes; at += 8) {
-    const uint64_t q = dword(theirs, first + at), k = dword(ours, first + at);
-    if (q == k) continue;
-    std::ostringstream out;
-    if (at < kDataBytes) {
-      out << "data byte " << at;
-    } else {
-      const int n = (at - kDataBytes) / 8;
-      out << (n < 32 ? "$" + std::to_string(n) : n == 32 ? "hi" : "lo");
-    }
-    out << std::hex << ": qemu " << q << ", korvel " << k;
-    return out.str();
-  }
-  return "";
+// The doubleword at `offset` of a sequence's block.
+std::string name_of(int offset) {
+  if (offset < kDataBytes) return "data byte " + std::to_string(offset);
+  const int n = (offset - kDataBytes) / 8;
+  return n < 32 ? "$" + std::to_string(n) : n == 32 ? "hi" : "lo";
 }
 
 class QemuDifferential : public CoreTest {};
 
-// One program of kSequences sequences from `seed`; how many instructions they had.
-int compare_with_qemu(uint64_t seed) {
-  TempDir dir;
-  const Program program = write_program(seed);
-  EXPECT_TRUE(build(dir, program))
-      << read_file(dir.path() / "as.log") << read_file(dir.path() / "ld.log");
-  const std::filesystem::path elf = dir.path() / "sequences.elf";
-  CliResult qemu = run_program(KORVEL_QEMU_MIPS64, {"-cpu", "R4000", elf.string()});
-  EXPECT_EQ(qemu.status, 0) << qemu.err;
-  EXPECT_EQ(qemu.out.size(), static_cast<std::size_t>(kSequences * kBlockBytes));
-
-  const std::filesystem::path rom = dir.path() / "sequences.z64";
-  CliResult made = run_cli({"rom", elf.string(), "-o", rom.string()});
-  EXPECT_EQ(made.status, 0) << made.err;
-  CliResult symbols = run_program("mips-linux-gnu-nm", {elf.string()});
-  const std::size_t line = symbols.out.find(" results\n");
-  if (line == std::string::npos || qemu.out.size() != kSequences * kBlockBytes) {
-    ADD_FAILURE() << "no results to compare";
-    return 0;
-  }
-  const std::string ours =
-      run_under_korvel(rom, symbols.out.substr(symbols.out.rfind('\n', line) + 1, 16));
-  EXPECT_EQ(ours.size(), qemu.out.size());
-  if (ours.size() != qemu.out.size()) return 0;
-
-  int differing = 0;
-  for (int i = 0; i < kSequences; ++i) {
-    const std::string difference = describe_difference(qemu.out, ours, i);
-    if (!difference.empty() && ++differing <= 5) {
-      ADD_FAILURE() << "seed " << seed << ", sequence " << i << ", " << difference;
-    }
-  }
-  EXPECT_EQ(differing, 0);
-  return program.instructions;
-}
-
 TEST_F(QemuDifferential, RandomSequencesEndWithTheRegistersAndDataQemuGives) {
   const uint64_t seeds[] = {0x4B6F7276656C, 2, 3};
-  int instructions = 0;
-  for (uint64_t seed : seeds) {
-    instructions += compare_with_qemu(seed);
-    reset_all_state();
-    set_host(&recorder);
-  }
+  const int instructions = compare_seeded_sequences(seeds, write_program,
+                                                    {kSequences, kBlockBytes, name_of}, {}, [this] {
+                                                      reset_all_state();
+                                                      set_host(&recorder);
+                                                    });
   std::cout << "compared " << std::size(seeds) * kSequences << " sequences of " << instructions
             << " instructions with qemu-mips64 -cpu R4000\n";
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cpu/cpu_state.h"
+#include "cpu/r4300i/cop0.h"
 #include "tests/support/cpu_runner.h"
 
 void InterpreterTest::run_program(const std::string& source) {
@@ -11,6 +12,24 @@ void InterpreterTest::run_program(const std::string& source) {
   ASSERT_GT(words, 0u);
   for (std::size_t i = 0; i < words; ++i) ASSERT_EQ(step(), 0) << "word " << i;
   ASSERT_EQ(cpu.pc, kCodeAddress + 4 * words);
+}
+
+void CompleteModelTest::SetUp() {
+  InterpreterTest::SetUp();
+  cpu.model = CpuModel::r4300i;
+  set_model_reset_registers();
+  cpu.cp0[r4300i::kStatus] = 0;
+}
+
+void CompleteModelTest::run(const std::vector<std::string>& lines, std::size_t steps) {
+  std::string source;
+  for (const std::string& line : lines) source += line + "\n";
+  load_program(kCodeAddress, source);
+  for (std::size_t i = 0; i < (steps ? steps : lines.size()); ++i) step();
+}
+
+uint32_t CompleteModelTest::exception_code() const {
+  return (cpu.cp0[r4300i::kCause] & r4300i::kCauseExcCode) >> 2;
 }
 
 testing::AssertionResult same_state(const CpuState& expected, const CpuState& actual) {

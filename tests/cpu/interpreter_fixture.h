@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cpu/cpu_state.h"
 #include "tests/support/core_fixture.h"
@@ -21,6 +23,19 @@ class InterpreterTest : public CoreTest {
   // Assembles a straight-line program at kCodeAddress and steps each of its words once, expecting
   // every one to be carried out.
   void run_program(const std::string& source);
+};
+
+// The complete model's programs, in kernel mode with the vectors in KSEG0 and interrupts off
+// (Status 0), run line by line.
+class CompleteModelTest : public InterpreterTest {
+ protected:
+  void SetUp() override;
+
+  // Runs `lines` from the code address, one step each (or `steps`).
+  void run(const std::vector<std::string>& lines, std::size_t steps = 0);
+
+  uint32_t exception_code() const;
+  uint32_t address_of(std::size_t line) const { return kCodeAddress + 4 * line; }
 };
 
 // Field by field, the floating-point registers by their bits; names the first field that differs.

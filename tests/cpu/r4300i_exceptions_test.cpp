@@ -22,25 +22,7 @@ using namespace r4300i;
 constexpr uint64_t kNoAddress = UINT64_MAX;
 constexpr uint32_t kUserMode = kStatusUser;
 
-class R4300iExceptions : public InterpreterTest {
- protected:
-  void SetUp() override {
-    InterpreterTest::SetUp();
-    cpu.model = CpuModel::r4300i;
-    cpu.cp0[kStatus] = 0;  // kernel mode, vectors in KSEG0, interrupts off
-  }
-
-  // Runs `lines` from the code address, one step each (or `steps`).
-  void run(const std::vector<std::string>& lines, std::size_t steps = 0) {
-    std::string source;
-    for (const std::string& line : lines) source += line + "\n";
-    load_program(kCodeAddress, source);
-    for (std::size_t i = 0; i < (steps ? steps : lines.size()); ++i) step();
-  }
-
-  uint32_t exception_code() const { return (cpu.cp0[kCause] & kCauseExcCode) >> 2; }
-  uint32_t address_of(std::size_t line) const { return kCodeAddress + 4 * line; }
-};
+using R4300iExceptions = CompleteModelTest;
 
 TEST_F(R4300iExceptions, EachTakesTheVectorWithItsCodeAndLeavesItsDestinationAlone) {
   struct Case {

@@ -116,6 +116,10 @@ constexpr uint32_t regimm(uint32_t rt) {
 constexpr uint32_t cop0(uint32_t rs) {
   return primary(0x10) | rs << 21;
 }
+constexpr uint32_t cop1(uint32_t rs) {
+  return primary(0x11) | rs << 21;
+}
+constexpr uint32_t kFloatOperands = kRt | kRd | kSa;
 constexpr uint32_t kCode20 = 0x03FFFFC0;
 constexpr uint32_t kCode1 = 0x03FF0000;  // BREAK's first code, objdump's split
 constexpr uint32_t kCode2 = 0x0000FFC0;  // BREAK's second, the traps' code
@@ -124,6 +128,8 @@ constexpr uint32_t kCode2 = 0x0000FFC0;  // BREAK's second, the traps' code
 // the encodings whose texts the complete model adds or changes are listed. More patterns:
 //   S 0xS  sa in upper hex / objdump's "0x"    C 0xC  a code or CACHE's op likewise
 //   cr     a coprocessor register, f5 or $5 (objdump's $f5 or $5)
+//   fd fs ft  the FPU's registers of sa, rd and rt, f5 (objdump's $f5)
+//   fcr    an FPU control register, $31 (objdump's c1_fcsr, c1_fir or $5)
 const Row kR4300iRows[] = {
     {"BLEZ", primary(0x06), kRs | kImm, "rs,0XB", "rs,B"},
     {"BGTZ", primary(0x07), kRs | kImm, "rs,0XB", "rs,B"},
@@ -203,6 +209,38 @@ const Row kR4300iRows[] = {
     {"DMTC0", cop0(5), kRt | kRd, "rt,c0", "rt,c0"},
     {"TLBP", cop0(16) | 0x08, 0, "", nullptr},
     {"ERET", cop0(16) | 0x18, 0, "", nullptr},
+    {"MFC1", cop1(0), kRt | kRd, "rt,fs", "rt,fs"},
+    {"DMFC1", cop1(1), kRt | kRd, "rt,fs", "rt,fs"},
+    {"CFC1", cop1(2), kRt | kRd, "rt,fcr", "rt,fcr"},
+    {"MTC1", cop1(4), kRt | kRd, "rt,fs", "rt,fs"},
+    {"DMTC1", cop1(5), kRt | kRd, "rt,fs", "rt,fs"},
+    {"CTC1", cop1(6), kRt | kRd, "rt,fcr", "rt,fcr"},
+    {"BC1F", cop1(8), kImm, "0XB", "B"},
+    {"BC1T", cop1(8) | 1 << 16, kImm, "0XB", "B"},
+    {"BC1FL", cop1(8) | 2 << 16, kImm, "0XB", "B"},
+    {"BC1TL", cop1(8) | 3 << 16, kImm, "0XB", "B"},
+    {"ADD.S", cop1(16), kFloatOperands, "fd,fs,ft", "fd,fs,ft"},
+    {"SUB.D", cop1(17) | 1, kFloatOperands, "fd,fs,ft", "fd,fs,ft"},
+    {"MUL.S", cop1(16) | 2, kFloatOperands, "fd,fs,ft", "fd,fs,ft"},
+    {"DIV.D", cop1(17) | 3, kFloatOperands, "fd,fs,ft", "fd,fs,ft"},
+    {"SQRT.S", cop1(16) | 4, kRd | kSa, "fd,fs", "fd,fs"},
+    {"ABS.D", cop1(17) | 5, kRd | kSa, "fd,fs", "fd,fs"},
+    {"MOV.S", cop1(16) | 6, kRd | kSa, "fd,fs", "fd,fs"},
+    {"NEG.D", cop1(17) | 7, kRd | kSa, "fd,fs", "fd,fs"},
+    {"ROUND.L.S", cop1(16) | 8, kRd | kSa, "fd,fs", "fd,fs"},
+    {"CEIL.L.D", cop1(17) | 10, kRd | kSa, "fd,fs", "fd,fs"},
+    {"TRUNC.W.D", cop1(17) | 13, kRd | kSa, "fd,fs", "fd,fs"},
+    {"FLOOR.W.S", cop1(16) | 15, kRd | kSa, "fd,fs", "fd,fs"},
+    {"CVT.S.D", cop1(17) | 32, kRd | kSa, "fd,fs", "fd,fs"},
+    {"CVT.D.S", cop1(16) | 33, kRd | kSa, "fd,fs", "fd,fs"},
+    {"CVT.W.S", cop1(16) | 36, kRd | kSa, "fd,fs", "fd,fs"},
+    {"CVT.L.D", cop1(17) | 37, kRd | kSa, "fd,fs", "fd,fs"},
+    {"CVT.S.W", cop1(20) | 32, kRd | kSa, "fd,fs", "fd,fs"},
+    {"CVT.D.L", cop1(21) | 33, kRd | kSa, "fd,fs", "fd,fs"},
+    {"C.F.S", cop1(16) | 48, kRt | kRd, "fs,ft", "fs,ft"},
+    {"C.UEQ.D", cop1(17) | 51, kRt | kRd, "fs,ft", "fs,ft"},
+    {"C.OLT.S", cop1(16) | 52, kRt | kRd, "fs,ft", "fs,ft"},
+    {"C.NGT.D", cop1(17) | 63, kRt | kRd, "fs,ft", "fs,ft"},
 };
 
 constexpr int kWordsPerRow = 64;
@@ -212,7 +250,7 @@ constexpr uint64_t kStartAddress = 0xFFFFF000;
 
 // What a line of text says about the instruction's fields; unset fields stay empty.
 struct Operands {
-  std::string rs, rt, rd, c0;
+  std::string rs, rt, rd, c0, fd, fs, ft;
   std::optional<uint32_t> imm, target, sa, code;
   bool operator==(const Operands&) const = default;
 };
@@ -221,8 +259,9 @@ std::string describe(const Operands& o) {
   auto number = [](const std::optional<uint32_t>& v) {
     return v ? std::to_string(*v) : std::string("-");
   };
-  return "rs=" + o.rs + " rt=" + o.rt + " rd=" + o.rd + " c0=" + o.c0 + " imm=" + number(o.imm) +
-         " target=" + number(o.target) + " sa=" + number(o.sa) + " code=" + number(o.code);
+  return "rs=" + o.rs + " rt=" + o.rt + " rd=" + o.rd + " c0=" + o.c0 + " fd=" + o.fd +
+         " fs=" + o.fs + " ft=" + o.ft + " imm=" + number(o.imm) + " target=" + number(o.target) +
+         " sa=" + number(o.sa) + " code=" + number(o.code);
 }
 
 std::string lower(std::string s) {
@@ -330,6 +369,18 @@ bool read_operand(const std::string& token, const std::string& kind, bool from_o
   }
   if (kind == "C" || kind == "0xC") {
     return store(o.code, kind == "C" ? hex(token, true) : prefixed_hex(token, false));
+  }
+  if (kind == "fd" || kind == "fs" || kind == "ft") {
+    std::string& field = kind == "fd" ? o.fd : kind == "fs" ? o.fs : o.ft;
+    const std::size_t f = token.find('f');
+    if (f == std::string::npos) return false;
+    field = token.substr(f);
+    return true;
+  }
+  if (kind == "fcr") {
+    if (token == "c1_fir") return store(o.code, 0);
+    if (token == "c1_fcsr") return store(o.code, 31);
+    return token.starts_with("$") && store(o.code, signed_decimal(token.substr(1)));
   }
   if (kind == "cr") {
     std::string number = token.substr(token.find_first_of("0123456789"));

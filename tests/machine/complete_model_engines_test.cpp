@@ -179,6 +179,45 @@ TEST_P(CompleteModelMatchesExact, ExceptionsLeaveWhereTheInterpreterRaisesThem) 
               0, 0, 200);
 }
 
+// The FPU's instructions run on the exact path from every engine, among words the fast engines
+// run themselves: its branches and their slots, a floating-point exception in a slot, and with
+// CU1 clear the Coprocessor Unusable exceptions.
+TEST_P(CompleteModelMatchesExact, FpuInstructions) {
+  const std::string program = R"(
+      lui $s0, 0x8000
+      lui $t0, 0x3f80
+      mtc1 $t0, $f0               # 1.0f
+      cvt.d.s $f2, $f0
+      addiu $t1, $zero, 4
+  loop:
+      add.d $f4, $f4, $f2
+      div.d $f6, $f2, $f4
+      c.lt.d $f6, $f2
+      bc1t 1f
+      mul.d $f8, $f6, $f6         # in BC1T's slot
+      addiu $t2, $t2, 1
+  1:  bc1fl 1f
+      addiu $t3, $t3, 1           # skipped: not taken
+  1:  sdc1 $f6, 0x400($s0)
+      lwc1 $f11, 0x404($s0)
+      addiu $t1, $t1, -1
+      bne $t1, $zero, loop
+      dmfc1 $t4, $f6              # in BNE's slot
+      ori $t5, $zero, 0x0e00      # division by zero, invalid and overflow enabled
+      ctc1 $t5, $31
+      beq $zero, $zero, 1f
+      div.d $f12, $f2, $f14       # traps in a slot
+  1:  cvt.w.d $f13, $f6
+      mfc1 $t6, $f13
+      cfc1 $t7, $31
+      sqrt.s $f15, $f0
+      trunc.l.d $f16, $f8
+  )";
+  expect_same(program, r4300i::kStatusCU1 | r4300i::kStatusFR);
+  expect_same(program, r4300i::kStatusCU1);
+  expect_same(program, 0);
+}
+
 TEST_P(CompleteModelMatchesExact, TheTimerInterrupt) {
   // Interrupts come every 29 counts or so, in delay slots too; then they are turned off while
   // Count passes Compare, which leaves the interrupt pending until they are on again.

@@ -1,15 +1,15 @@
 #include "tests/support/cpu_difference.h"
 
-#include <bit>
 #include <cstdint>
 
 void FirstDifference::compare(const CpuState& expected, const CpuState& got) {
   for (int i = 0; i < 32; ++i) {
     compare("gpr" + std::to_string(i), expected.gpr[i], got.gpr[i]);
     compare("cp0_" + std::to_string(i), expected.cp0[i], got.cp0[i]);
-    compare("fpr" + std::to_string(i), std::bit_cast<uint64_t>(expected.fpr[i]),
-            std::bit_cast<uint64_t>(got.fpr[i]));
+    compare("fpr" + std::to_string(i), expected.fpr[i].bits, got.fpr[i].bits);
   }
+  compare("fcr0", expected.fcr0, got.fcr0);
+  compare("fcr31", expected.fcr31, got.fcr31);
   compare("hi", expected.hi_reg, got.hi_reg);
   compare("lo", expected.lo_reg, got.lo_reg);
   compare("pc", expected.pc, got.pc);

@@ -15,7 +15,7 @@ const QString kHelp = QStringLiteral("help");
 const QCommandLineOption kCpuOption(
     QStringLiteral("cpu"),
     QStringLiteral("0.2c (the default: the subset of version 0.2c) or r4300i (the complete integer "
-                   "unit and coprocessor 0)"),
+                   "unit, coprocessor 0 and the FPU)"),
     QStringLiteral("MODEL"), QStringLiteral("0.2c"));
 const QCommandLineOption kMachineOption(
     QStringLiteral("machine"),

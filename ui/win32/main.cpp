@@ -17,7 +17,7 @@ constexpr const char* kUsage =
     "Korvel emulates a MIPS R4300i console's processor and shows it in debugger windows.\n\n"
     "ROM\tThe ROM image to open (native .z64 or byte-swapped .v64).\n"
     "--cpu MODEL\t0.2c (the default: the subset of version 0.2c) or r4300i (the complete "
-    "integer unit and coprocessor 0).\n"
+    "integer unit, coprocessor 0 and the FPU).\n"
     "--machine NAME\tplain (the default: the hardware registers as plain storage) or console (the "
     "console's hardware and boot, with --cpu r4300i).\n"
     "--version\tShows the version.";

@@ -1,0 +1,311 @@
+#include "cpu/r4300i/fpu_arithmetic.h"
+
+#include <bit>
+#include <cfenv>
+#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <type_traits>
+#include <utility>
+
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
+// The host rounds each operation once, as the FPU does: its float and double operations run at
+// their own precision (no x87 excess precision), this file is built without contraction into
+// fused multiply-adds and with the rounding mode taken as changing (see cpu/CMakeLists.txt), and
+// each operation runs in an environment of its own (HostEnvironment).
+static_assert(FLT_EVAL_METHOD == 0, "float and double operations must round to their own types");
+
+namespace r4300i::fpu {
+
+namespace {
+
+constexpr int kHostRounding[] = {FE_TONEAREST, FE_TOWARDZERO, FE_UPWARD, FE_DOWNWARD};
+
+// The host's floating-point environment for one operation: IEEE's defaults (no traps, subnormals
+// neither flushed nor read as zero) with the FPU's rounding mode and no exception flag raised.
+// The environment the process had, flags and all, comes back at the end, so that nothing of the
+// FPU's leaks into the rest of the process, nor the other way round.
+class HostEnvironment {
+ public:
+  explicit HostEnvironment(Rounding rounding) {
+    std::fegetenv(&saved_);
+    std::fesetenv(FE_DFL_ENV);
+#if defined(__SSE__)
+    constexpr unsigned kFlushToZero = 0x8000;
+    constexpr unsigned kDenormalsAreZero = 0x0040;
+    _mm_setcsr(_mm_getcsr() & ~(kFlushToZero | kDenormalsAreZero));
+#endif
+    std::fesetround(kHostRounding[static_cast<int>(rounding)]);
+  }
+  ~HostEnvironment() {
+    std::fesetenv(&saved_);
+  }
+  HostEnvironment(const HostEnvironment&) = delete;
+  HostEnvironment& operator=(const HostEnvironment&) = delete;
+
+  uint32_t conditions() const {
+    const int raised = std::fetestexcept(FE_ALL_EXCEPT);
+    return (raised & FE_INEXACT ? kInexact : 0) | (raised & FE_UNDERFLOW ? kUnderflow : 0) |
+           (raised & FE_OVERFLOW ? kOverflow : 0) | (raised & FE_DIVBYZERO ? kDivisionByZero : 0) |
+           (raised & FE_INVALID ? kInvalid : 0);
+  }
+
+ private:
+  std::fenv_t saved_;
+};
+
+// Keeps the compiler from moving an operation across the environment's changes: the value counts
+// as changed here, in memory that the calls around it may read.
+template <typename T>
+void fence(T& value) {
+  asm volatile("" : "+m"(value) : : "memory");
+}
+
+// The fields of a format's patterns, and MIPS's default NaN: the largest quiet one.
+template <typename T>
+struct Traits {
+  using Bits = std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>;
+  static constexpr int kFractionBits = std::numeric_limits<T>::digits - 1;
+  static constexpr Bits kSign = Bits{1} << (8 * sizeof(T) - 1);
+  static constexpr Bits kFraction = (Bits{1} << kFractionBits) - 1;
+  static constexpr Bits kExponent = ~kSign & ~kFraction;
+  static constexpr Bits kSignalling = Bits{1} << (kFractionBits - 1);
+  static constexpr Bits kSmallestNormal = kFraction + 1;
+  static constexpr Bits kDefaultNan = kExponent | kFraction >> 1;
+};
+static_assert(Traits<float>::kDefaultNan == 0x7FBFFFFF &&
+              Traits<double>::kDefaultNan == 0x7FF7FFFFFFFFFFFF);
+
+template <typename T>
+using Bits = typename Traits<T>::Bits;
+
+// Zeros, normal numbers and infinities are numbers.
+enum class Kind : uint8_t { number, infinity, subnormal, quiet_nan, signalling_nan };
+
+template <typename T>
+Kind kind(Bits<T> bits) {
+  using F = Traits<T>;
+  const Bits<T> exponent = bits & F::kExponent;
+  const Bits<T> fraction = bits & F::kFraction;
+  if (exponent == 0) return fraction == 0 ? Kind::number : Kind::subnormal;
+  if (exponent != F::kExponent) return Kind::number;
+  if (fraction == 0) return Kind::infinity;
+  return (fraction & F::kSignalling) ? Kind::signalling_nan : Kind::quiet_nan;
+}
+
+bool is_nan(Kind k) {
+  return k == Kind::quiet_nan || k == Kind::signalling_nan;
+}
+
+// What an arithmetic operand raises before anything is computed.
+uint32_t operand_conditions(Kind k) {
+  if (k == Kind::subnormal || k == Kind::quiet_nan) return kUnimplemented;
+  return k == Kind::signalling_nan ? kInvalid : 0;
+}
+
+// The outcome of operands that raised `conditions`, when they did.
+template <typename T>
+Outcome refused(uint32_t conditions) {
+  if (conditions & kUnimplemented) return {0, kUnimplemented};
+  return {Traits<T>::kDefaultNan, kInvalid};
+}
+
+// A result that underflowed: flushed to zero (or to the smallest normal number, where the
+// rounding goes away from zero) when FS is set and neither underflow nor inexact is enabled;
+// unimplemented otherwise.
+template <typename T>
+Outcome flushed(Bits<T> result, Rounding rounding, uint32_t fcsr) {
+  using F = Traits<T>;
+  const uint32_t enables = fcsr >> kEnablesShift;
+  if (!(fcsr & kFlushSubnormals) || (enables & (kUnderflow | kInexact))) return {0, kUnimplemented};
+  const bool negative = (result & F::kSign) != 0;
+  const bool away = negative ? rounding == Rounding::down : rounding == Rounding::up;
+  return {Bits<T>{negative ? F::kSign : 0} | (away ? F::kSmallestNormal : 0),
+          kUnderflow | kInexact};
+}
+
+// A host result and what the host raised making it, as the FPU gives it.
+template <typename T>
+Outcome finished(T result, uint32_t raised, Rounding rounding, uint32_t fcsr) {
+  const auto bits = std::bit_cast<Bits<T>>(result);
+  if (raised & kInvalid) return {Traits<T>::kDefaultNan, kInvalid};
+  if ((raised & kUnderflow) || kind<T>(bits) == Kind::subnormal)
+    return flushed<T>(bits, rounding, fcsr);
+  return {bits, raised};
+}
+
+template <typename T>
+Outcome arithmetic_in(Operation op, Bits<T> a_bits, Bits<T> b_bits, uint32_t fcsr) {
+  const uint32_t refusals = operand_conditions(kind<T>(a_bits)) |
+                            (op == Operation::sqrt ? 0 : operand_conditions(kind<T>(b_bits)));
+  if (refusals) return refused<T>(refusals);
+  const Rounding rounding = rounding_mode(fcsr);
+  T a = std::bit_cast<T>(a_bits);
+  T b = std::bit_cast<T>(b_bits);
+  T result;
+  uint32_t raised;
+  {
+    HostEnvironment host(rounding);
+    fence(a);
+    fence(b);
+    switch (op) {
+      case Operation::add:
+        result = a + b;
+        break;
+      case Operation::sub:
+        result = a - b;
+        break;
+      case Operation::mul:
+        result = a * b;
+        break;
+      case Operation::div:
+        result = a / b;
+        break;
+      case Operation::sqrt:
+        result = std::sqrt(a);
+        break;
+    }
+    fence(result);
+    raised = host.conditions();
+  }
+  return finished(result, raised, rounding, fcsr);
+}
+
+template <typename T>
+Outcome sign_in(bool negate, Bits<T> a) {
+  if (const uint32_t refusals = operand_conditions(kind<T>(a))) return refused<T>(refusals);
+  return {negate ? a ^ Traits<T>::kSign : a & ~Traits<T>::kSign, 0};
+}
+
+// `source` as a `To`, rounded by the host as `rounding` says, with the conditions it raised.
+template <typename To, typename From>
+std::pair<To, uint32_t> converted_on_host(From source, Rounding rounding) {
+  HostEnvironment host(rounding);
+  fence(source);
+  To result = static_cast<To>(source);
+  fence(result);
+  return {result, host.conditions()};
+}
+
+template <typename From, typename To>
+Outcome between_floats(Bits<From> value, Rounding rounding, uint32_t fcsr) {
+  if (const uint32_t refusals = operand_conditions(kind<From>(value))) return refused<To>(refusals);
+  const auto [result, raised] = converted_on_host<To>(std::bit_cast<From>(value), rounding);
+  return finished(result, raised, rounding, fcsr);
+}
+
+// The VR4300 converts to a long only what lies within 2^53 of zero, and from a long only what
+// lies within 2^55; beyond, and for a word beyond its range, the operation is unimplemented.
+constexpr double kLongLimit = 0x1p53;
+constexpr int64_t kLongSourceLimit = int64_t{1} << 55;
+
+// To W or L: a NaN, an infinity or a value out of range has no integer the VR4300 can give.
+template <typename From, typename Integer>
+Outcome to_integer(Bits<From> value, Rounding rounding) {
+  if (kind<From>(value) != Kind::number) return {0, kUnimplemented};
+  double source = static_cast<double>(std::bit_cast<From>(value));  // exact
+  double rounded;
+  {
+    HostEnvironment host(rounding);
+    fence(source);
+    rounded = std::nearbyint(source);
+    fence(rounded);
+  }
+  const bool in_range = std::is_same_v<Integer, int32_t>
+                            ? rounded >= -0x1p31 && rounded < 0x1p31
+                            : rounded > -kLongLimit && rounded < kLongLimit;
+  if (!in_range) return {0, kUnimplemented};
+  const auto integer = static_cast<std::make_unsigned_t<Integer>>(static_cast<Integer>(rounded));
+  return {integer, rounded != source ? kInexact : 0u};
+}
+
+template <typename Integer, typename To>
+Outcome from_integer(uint64_t value, Rounding rounding) {
+  const auto source = static_cast<Integer>(value);
+  if (std::is_same_v<Integer, int64_t> &&
+      (source < -kLongSourceLimit || source >= kLongSourceLimit))
+    return {0, kUnimplemented};
+  const auto [result, raised] = converted_on_host<To>(source, rounding);
+  return {std::bit_cast<Bits<To>>(result), raised};
+}
+
+template <typename From>
+Outcome from_float(Format to, uint64_t value, Rounding rounding, uint32_t fcsr) {
+  const auto bits = static_cast<Bits<From>>(value);
+  switch (to) {
+    case Format::S:
+      return between_floats<From, float>(bits, rounding, fcsr);
+    case Format::D:
+      return between_floats<From, double>(bits, rounding, fcsr);
+    case Format::W:
+      return to_integer<From, int32_t>(bits, rounding);
+    case Format::L:
+      return to_integer<From, int64_t>(bits, rounding);
+  }
+  return {0, kUnimplemented};
+}
+
+template <typename T>
+Comparison compare_in(unsigned condition, Bits<T> a_bits, Bits<T> b_bits) {
+  const Kind a_kind = kind<T>(a_bits);
+  const Kind b_kind = kind<T>(b_bits);
+  const bool unordered = is_nan(a_kind) || is_nan(b_kind);
+  const bool signals_unordered = (condition & 8) != 0;
+  const bool invalid = a_kind == Kind::signalling_nan || b_kind == Kind::signalling_nan ||
+                       a_kind == Kind::subnormal || b_kind == Kind::subnormal ||
+                       (signals_unordered && unordered);
+  bool less = false;
+  bool equal = false;
+  if (!unordered) {
+    T a = std::bit_cast<T>(a_bits);
+    T b = std::bit_cast<T>(b_bits);
+    HostEnvironment host(Rounding::nearest);
+    fence(a);
+    fence(b);
+    less = a < b;
+    equal = a == b;
+    fence(less);
+    fence(equal);
+  }
+  const bool holds =
+      ((condition & 1) && unordered) || ((condition & 2) && equal) || ((condition & 4) && less);
+  return {holds, invalid ? kInvalid : 0};
+}
+
+}  // namespace
+
+Outcome arithmetic(Operation op, Format fmt, uint64_t a, uint64_t b, uint32_t fcsr) {
+  if (fmt == Format::D) return arithmetic_in<double>(op, a, b, fcsr);
+  return arithmetic_in<float>(op, static_cast<uint32_t>(a), static_cast<uint32_t>(b), fcsr);
+}
+
+Outcome sign_operation(bool negate, Format fmt, uint64_t a) {
+  if (fmt == Format::D) return sign_in<double>(negate, a);
+  return sign_in<float>(negate, static_cast<uint32_t>(a));
+}
+
+Outcome convert(Format from, Format to, uint64_t value, Rounding rounding, uint32_t fcsr) {
+  switch (from) {
+    case Format::S:
+      return from_float<float>(to, value, rounding, fcsr);
+    case Format::D:
+      return from_float<double>(to, value, rounding, fcsr);
+    case Format::W:
+      return to == Format::S ? from_integer<int32_t, float>(value, rounding)
+                             : from_integer<int32_t, double>(value, rounding);
+    case Format::L:
+      return to == Format::S ? from_integer<int64_t, float>(value, rounding)
+                             : from_integer<int64_t, double>(value, rounding);
+  }
+  return {0, kUnimplemented};
+}
+
+Comparison compare(Format fmt, unsigned condition, uint64_t a, uint64_t b) {
+  if (fmt == Format::D) return compare_in<double>(condition, a, b);
+  return compare_in<float>(condition, static_cast<uint32_t>(a), static_cast<uint32_t>(b));
+}
+
+}  // namespace r4300i::fpu
