@@ -182,6 +182,11 @@ TEST_F(CliRun, EachStopReason) {
        {"--steps", "9", "--watch", "0x80001000,1:r"},
        "stopped: watchpoint read 80001000",
        "04000054"},
+      // A watched byte written by DMA: the boot code clears memory with the signal processor's.
+      {(std::filesystem::path(KORVEL_TESTDATA) / "suite" / "roms" / "CPU_ADD_CPUADD.z64").string(),
+       {"--machine", "console", "--watch", "0x80001000,4"},
+       "stopped: watchpoint write 80001000 dma sp",
+       "a4000378"},
       {sample("demo.z64"), {"--steps", "0"}, "stopped: steps", "04000040"},
       // Steps make no address test, but the reason names where the last one arrived.
       {sample("demo.z64"), {"--steps", "119"}, "stopped: breakpoint", "040000b0"},

@@ -64,6 +64,7 @@ struct Program {
   bool stop_on_unhandled = true;
   std::vector<uint32_t> breakpoints;
   CpuModel model = CpuModel::v02c;
+  Hardware hardware = Hardware::plain_storage;
 };
 
 // Stores into RDRAM, SP DMEM and a register block, cartridge reads, a memory error, Count
@@ -194,6 +195,7 @@ class HistoryReplay : public CoreTest,
     reset_all_state();
     set_host(&recorder);
     choose_cpu_model(program.model);
+    choose_hardware(program.hardware);
     RomImage image;
     image.boot_code = to_bytes(assemble(program.source));
     for (int i = 0; i < 0x400; ++i) image.cartridge.push_back(static_cast<uint8_t>(i * 7 + 3));
@@ -329,6 +331,50 @@ void HistoryReplay::check(const Program& program, std::mt19937& random) {
   }
 }
 
+// The console machine: PI DMAs from the cartridge, quick with the domain's timing set to the
+// least, each ending in the PI interrupt, whose handler lowers it and starts the next.
+Program console_dma_program() {
+  const std::vector<uint32_t> handler = assemble(R"(
+      lui $k0, 0xA460
+      ori $k1, $zero, 2
+      sw $k1, 0x10($k0)        # PI_STATUS: the interrupt lowered
+      addiu $v1, $v1, 1
+      sw $t6, 0xC($k0)         # PI_WR_LEN: the next DMA
+      eret
+  )");
+  std::string source = "lui $s0, 0x8000\n";
+  for (std::size_t i = 0; i < handler.size(); ++i) {
+    source += "lui $t9, " + std::to_string(handler[i] >> 16) + "\n ori $t9, $t9, " +
+              std::to_string(handler[i] & 0xFFFF) + "\n sw $t9, " + std::to_string(0x180 + 4 * i) +
+              "($s0)\n";
+  }
+  source += R"(
+      lui $t0, 0xA460
+      sw $zero, 0x14($t0)       # PI_BSD_DOM1_LAT
+      sw $zero, 0x18($t0)       # PI_BSD_DOM1_PWD
+      sw $zero, 0x20($t0)       # PI_BSD_DOM1_RLS
+      lui $t1, 0x0010
+      sw $t1, 0($t0)            # PI_DRAM_ADDR
+      lui $t2, 0x1000
+      ori $t2, $t2, 0x1000
+      sw $t2, 4($t0)            # PI_CART_ADDR
+      lui $t3, 0xA430
+      ori $t4, $zero, 0x0200
+      sw $t4, 0xC($t3)          # MI_MASK: PI
+      ori $t5, $zero, 0x0401
+      mtc0 $t5, $12             # Status: IM2, IE
+      ori $t6, $zero, 7
+      sw $t6, 0xC($t0)          # PI_WR_LEN: 8 bytes
+      lui $s1, 0x8010
+  loop:
+      lw $t7, 0($s1)
+      b loop
+      addiu $t8, $t8, 1
+  )";
+  Program program{source, true, {}, CpuModel::r4300i, Hardware::console};
+  return program;
+}
+
 TEST_P(HistoryReplay, EveryCountOfDirectedAndRandomPrograms) {
   std::mt19937 random(20270117);
   {
@@ -342,6 +388,13 @@ TEST_P(HistoryReplay, EveryCountOfDirectedAndRandomPrograms) {
     check(timer_program(), random);
     ASSERT_EQ(history.go_to(kLength), ReverseEnd::arrived);
     EXPECT_GE(cpu.gpr[3], 8u);  // $v1: the interrupts taken
+  }
+  {
+    // DMAs and their interrupts land where single steps take them too.
+    SCOPED_TRACE("console DMA");
+    check(console_dma_program(), random);
+    ASSERT_EQ(history.go_to(kLength), ReverseEnd::arrived);
+    EXPECT_GE(cpu.gpr[3], 2u);  // $v1: the DMAs ended
   }
   for (int round = 0; round < 6 && !HasFailure(); ++round) {
     SCOPED_TRACE("random program " + std::to_string(round));
