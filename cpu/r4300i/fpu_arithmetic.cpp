@@ -1,16 +1,13 @@
 #include "cpu/r4300i/fpu_arithmetic.h"
 
+#include <xmmintrin.h>
+
 #include <bit>
-#include <cfenv>
 #include <cfloat>
 #include <cmath>
 #include <limits>
 #include <type_traits>
 #include <utility>
-
-#if defined(__SSE__)
-#include <xmmintrin.h>
-#endif
 
 // The host rounds each operation once, as the FPU does: its float and double operations run at
 // their own precision (no x87 excess precision), this file is built without contraction into
@@ -22,39 +19,45 @@ namespace r4300i::fpu {
 
 namespace {
 
-constexpr int kHostRounding[] = {FE_TONEAREST, FE_TOWARDZERO, FE_UPWARD, FE_DOWNWARD};
+// The host's float and double operations are SSE's (x86-64's own), whose one control and status
+// register, MXCSR, holds all that decides and records them: the rounding mode, the exception
+// masks, flush-to-zero and denormals-are-zero, and the flags. It is set directly rather than
+// through <cfenv>, whose environment calls differ between C libraries (MinGW's restore neither
+// clears nor keeps the flags as glibc's do) and also reach the x87 unit, which no operation here
+// uses.
+//
+// MXCSR's rounding field for each of FCSR's modes: nearest, toward zero, up, down.
+constexpr unsigned kMxcsrRounding[] = {0x0000, 0x6000, 0x4000, 0x2000};
+// Every exception masked, no flag raised, subnormals neither flushed nor read as zero.
+constexpr unsigned kMxcsrDefault = 0x1F80;
+constexpr unsigned kMxcsrInvalid = 0x01;
+constexpr unsigned kMxcsrDivisionByZero = 0x04;
+constexpr unsigned kMxcsrOverflow = 0x08;
+constexpr unsigned kMxcsrUnderflow = 0x10;
+constexpr unsigned kMxcsrInexact = 0x20;
 
-// The host's floating-point environment for one operation: IEEE's defaults (no traps, subnormals
-// neither flushed nor read as zero) with the FPU's rounding mode and no exception flag raised.
-// The environment the process had, flags and all, comes back at the end, so that nothing of the
+// The host's environment for one operation: IEEE's defaults with the FPU's rounding mode and no
+// flag raised. The process's own comes back at the end, flags and all, so that nothing of the
 // FPU's leaks into the rest of the process, nor the other way round.
 class HostEnvironment {
  public:
-  explicit HostEnvironment(Rounding rounding) {
-    std::fegetenv(&saved_);
-    std::fesetenv(FE_DFL_ENV);
-#if defined(__SSE__)
-    constexpr unsigned kFlushToZero = 0x8000;
-    constexpr unsigned kDenormalsAreZero = 0x0040;
-    _mm_setcsr(_mm_getcsr() & ~(kFlushToZero | kDenormalsAreZero));
-#endif
-    std::fesetround(kHostRounding[static_cast<int>(rounding)]);
+  explicit HostEnvironment(Rounding rounding) : saved_(_mm_getcsr()) {
+    _mm_setcsr(kMxcsrDefault | kMxcsrRounding[static_cast<int>(rounding)]);
   }
-  ~HostEnvironment() {
-    std::fesetenv(&saved_);
-  }
+  ~HostEnvironment() { _mm_setcsr(saved_); }
   HostEnvironment(const HostEnvironment&) = delete;
   HostEnvironment& operator=(const HostEnvironment&) = delete;
 
   uint32_t conditions() const {
-    const int raised = std::fetestexcept(FE_ALL_EXCEPT);
-    return (raised & FE_INEXACT ? kInexact : 0) | (raised & FE_UNDERFLOW ? kUnderflow : 0) |
-           (raised & FE_OVERFLOW ? kOverflow : 0) | (raised & FE_DIVBYZERO ? kDivisionByZero : 0) |
-           (raised & FE_INVALID ? kInvalid : 0);
+    const unsigned raised = _mm_getcsr();
+    return (raised & kMxcsrInexact ? kInexact : 0) | (raised & kMxcsrUnderflow ? kUnderflow : 0) |
+           (raised & kMxcsrOverflow ? kOverflow : 0) |
+           (raised & kMxcsrDivisionByZero ? kDivisionByZero : 0) |
+           (raised & kMxcsrInvalid ? kInvalid : 0);
   }
 
  private:
-  std::fenv_t saved_;
+  const unsigned saved_;
 };
 
 // Keeps the compiler from moving an operation across the environment's changes: the value counts
