@@ -92,7 +92,7 @@ const SuiteRom kSuite[] = {
     {"Exceptions_TLB_ExceptionTLBReadMiss", 4, false,
      "needs the TLB; and its reference shows the boot state of the commercial boot code, as the "
      "syscall ROM's does"},
-    {"demo_FrameBufferDMA32BPP640X480", 20},
+    {"demo_FrameBufferDMA32BPP640X480", 16},
     {"demo_HelloWorldCPU16BPP320X240", 4, false,
      "the reference shows the framebuffer one line lower than VI_ORIGIN puts it; this ROM alone "
      "has VI_CTRL's anti-alias mode 0 (the filter on, extra lines fetched), and the VI's filters "
@@ -156,7 +156,7 @@ TEST(CliScreen, FramesEndTheRunAlikeOnEveryEngineAndABlankScreenWritesNoFile) {
   for (const char* engine : {"exact", "decoded", "jit"}) {
     SCOPED_TRACE(engine);
     CliResult result = run_cli(
-        {"run", rom, "--machine", "console", "--frames", "3", "--regs", "--engine", engine});
+        {"run", rom, "--machine", "console", "--frames", "2", "--regs", "--engine", engine});
     EXPECT_EQ(result.out_lines().back(), "stopped: frames");
     if (first.empty()) first = result.out;
     EXPECT_EQ(result.out, first);
