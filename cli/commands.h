@@ -21,6 +21,8 @@ struct RunOptions {
   std::string rom;
   std::optional<uint64_t> steps;
   std::optional<uint64_t> limit;
+  std::optional<uint64_t> frames;
+  std::string screenshot;  // the PNG to write after the run; none when empty
   bool no_stop = false;
   Engine engine = Engine::jit;
   bool show_count = false;

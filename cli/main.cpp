@@ -20,8 +20,9 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: korvel-cli info ROM\n"
-    "       korvel-cli run ROM [--steps N | --limit N] [--no-stop] [--show-count] [--trace] "
-    "[--regs] [--watch WATCH]... [--engine NAME] [--cpu MODEL] [--machine NAME]\n"
+    "       korvel-cli run ROM [--steps N | --limit N | --frames N] [--no-stop] [--show-count] "
+    "[--trace] [--regs] [--watch WATCH]... [--engine NAME] [--cpu MODEL] [--machine NAME] "
+    "[--screenshot FILE.png]\n"
     "       korvel-cli list ROM [--steps N] [--page K] [--cpu MODEL] [--machine NAME]\n"
     "       korvel-cli disasm [--address ADDR] WORD... [--cpu MODEL]\n"
     "       korvel-cli gdbserver ROM [--port N] [--listen ADDR] [--engine NAME] "
@@ -178,9 +179,19 @@ int main(int argc, char** argv) {
   add_rom(*run, run_options.rom);
   CLI::Option* steps =
       add_number(*run, "--steps", run_options.steps, "N", "N single steps instead of a run");
-  add_number(*run, "--limit", run_options.limit, "N",
-             "pause the run after N instructions (not with --steps)")
-      ->excludes(steps);
+  CLI::Option* limit =
+      add_number(*run, "--limit", run_options.limit, "N",
+                 "pause the run after N instructions (not with --steps or --frames)")
+          ->excludes(steps);
+  add_number(*run, "--frames", run_options.frames, "N",
+             "pause the run after the console's N-th VI interrupt (--machine console; not with "
+             "--steps or --limit)")
+      ->excludes(steps)
+      ->excludes(limit);
+  run->add_option("--screenshot", run_options.screenshot,
+                  "after the run, write the picture the console's video interface shows as a PNG "
+                  "file (--machine console)")
+      ->type_name("FILE.png");
   run->add_flag("--no-stop", run_options.no_stop, "start with Stop on unhandled opcode unchecked");
   add_engine(*run, run_options.engine);
   run->add_flag("--show-count", run_options.show_count,
@@ -256,9 +267,18 @@ int main(int argc, char** argv) {
     // A limit of none would never be reached: the count is taken after each instruction.
     if (run_options.limit == uint64_t{0})
       throw CLI::ValidationError("--limit", "N must be 1 or more");
+    if (run_options.frames == uint64_t{0})
+      throw CLI::ValidationError("--frames", "N must be 1 or more");
     if (*gdbserver) check_history_budget(gdbserver_options.history_mb);
     for (const MachineOption& machine : {run_machine, list_machine, gdbserver_machine})
       machine.settle();
+    // Frames and pictures are the console's video interface's.
+    if (run_options.hardware != Hardware::console) {
+      for (const char* name : {"--frames", "--screenshot"}) {
+        if (run->count(name) != 0)
+          throw CLI::ValidationError(name, "needs the console machine (--machine console)");
+      }
+    }
   } catch (const CLI::ParseError& error) {
     if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(error);
     std::fprintf(stderr, "korvel-cli: %s\n%s", error.what(), kUsage);

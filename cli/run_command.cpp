@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/run_watcher.h"
+#include "cli/screenshot.h"
 #include "machine/debug_access.h"
 #include "machine/execution.h"
 #include "machine/machine_state.h"
@@ -28,8 +29,8 @@ const char* dma_named(std::optional<DmaSource> dma) {
 }
 
 // The first reason that applies to the last instruction of the run or of the steps. A run always
-// ends on one of the first six; "steps" is left for the steps, which stop nowhere else.
-std::string stop_reason(StopReason last, bool limit_reached) {
+// ends on one of the first seven; "steps" is left for the steps, which stop nowhere else.
+std::string stop_reason(StopReason last, const RunWatcher& watcher) {
   const uint32_t pc = static_cast<uint32_t>(read_register({RegisterFile::pc}));
   if (last == StopReason::unhandled_opcode) return "unhandled opcode";
   if (pc == kBreakpointAddress) return "breakpoint";
@@ -43,7 +44,8 @@ std::string stop_reason(StopReason last, bool limit_reached) {
       return text;
     }
   }
-  if (limit_reached) return "limit";
+  if (watcher.frames_reached()) return "frames";
+  if (watcher.limit_reached()) return "limit";
   return "steps";
 }
 
@@ -91,11 +93,12 @@ int run_command(const RunOptions& options, CliHost& cli_host) {
   if (!open_rom(options.rom, options.model, options.hardware)) return kExitRefused;
   for (const Watchpoint& watch : options.watches) set_watchpoint(watch);
 
-  RunWatcher watcher(options.trace, options.limit, options.model);
+  RunWatcher watcher(options.trace, options.limit, options.frames, options.model);
   StopReason last = options.steps ? take_steps(*options.steps, watcher) : run(watcher);
   if (options.show_count)
     std::printf("title: %s\n", one_line(cli_host.last_title().c_str()).c_str());
   if (options.regs) print_registers();
-  std::printf("stopped: %s\n", stop_reason(last, watcher.limit_reached()).c_str());
-  return kExitDone;
+  const bool written = options.screenshot.empty() || write_screenshot(options.screenshot);
+  std::printf("stopped: %s\n", stop_reason(last, watcher).c_str());
+  return written ? kExitDone : kExitRefused;
 }

@@ -42,6 +42,15 @@ file(CREATE_LINK ${KORVEL_CLI11_INCLUDE}/CLI ${cli11_root}/CLI SYMBOLIC)
 add_library(CLI11::CLI11 INTERFACE IMPORTED)
 target_include_directories(CLI11::CLI11 SYSTEM INTERFACE ${cli11_root})
 
+# stb's PNG writer and reader are headers only too: Debian's, seen the same way.
+find_path(KORVEL_STB_INCLUDE stb/stb_image_write.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH
+  REQUIRED)
+set(stb_root ${CMAKE_BINARY_DIR}/third_party/stb)
+file(MAKE_DIRECTORY ${stb_root})
+file(CREATE_LINK ${KORVEL_STB_INCLUDE}/stb ${stb_root}/stb SYMBOLIC)
+add_library(korvel_stb INTERFACE IMPORTED GLOBAL)
+target_include_directories(korvel_stb SYSTEM INTERFACE ${stb_root})
+
 # GoogleTest from the googletest package's sources (which name their targets GTest::gtest and
 # GTest::gtest_main as well).
 if(KORVEL_BUILD_TESTS)

@@ -58,12 +58,17 @@ void PeripheralInterface::start_dma(bool into_rdram, uint32_t length_register) {
 
 void PeripheralInterface::dma_ended() {
   if (!busy) return;
-  if (to_rdram) {
+  // RDRAM takes the bytes in 8-byte words: a DMA into RDRAM ends where it would have ended had it
+  // started at its word's beginning, so that a start within a word moves that many bytes fewer
+  // (as the DMAAlignment-PI-cart test ROM measured, and libdragon's dma_read_async expects).
+  // PI_DRAM_ADDR then holds the next word's address.
+  const uint32_t rdram_end = (dram_addr & ~7u) + length;
+  if (to_rdram && rdram_end > dram_addr) {
     uint32_t bus_address = cart_addr;
-    dma_fill_rdram(dram_addr, length, DmaSource::pi, [&] { return bus_byte(bus_address++); });
+    dma_fill_rdram(dram_addr, rdram_end - dram_addr, DmaSource::pi,
+                   [&] { return bus_byte(bus_address++); });
   }
-  // The address registers end past the bytes moved, at the alignment they keep.
-  dram_addr = (dram_addr + length + 1) & kDramAddrBits;
+  dram_addr = (rdram_end + 7) & ~7u & kDramAddrBits;
   cart_addr = (cart_addr + length + 1) & kCartAddrBits;
   busy = false;
   mips_interface.raise(RcpInterrupt::pi);

@@ -13,11 +13,11 @@
 // RLS+1 to release; the RCP runs at two thirds of the processor's clock. PI_STATUS shows it busy
 // all that time; its bytes move and the PI interrupt is raised when it ends (Event::pi_dma).
 //
-// Both address registers keep bit 0 at zero, as the hardware does; a DMA then moves exactly
-// LEN+1 bytes, whatever its alignment. (The hardware's way with odd lengths past the first
-// 128-byte block and with RDRAM addresses that are not 8-byte aligned is not modelled.) Bytes
-// come from the cartridge image for bus addresses 0x10000000-0x1FBFFFFF and read 0 elsewhere;
-// bytes written to the bus (PI_RD_LEN) go nowhere.
+// Both address registers keep bit 0 at zero, as the hardware does; a DMA moves LEN+1 bytes, less
+// as many as its RDRAM address lies past an 8-byte boundary. (The hardware's way with odd lengths
+// past the first 128-byte block, and with misaligned DMAs longer than one block, is not
+// modelled.) Bytes come from the cartridge image for bus addresses 0x10000000-0x1FBFFFFF and read
+// 0 elsewhere; bytes written to the bus (PI_RD_LEN) go nowhere.
 class PeripheralInterface final : public Device {
  public:
   static constexpr uint32_t kFirst = 0x04600000;

@@ -105,6 +105,7 @@ void VideoInterface::schedule_interrupt() {
 
 void VideoInterface::interrupt_reached() {
   mips_interface.raise(RcpInterrupt::vi);
+  ++interrupts_raised;
   schedule_interrupt();
 }
 

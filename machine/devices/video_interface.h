@@ -6,8 +6,8 @@
 #include "machine/devices/clocks.h"
 #include "memory/device.h"
 
-// The Video Interface (0x04400000): VI_CTRL through VI_Y_SCALE. Nothing is shown yet; what the
-// VI holds is its registers and its place in the frame.
+// The Video Interface (0x04400000): VI_CTRL through VI_Y_SCALE, and its place in the frame. What
+// it shows is video_scanout.h's.
 //
 // The VI counts half-lines: VI_V_CURRENT gives the line being scanned, in half-lines, computed
 // from the clock whenever it is read. A line lasts what the TV type's standard gives it (NTSC and
@@ -63,6 +63,9 @@ class VideoInterface final : public Device {
   // The lines are counted from `counted_from`, when the frame's line `first_line` began.
   uint64_t counted_from = 0;
   uint32_t first_line = 0;
+  // How many VI interrupts it has raised since the console's boot: the frames shown, for a run
+  // that ends after a number of them.
+  uint64_t interrupts_raised = 0;
 
  private:
   uint32_t v_sync() const;

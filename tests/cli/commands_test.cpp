@@ -146,6 +146,10 @@ TEST(CliUsage, ErrorsExitWithTwoAndTheUsage) {
       {"run", demo, "--steps", "12abc"},
       {"run", demo, "--steps", "-1"},
       {"run", demo, "--limit", "0"},
+      {"run", demo, "--frames", "2"},  // the console's only, as is --screenshot
+      {"run", demo, "--screenshot", "picture.png"},
+      {"run", demo, "--machine", "console", "--frames", "0"},
+      {"run", demo, "--machine", "console", "--frames", "2", "--limit", "9"},
       {"run", demo, "--frobnicate"},
       {"run", demo, "--watch", "0x100,9"},
       {"run", demo, "--watch", "0x100:x"},

@@ -89,7 +89,8 @@ TEST_F(PiTest, AnOddDmaMovesItsBytesWhenItEndsAtTheDomainsRate) {
   EXPECT_EQ(memory.rdram[0x103], 0);
   EXPECT_EQ(watched.runs_, (std::vector<DmaRun>{{0x100, 3, DmaSource::pi}}));
   EXPECT_EQ(code_pages.written[0], 1);
-  EXPECT_EQ(load_word(0xA4600000), 0x104u);
+  // PI_DRAM_ADDR ends at the next 8-byte word, PI_CART_ADDR at the next 16-bit one.
+  EXPECT_EQ(load_word(0xA4600000), 0x108u);
   EXPECT_EQ(load_word(0xA4600004), 0x10001004u);
   store_word(0xA4600010, 2);
   EXPECT_FALSE(mips_interface.raised(RcpInterrupt::pi));
@@ -98,12 +99,30 @@ TEST_F(PiTest, AnOddDmaMovesItsBytesWhenItEndsAtTheDomainsRate) {
   EXPECT_EQ(console_devices.pi.dma_cycles(0x100011FE, 4), (2 * 65 + 2 * 23) * 3 / 2u);
 }
 
-TEST_F(PiTest, RdramAddressesWrapOnTheBusAndStopAtTheInstalledMemory) {
-  store_word(0xA4600000, 0x007FFFFE);
+TEST_F(PiTest, ADmaStartingWithinAnRdramWordMovesThatManyBytesFewer) {
+  store_word(0xA4600000, 0x10A);
   store_word(0xA4600004, 0x10001000);
-  store_word(0xA460000C, 5);
+  store_word(0xA460000C, 15);
   settle();
-  EXPECT_TRUE(std::equal(cartridge.begin() + 2, cartridge.begin() + 6, memory.rdram));
+  EXPECT_TRUE(std::equal(cartridge.begin(), cartridge.begin() + 14, memory.rdram + 0x10A));
+  EXPECT_EQ(watched.runs_, (std::vector<DmaRun>{{0x10A, 14, DmaSource::pi}}));
+  EXPECT_EQ(load_word(0xA4600000), 0x118u);
+  EXPECT_EQ(load_word(0xA4600004), 0x10001010u);
+
+  // One that would end before its start moves nothing.
+  store_word(0xA4600000, 0x206);
+  store_word(0xA460000C, 3);
+  settle();
+  EXPECT_EQ(watched.runs_.size(), 1u);
+  EXPECT_EQ(load_word(0xA4600000), 0x208u);
+}
+
+TEST_F(PiTest, RdramAddressesWrapOnTheBusAndStopAtTheInstalledMemory) {
+  store_word(0xA4600000, 0x007FFFF8);
+  store_word(0xA4600004, 0x10001000);
+  store_word(0xA460000C, 11);
+  settle();
+  EXPECT_TRUE(std::equal(cartridge.begin() + 8, cartridge.begin() + 12, memory.rdram));
   EXPECT_EQ(watched.runs_, (std::vector<DmaRun>{{0, 4, DmaSource::pi}}));
 
   // Bytes to the cartridge go nowhere, and take their time just the same.

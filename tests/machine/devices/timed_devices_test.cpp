@@ -64,6 +64,9 @@ TEST_F(ConsoleTest, TheViInterruptComesAsTheLineBeginsUntilVCurrentIsWritten) {
   store_word(kVCurrent, 0);
   EXPECT_FALSE(mips_interface.raised(RcpInterrupt::vi));
   EXPECT_EQ(due(Event::vi_interrupt), ntsc_line(256 + 263));
+  // Each one raised is counted, whether or not the last was lowered.
+  advance_to(ntsc_line(256 + 2 * 263));
+  EXPECT_EQ(console_devices.vi.interrupts_raised, 3u);
   // A half-line the frame never shows: no interrupt.
   store_word(kVIntr, 0x201);
   EXPECT_EQ(due(Event::vi_interrupt), Scheduler::kNever);

@@ -1,0 +1,14 @@
+#include "machine/screen.h"
+
+#include "machine/devices/console_devices.h"
+#include "machine/execution.h"
+#include "memory/bus.h"
+
+VideoPicture screen_picture() {
+  ExecutionController::ScopedPause pause(execution);
+  return bus.console ? scan_out(console_devices.vi) : VideoPicture{};
+}
+
+uint64_t vi_interrupts_raised() {
+  return bus.console ? console_devices.vi.interrupts_raised : 0;
+}

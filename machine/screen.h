@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+
+#include "machine/devices/video_scanout.h"
+
+// The console's screen as the front ends see it.
+
+// The picture the console's video interface shows now, taken with the run thread held at an
+// instruction boundary: empty when the VI shows nothing, and without the console's hardware.
+VideoPicture screen_picture();
+
+// The VI interrupts the console has raised since its boot, one a frame: 0 without
+// the console's hardware. On the run thread, or with it held.
+uint64_t vi_interrupts_raised();
