@@ -11,6 +11,7 @@
 #include "cpu/r4300i/cop0.h"
 #include "cpu/r4300i/exceptions.h"
 #include "machine/engines/engine_operations.h"
+#include "memory/memory_map.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/cpu_runner.h"
 #include "tests/support/engine_differential.h"
@@ -22,9 +23,9 @@ namespace {
 constexpr uint32_t kCodeAddress = 0x80001000;
 constexpr uint32_t kInterruptsOn = r4300i::kStatusIE | 1u << 15;  // IE and IM7, the timer's
 
-// At the exception vector: the timer's interrupt sets the next one 29 counts on (which also clears
-// it), counts itself in $v1 and returns; any other exception returns past the word that raised it,
-// and past its branch too in a delay slot.
+// At the exception vectors, the general one and the TLB refill's: the timer's interrupt sets the
+// next one 29 counts on (which also clears it), counts itself in $v1 and returns; any other
+// exception returns past the word that raised it, and past its branch too in a delay slot.
 constexpr const char* kHandler = R"(
       mfc0 $k0, $13
       andi $k1, $k0, 0x7C
@@ -59,8 +60,11 @@ class CompleteModelMatchesExact : public CoreTest, public ::testing::WithParamIn
     program.prepare = [code, handler = assemble(kHandler), status, compare] {
       place_words(kCodeAddress, code);
       place_words(r4300i::kExceptionVector, handler);
+      place_words(r4300i::kExceptionBase, handler);
       cpu.cp0[r4300i::kStatus] = status;
       cpu.cp0[r4300i::kCompare] = compare;
+      // With ERL clear KUSEG is mapped: the boot code runs through KSEG1.
+      cpu.pc |= kKseg1First;
     };
     return program;
   }
@@ -170,7 +174,7 @@ TEST_P(CompleteModelMatchesExact, ExceptionsLeaveWhereTheInterpreterRaisesThem) 
       lwu $s1, 0x40C($s0)
       ll $s2, 0x408($s0)
       sc $s2, 0x408($s0)
-      lw $s3, 0x400($zero)        # KUSEG, as it stands in kernel mode
+      lw $s3, 0x400($zero)        # KUSEG, which no TLB entry maps: a refill
       jal 0x80001100
       add $s4, $t0, $t0           # overflows in JAL's slot
       .org 0x100
