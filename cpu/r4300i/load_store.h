@@ -26,10 +26,6 @@ uint64_t read_bytes(uint32_t physical, uint64_t address, unsigned count);
 // The low `count` bytes of `value`, big-endian, from `physical` on.
 void write_bytes(uint32_t physical, unsigned count, uint64_t value);
 
-inline uint64_t effective_address(InstrFields f) {
-  return rs(f) + alu::sign_extend_16(f.imm());
-}
-
 template <unsigned bytes>
 constexpr Width width_of() {
   return bytes == 8 ? Width::doubleword : Width::word;

@@ -63,7 +63,7 @@ int32_t exec_tlb(InstrFields, const char*) {
 // writing a line back or dropping it changes nothing a program can see.
 inline int32_t exec_cache(InstrFields f, const char*) {
   if (!cop0_usable()) return cop0_unusable();
-  const uint64_t address = rs(f) + alu::sign_extend_16(f.imm());
+  const uint64_t address = effective_address(f);
   const Fault fault = translate(address, Access::load).fault;
   if (fault != Fault::none) return raise_translation_fault(fault, address, Access::load);
   return advance();

@@ -18,6 +18,7 @@ struct TlbPage {
   uint64_t entry_lo;     // its frame, with D and V
   uint32_t offset_mask;  // the address's bits within the page
 
+  // The processor's physical addresses have 32 bits: a frame's higher ones are dropped.
   uint32_t physical(uint64_t address) const {
     const uint64_t frame = (entry_lo & kEntryFrame) << 6;
     return static_cast<uint32_t>((frame & ~uint64_t{offset_mask}) | (address & offset_mask));
