@@ -23,6 +23,17 @@ struct FloatRegister {
   FloatRegister& operator=(Integer) = delete;
 };
 
+// One entry of the complete model's TLB, as TLBWI and TLBWR write it from PageMask, EntryHi and
+// EntryLo0/1: a pair of adjacent pages, the even one's frame and the odd one's. The entry is global
+// when both EntryLo registers were, and then both frames keep G set.
+struct TlbEntry {
+  uint64_t page_mask;
+  uint64_t entry_hi;     // R, VPN2 and ASID
+  uint64_t entry_lo[2];  // PFN, C, D, V and G
+};
+
+inline constexpr int kTlbEntries = 32;
+
 // The emulated R4300i. Registers are whole 64-bit values; a reader that wants the 32-bit value of a
 // register takes the low half.
 struct CpuState {
@@ -46,6 +57,11 @@ struct CpuState {
   CpuModel model;
   // The complete model's LLbit: set by LL and LLD, cleared by ERET, tested by SC and SCD.
   uint8_t ll_bit;
+  // The complete model's TLB, and the instruction clock at which its Random register held the
+  // value cp0[1] keeps: Random counts down with every instruction, and is worked out from the
+  // clock when read rather than stepped.
+  TlbEntry tlb[kTlbEntries];
+  uint64_t random_since;
 };
 
 inline constexpr int kCountRegister = 9;

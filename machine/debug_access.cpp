@@ -1,20 +1,40 @@
 #include "machine/debug_access.h"
 
+#include "cpu/alu.h"
+#include "cpu/r4300i/address_translation.h"
+#include "cpu/r4300i/cop0.h"
 #include "cpu/r4300i/fpu_registers.h"
+#include "cpu/scheduler.h"
 #include "machine/execution.h"
 #include "machine/history_hook.h"
 #include "machine/stops/stops.h"
 #include "memory/memory_map.h"
 
+namespace {
+
+// Where a debugger's access to `address` leads: for the complete model as the kernel finds it
+// (through the TLB in the mapped segments, raising nothing), for 0.2c through its fixed map.
+std::optional<uint32_t> debugger_physical(uint32_t address) {
+  if (cpu.model != CpuModel::r4300i) return translate_address(address);
+  const r4300i::Translation at =
+      r4300i::translate(alu::sign_extend_32(address), r4300i::Access::load, r4300i::Mode::kernel);
+  if (at.fault != r4300i::Fault::none) return std::nullopt;
+  return at.physical;
+}
+
+}  // namespace
+
 std::optional<uint8_t> peek(uint32_t address) {
   ExecutionController::ScopedPause pause(execution);
-  return peek_byte(address);
+  const std::optional<uint32_t> physical = debugger_physical(address);
+  return physical ? peek_physical_byte(*physical) : std::nullopt;
 }
 
 bool poke(uint32_t address, uint8_t value) {
   ExecutionController::ScopedPause pause(execution);
   DebuggerWrite write;
-  return poke_byte(address, value);
+  const std::optional<uint32_t> physical = debugger_physical(address);
+  return physical && poke_physical_byte(*physical, value);
 }
 
 uint64_t read_register(RegisterNumber reg) {
@@ -30,7 +50,7 @@ uint64_t read_register(RegisterNumber reg) {
     case RegisterFile::pc:
       return cpu.pc;
     case RegisterFile::cp0:
-      return cpu.cp0[n];
+      return cpu.model == CpuModel::r4300i ? r4300i::read_cop0(n) : cpu.cp0[n];
     case RegisterFile::fcr:
       if (cpu.model != CpuModel::r4300i) return 0;
       return n == 0 ? cpu.fcr0 : cpu.fcr31;
@@ -58,7 +78,11 @@ void write_register(RegisterNumber reg, uint64_t value) {
       cpu.pc = static_cast<uint32_t>(value);
       break;
     case RegisterFile::cp0:
-      cpu.cp0[n] = value;
+      if (cpu.model == CpuModel::r4300i && n == r4300i::kRandom) {
+        r4300i::restart_random(value, scheduler.now);
+      } else {
+        cpu.cp0[n] = value;
+      }
       break;
     case RegisterFile::fcr:
       if (cpu.model == CpuModel::r4300i && n != 0)
@@ -101,7 +125,9 @@ std::optional<WatchHit> take_watch_hit() {
 
 CpuState processor_state() {
   ExecutionController::ScopedPause pause(execution);
-  return cpu;
+  CpuState state = cpu;
+  if (cpu.model == CpuModel::r4300i) state.cp0[r4300i::kRandom] = r4300i::random_register();
+  return state;
 }
 
 uint32_t next_fetch_address() {

@@ -12,10 +12,12 @@
 // the window thread; each holds the run thread at an instruction boundary meanwhile. Every write
 // goes through here, so that the history that steps backwards learns of it.
 
-// Memory as the processor addresses it (KSEG0 and KSEG1 translated), without side effects: no
-// message, no cartridge file position moved. A cartridge address reads the image byte at its
-// offset into the cartridge range. Empty, or false, for an address that maps to nothing, and for a
-// write to the cartridge.
+// Memory as the processor addresses it, without side effects: no message, no cartridge file
+// position moved, no exception. The 0.2c model translates KSEG0 and KSEG1; the complete model
+// every segment as its kernel mode does, the mapped ones through the TLB. A cartridge address reads
+// the image byte at its offset into the cartridge range. Empty, or false, for an address that maps
+// to nothing (a mapped address no valid TLB entry holds among them), and for a write to the
+// cartridge.
 std::optional<uint8_t> peek(uint32_t address);
 bool poke(uint32_t address, uint8_t value);
 
@@ -33,7 +35,8 @@ struct RegisterNumber {
 uint64_t read_register(RegisterNumber reg);
 void write_register(RegisterNumber reg, uint64_t value);
 
-// A copy of the whole processor state, as it stands between two instructions.
+// A copy of the whole processor state, as it stands between two instructions (the complete model's
+// Random as an instruction would read it now).
 CpuState processor_state();
 
 // The address the next instruction is fetched from: the pending delay slot's, or the program

@@ -82,17 +82,7 @@ const MemoryRegion* find_storage_region(uint32_t physical) {
 
 uint8_t mem_read_byte(uint64_t address) {
   if ((address >> 32) == 0) {
-    uint32_t physical = translate_address(static_cast<uint32_t>(address));
-    if (DataWatch* watch = memory_hooks.data_watch) [[unlikely]]
-      watch->data_read(physical);
-    if (const MemoryRegion* region = find_storage_region(physical)) {
-      return region->storage[physical - region->first];
-    }
-    if (const DeviceRange* range = device_map.find(physical))
-      return device_read_byte(*range, physical);
-    if (in_cartridge(physical)) {
-      return bus.console ? cartridge_byte(physical - kCartridgeFirst) : cartridge_read_byte();
-    }
+    return read_physical_byte(translate_address(static_cast<uint32_t>(address)), address);
   }
   if (bus.console) return 0;
   memory_hooks.memory_faults->unhandled_read(address);
@@ -100,7 +90,26 @@ uint8_t mem_read_byte(uint64_t address) {
 }
 
 void mem_write_byte(uint32_t address, uint8_t value) {
-  uint32_t physical = translate_address(address);
+  write_physical_byte(translate_address(address), value);
+}
+
+uint8_t read_physical_byte(uint32_t physical, uint64_t address) {
+  if (DataWatch* watch = memory_hooks.data_watch) [[unlikely]]
+    watch->data_read(physical);
+  if (const MemoryRegion* region = find_storage_region(physical)) {
+    return region->storage[physical - region->first];
+  }
+  if (const DeviceRange* range = device_map.find(physical))
+    return device_read_byte(*range, physical);
+  if (in_cartridge(physical)) {
+    return bus.console ? cartridge_byte(physical - kCartridgeFirst) : cartridge_read_byte();
+  }
+  if (bus.console) return 0;
+  memory_hooks.memory_faults->unhandled_read(address);
+  return 0;
+}
+
+void write_physical_byte(uint32_t physical, uint8_t value) {
   if (DataWatch* watch = memory_hooks.data_watch) [[unlikely]]
     watch->data_written(physical);
   if (const MemoryRegion* region = find_storage_region(physical)) {
@@ -115,7 +124,14 @@ void mem_write_byte(uint32_t address, uint8_t value) {
 }
 
 std::optional<uint8_t> peek_byte(uint32_t address) {
-  uint32_t physical = translate_address(address);
+  return peek_physical_byte(translate_address(address));
+}
+
+bool poke_byte(uint32_t address, uint8_t value) {
+  return poke_physical_byte(translate_address(address), value);
+}
+
+std::optional<uint8_t> peek_physical_byte(uint32_t physical) {
   if (const MemoryRegion* region = find_storage_region(physical)) {
     return region->storage[physical - region->first];
   }
@@ -127,8 +143,7 @@ std::optional<uint8_t> peek_byte(uint32_t address) {
   return std::nullopt;
 }
 
-bool poke_byte(uint32_t address, uint8_t value) {
-  uint32_t physical = translate_address(address);
+bool poke_physical_byte(uint32_t physical, uint8_t value) {
   if (const MemoryRegion* region = find_storage_region(physical)) {
     store(*region, physical, value);
     return true;

@@ -50,6 +50,11 @@ const MemoryRegion* find_storage_region(uint32_t physical);
 uint8_t mem_read_byte(uint64_t address);
 void mem_write_byte(uint32_t address, uint8_t value);
 
+// The same for a physical address the processor has found itself (the complete model, through its
+// segments and TLB). A read error names `address`, as the program asked for it.
+uint8_t read_physical_byte(uint32_t physical, uint64_t address);
+void write_physical_byte(uint32_t physical, uint8_t value);
+
 // RDRAM and the signal processor's two memories: the storage instructions are decoded from, in
 // pages of 4 KB: RDRAM's 1024, then SP DMEM and SP IMEM.
 inline constexpr int kRdramPages = kRdramBytes >> 12;
@@ -114,3 +119,5 @@ bool report_code_write(uint32_t physical);
 // Empty (or false) for an address that maps to nothing, and for a poke of the cartridge.
 std::optional<uint8_t> peek_byte(uint32_t address);
 bool poke_byte(uint32_t address, uint8_t value);
+std::optional<uint8_t> peek_physical_byte(uint32_t physical);
+bool poke_physical_byte(uint32_t physical, uint8_t value);

@@ -43,16 +43,46 @@ constexpr uint64_t kWritableBits[32] = {
     0,           // 31
 };
 
+// Entries that match no address: each names a page of KSEG0, which is never looked up.
+void clear_tlb() {
+  constexpr uint64_t kKseg0 = 0xFFFFFFFF80000000 & (kEntryRegion | kEntryVpn2);
+  for (int i = 0; i < kTlbEntries; ++i) {
+    cpu.tlb[i] = TlbEntry{0, kKseg0 + (static_cast<uint64_t>(i) << 13), {0, 0}};
+  }
+}
+
 }  // namespace
+
+uint64_t read_cop0(unsigned reg) {
+  reg &= 31;
+  return reg == kRandom ? random_register() : cpu.cp0[reg];
+}
 
 void write_cop0(unsigned reg, uint64_t value) {
   reg &= 31;
   const uint64_t mask = kWritableBits[reg];
   const uint64_t written = (cpu.cp0[reg] & ~mask) | (value & mask);
   if (reg == kCompare) cpu.cp0[kCause] &= ~uint64_t{kCauseTimerPending};
-  if (reg == kWired) cpu.cp0[kRandom] = 31;
+  // From the next instruction on.
+  if (reg == kWired) restart_random(31, scheduler.now + 1);
   cpu.cp0[reg] = written;
   if (reg == kCount || reg == kCompare) retime_timer(TimerLook::after_instruction);
+}
+
+uint32_t random_register() {
+  const uint64_t start = cpu.cp0[kRandom] & 63;
+  const uint64_t wired = cpu.cp0[kWired] & 63;
+  const uint64_t steps = scheduler.now > cpu.random_since ? scheduler.now - cpu.random_since : 0;
+  // Down to Wired first, then round and round from 31.
+  const uint64_t to_wired = (start - wired) & 63;
+  if (steps <= to_wired) return static_cast<uint32_t>((start - steps) & 63);
+  const uint64_t period = ((31 - wired) & 63) + 1;
+  return static_cast<uint32_t>((31 - (steps - to_wired - 1) % period) & 63);
+}
+
+void restart_random(uint64_t value, uint64_t at) {
+  cpu.cp0[kRandom] = value & 63;
+  cpu.random_since = at;
 }
 
 void retime_timer(TimerLook look) {
@@ -80,4 +110,6 @@ void set_model_reset_registers() {
   if (cpu.model != CpuModel::r4300i) return;
   cpu.cp0[r4300i::kPrId] = r4300i::kProcessorId;
   cpu.fcr0 = r4300i::kFpuImplementation;
+  r4300i::restart_random(cpu.cp0[r4300i::kRandom], scheduler.now);
+  r4300i::clear_tlb();
 }

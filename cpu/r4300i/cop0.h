@@ -9,10 +9,16 @@
 namespace r4300i {
 
 enum Cop0Register : uint8_t {
+  kIndex = 0,
   kRandom = 1,
+  kEntryLo0 = 2,
+  kEntryLo1 = 3,
+  kContext = 4,
+  kPageMask = 5,
   kWired = 6,
   kBadVAddr = 8,
   kCount = 9,
+  kEntryHi = 10,
   kCompare = 11,
   kStatus = 12,
   kCause = 13,
@@ -20,6 +26,9 @@ enum Cop0Register : uint8_t {
   kPrId = 15,
   kConfig = 16,
   kLLAddr = 17,
+  kWatchLo = 18,
+  kWatchHi = 19,
+  kXContext = 20,
   kErrorEpc = 30,
 };
 
@@ -37,10 +46,31 @@ inline constexpr uint32_t kStatusSupervisor = 1u << 3;
 inline constexpr uint32_t kStatusUser = 2u << 3;
 inline constexpr uint32_t kStatusUX = 1u << 5;
 inline constexpr uint32_t kStatusSX = 1u << 6;
+inline constexpr uint32_t kStatusKX = 1u << 7;
 inline constexpr uint32_t kStatusBEV = 1u << 22;
 inline constexpr uint32_t kStatusFR = 1u << 26;  // 32 floating-point registers rather than 16
 inline constexpr uint32_t kStatusCU0 = 1u << 28;
 inline constexpr uint32_t kStatusCU1 = 1u << 29;
+
+// WatchLo: the physical address's bits 31..3 and whether loads (R) or stores (W) there raise
+// the Watch exception; WatchHi holds bits 35..32, which the processor's 32-bit physical
+// addresses never have.
+inline constexpr uint64_t kWatchAddress = 0xFFFFFFF8;
+inline constexpr uint64_t kWatchRead = 1u << 1;
+inline constexpr uint64_t kWatchWrite = 1u << 0;
+
+// EntryLo's fields.
+inline constexpr uint64_t kEntryGlobal = 1u << 0;
+inline constexpr uint64_t kEntryValid = 1u << 1;
+inline constexpr uint64_t kEntryDirty = 1u << 2;
+inline constexpr uint64_t kEntryFrame = 0x3FFFFFC0;  // PFN: the frame's address from bit 12 on
+// EntryHi's fields, which stand where they stand in a virtual address: the region R (user,
+// supervisor or kernel), the number VPN2 of the pair of pages, and the address space's ASID.
+inline constexpr uint64_t kEntryRegion = 0xC000000000000000;
+inline constexpr uint64_t kEntryVpn2 = 0x000000FFFFFFE000;
+inline constexpr uint64_t kEntryAsid = 0xFF;
+// Index's P: the last TLBP found no entry.
+inline constexpr uint64_t kIndexProbeFailed = 0x80000000;
 
 // Cause.
 inline constexpr uint32_t kCauseExcCode = 0x1Fu << 2;
@@ -72,10 +102,22 @@ inline bool doubleword_operations_enabled() {
   return (s & kStatusKSU) == kStatusSupervisor ? (s & kStatusSX) != 0 : (s & kStatusUX) != 0;
 }
 
+// What MFC0 and DMFC0 read, without side effects (a debugger reads the same): Random is worked out
+// from the instruction clock, every other register is read as it stands.
+uint64_t read_cop0(unsigned reg);
+
 // A write of MTC0 or DMTC0, which changes only the register's writable bits, with its side effects:
 // Count's moves are kept for the history, a write of Compare clears the timer interrupt, one of
 // Wired puts Random back to the top.
 void write_cop0(unsigned reg, uint64_t value);
+
+// Random as the instruction at the clock's present value reads it. It counts down by one with every
+// instruction and goes from Wired back to 31, as a 6-bit counter that is reloaded where it meets
+// Wired: with Wired above 31 it passes through 0 and 63 on its way down to Wired.
+uint32_t random_register();
+
+// Random holds `value` for the instruction at clock `at`, and counts down from there.
+void restart_random(uint64_t value, uint64_t at);
 
 // Where an instruction's change to Count or Compare stands before the timer looks again.
 enum class TimerLook : uint8_t {
@@ -95,5 +137,6 @@ void timer_reached();
 }  // namespace r4300i
 
 // What the processor model holds from reset on besides the boot values: the complete model's
-// identity in PRId and its FPU's in FCR0.
+// identity in PRId and its FPU's in FCR0, Random counting down from the boot value, and a TLB whose
+// entries match no address.
 void set_model_reset_registers();

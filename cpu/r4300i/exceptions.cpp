@@ -7,7 +7,7 @@
 
 namespace r4300i {
 
-int32_t raise(Exception code, unsigned coprocessor) {
+int32_t raise(Exception code, unsigned coprocessor, Vector vector) {
   uint64_t cause = cpu.cp0[kCause];
   if (!(status() & kStatusEXL)) {
     // In a delay slot the fetch has not yet consumed the hand-over: the branch stands one word
@@ -21,26 +21,14 @@ int32_t raise(Exception code, unsigned coprocessor) {
   cause &= ~uint64_t{kCauseExcCode | kCauseCoprocessor};
   cause |= static_cast<uint32_t>(code) << 2 | (coprocessor & 3u) << 28;
   cpu.cp0[kCause] = cause;
-  cpu.pc = (status() & kStatusBEV) ? kBootExceptionVector : kExceptionVector;
+  const uint32_t base = (status() & kStatusBEV) ? kBootExceptionBase : kExceptionBase;
+  cpu.pc = base + static_cast<uint32_t>(vector);
   return kCarriedOut;
 }
 
 int32_t raise_address_error(Exception code, uint64_t address) {
   cpu.cp0[kBadVAddr] = address;
   return raise(code);
-}
-
-bool address_allowed(uint64_t address) {
-  if (alu::sign_extend_32(static_cast<uint32_t>(address)) != address) return false;
-  if (kernel_mode()) return true;
-  const uint32_t low = static_cast<uint32_t>(address);
-  if (low < 0x80000000u) return true;
-  const bool supervisor = (status() & kStatusKSU) == kStatusSupervisor;
-  return supervisor && low >= 0xC0000000u && low <= 0xDFFFFFFFu;
-}
-
-bool fetch_faults(uint32_t address) {
-  return (address & 3) != 0 || !address_allowed(alu::sign_extend_32(address));
 }
 
 bool take_pending_interrupt() {

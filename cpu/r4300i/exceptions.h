@@ -9,6 +9,9 @@ namespace r4300i {
 // Cause's ExcCode of each exception the model raises.
 enum class Exception : uint8_t {
   interrupt = 0,
+  tlb_modified = 1,
+  tlb_load = 2,  // a refill or an invalid entry, for a load or an instruction fetch
+  tlb_store = 3,
   address_error_load = 4,  // a load or an instruction fetch
   address_error_store = 5,
   syscall = 8,
@@ -18,28 +21,25 @@ enum class Exception : uint8_t {
   overflow = 12,
   trap = 13,
   floating_point = 15,
+  watch = 23,
 };
 
-// The general exception vector: in the boot ROM while Status's BEV is set, in KSEG0 otherwise.
-inline constexpr uint32_t kBootExceptionVector = 0xBFC00380;
-inline constexpr uint32_t kExceptionVector = 0x80000180;
+// The exception vectors stand at offsets from a base: in the boot ROM while Status's BEV is set, in
+// KSEG0 otherwise. A TLB refill taken while EXL is clear has vectors of its own, one for the 32-bit
+// address spaces and one for the 64-bit ones; every other exception takes the general vector.
+inline constexpr uint32_t kBootExceptionBase = 0xBFC00200;
+inline constexpr uint32_t kExceptionBase = 0x80000000;
+enum class Vector : uint32_t { refill = 0x000, extended_refill = 0x080, general = 0x180 };
+inline constexpr uint32_t kBootExceptionVector = kBootExceptionBase + 0x180;
+inline constexpr uint32_t kExceptionVector = kExceptionBase + 0x180;
 
 // Takes the exception: unless EXL is already set, EPC becomes the address of the instruction (of
 // its branch, with Cause's BD set, in a delay slot) and EXL is set; Cause gets the code (and the
 // coprocessor's number), and pc the vector. Returns the interpreter's "carried out".
-int32_t raise(Exception code, unsigned coprocessor = 0);
+int32_t raise(Exception code, unsigned coprocessor = 0, Vector vector = Vector::general);
 
 // An address error at `address`, which BadVAddr keeps.
 int32_t raise_address_error(Exception code, uint64_t address);
-
-// Whether the processor may reach `address` in its current mode: a sign-extended 32-bit address,
-// in user mode below 0x80000000, in supervisor mode there or in 0xC0000000-0xDFFFFFFF.
-bool address_allowed(uint64_t address);
-
-// Whether a fetch from `address` (as pc or a pending delay slot holds it) raises an address
-// error: the address is not word-aligned, or not allowed in the current mode. Such a fetch comes
-// to nothing before it reaches memory.
-bool fetch_faults(uint32_t address);
 
 // Before each instruction: an enabled interrupt that is pending is taken (the timer's is set by its
 // event on the scheduler, at the boundary where Count reaches Compare). True when one was taken.

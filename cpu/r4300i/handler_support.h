@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "cpu/alu.h"
 #include "cpu/cpu_state.h"
 #include "cpu/handler_support.h"
 #include "cpu/instr_fields.h"
@@ -20,6 +21,11 @@ inline uint64_t rs(InstrFields f) {
 }
 inline uint64_t rt(InstrFields f) {
   return cpu.gpr[f.rt()];
+}
+
+// The address of a load, a store or CACHE: base plus the sign-extended offset.
+inline uint64_t effective_address(InstrFields f) {
+  return rs(f) + ::alu::sign_extend_16(f.imm());
 }
 
 template <Width width>

@@ -2,6 +2,7 @@
 
 #include "cpu/alu.h"
 #include "cpu/cpu_state.h"
+#include "cpu/r4300i/address_translation.h"
 #include "cpu/r4300i/opcode_map.h"
 
 namespace r4300i {
@@ -10,8 +11,9 @@ int32_t execute_instruction() {
   cpu.gpr[0] = 0;
   const uint32_t fetched_from = cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc;
   if (!take_pending_interrupt()) {
-    if (fetch_faults(fetched_from)) {
-      raise_address_error(Exception::address_error_load, ::alu::sign_extend_32(fetched_from));
+    const Fault fetch_fault = translate_fetch(fetched_from).fault;
+    if (fetch_fault != Fault::none) {
+      raise_translation_fault(fetch_fault, ::alu::sign_extend_32(fetched_from), Access::fetch);
     } else {
       const InstrFields f = decode_instruction(cpu.current_instruction);
       const OpcodeEntry& row = opcode_map_detail::entry(f);

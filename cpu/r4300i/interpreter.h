@@ -8,9 +8,9 @@
 namespace r4300i {
 
 // Carries out the word in `cpu.current_instruction` as the complete model does: a pending
-// interrupt or an address error of the fetch is taken instead, and anything the instruction
-// raises leaves the processor at the exception vector. Everything is carried out: the result is
-// always 0. Register 0 holds 0 before and after.
+// interrupt, or an address error or TLB exception of the fetch, is taken instead, and anything the
+// instruction raises leaves the processor at the exception vector. Everything is carried out: the
+// result is always 0. Register 0 holds 0 before and after.
 int32_t execute_instruction();
 
 // The row of the map that `f` falls in, for the disassembler.

@@ -4,22 +4,37 @@
 
 namespace r4300i {
 
-uint64_t read_bytes(uint64_t address, unsigned count) {
-  const uint32_t first = static_cast<uint32_t>(address);
+std::optional<uint32_t> physical_for(uint64_t address, unsigned alignment, Access access) {
+  if ((address & (alignment - 1)) != 0) {
+    raise_translation_fault(Fault::address_error, address, access);
+    return std::nullopt;
+  }
+  const Translation at = translate(address, access);
+  if (at.fault != Fault::none) {
+    raise_translation_fault(at.fault, address, access);
+    return std::nullopt;
+  }
+  if (watch_matches(at.physical, access)) [[unlikely]] {
+    raise(Exception::watch);
+    return std::nullopt;
+  }
+  return at.physical;
+}
+
+uint64_t read_bytes(uint32_t physical, uint64_t address, unsigned count) {
+  // A read error names the address's low half, as the program asked for it.
+  const auto asked = static_cast<uint32_t>(address);
   uint64_t value = 0;
-  for (unsigned k = 0; k < count; ++k) value = value << 8 | mem_read_byte(uint32_t{first + k});
+  for (unsigned k = 0; k < count; ++k) {
+    value = value << 8 | read_physical_byte(physical + k, uint32_t{asked + k});
+  }
   return value;
 }
 
-void write_bytes(uint64_t address, unsigned count, uint64_t value) {
-  const uint32_t first = static_cast<uint32_t>(address);
+void write_bytes(uint32_t physical, unsigned count, uint64_t value) {
   for (unsigned k = 0; k < count; ++k) {
-    mem_write_byte(first + k, static_cast<uint8_t>(value >> 8 * (count - 1 - k)));
+    write_physical_byte(physical + k, static_cast<uint8_t>(value >> 8 * (count - 1 - k)));
   }
-}
-
-uint32_t physical_address(uint64_t address) {
-  return translate_address(static_cast<uint32_t>(address));
 }
 
 }  // namespace r4300i

@@ -162,10 +162,10 @@ inline constexpr OpcodeRow rows[] = {
     {C, 4, "MTC0", exec_move_to_cop0<W::word>, F::mtc0},
     {C, 5, "DMTC0", exec_move_to_cop0<D>, F::rt_c0},
 
-    {CF, 1, "TLBR", exec_tlb, F::constant},
-    {CF, 2, "TLBWI", exec_tlb, F::constant},
-    {CF, 6, "TLBWR", exec_tlb, F::constant},
-    {CF, 8, "TLBP", exec_tlb, F::constant},
+    {CF, 1, "TLBR", exec_tlb<read_tlb_entry>, F::constant},
+    {CF, 2, "TLBWI", exec_tlb<write_indexed_tlb_entry>, F::constant},
+    {CF, 6, "TLBWR", exec_tlb<write_random_tlb_entry>, F::constant},
+    {CF, 8, "TLBP", exec_tlb<probe_tlb>, F::constant},
     {CF, 24, "ERET", exec_eret, F::constant},
 };
 

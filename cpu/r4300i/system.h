@@ -3,10 +3,13 @@
 #include <cstdint>
 
 #include "cpu/handler_support.h"
+#include "cpu/r4300i/address_translation.h"
 #include "cpu/r4300i/alu.h"
 #include "cpu/r4300i/handler_support.h"
+#include "cpu/r4300i/tlb.h"
 
-// Coprocessor 0, the coprocessors the processor lacks, traps, SYSCALL, BREAK and CACHE.
+// Coprocessor 0 and its TLB, the coprocessors the processor lacks, traps, SYSCALL, BREAK and
+// CACHE.
 namespace r4300i {
 
 // Coprocessor 0's registers that hold 64 bits; the others are 32 bits wide, and reading one
@@ -24,7 +27,7 @@ template <Width width>
 int32_t exec_move_from_cop0(InstrFields f, const char*) {
   if (!cop0_usable()) return cop0_unusable();
   if (!allowed<width>()) return reserved_instruction();
-  const uint64_t value = cpu.cp0[f.rd()];
+  const uint64_t value = read_cop0(f.rd());
   const bool whole = width == Width::doubleword && doubleword_register(f.rd());
   return write_rt(f, whole ? value : alu::sign_extend_32(static_cast<uint32_t>(value)));
 }
@@ -46,15 +49,23 @@ inline int32_t exec_eret(InstrFields, const char*) {
   return return_from_exception();
 }
 
-// TLBR, TLBWI, TLBWR and TLBP: there is no TLB to carry them out.
-inline int32_t exec_tlb(InstrFields, const char*) {
+// TLBR, TLBWI, TLBWR and TLBP.
+template <void (*operation)()>
+int32_t exec_tlb(InstrFields, const char*) {
   if (!cop0_usable()) return cop0_unusable();
-  return reserved_instruction();
+  operation();
+  return advance();
 }
 
-// The caches are not modelled: CACHE does nothing, where it may run.
-inline int32_t exec_cache(InstrFields, const char*) {
+// CACHE translates its address as a load does, and takes an address error, a TLB refill or an
+// invalid entry's exception as a load would (never a TLB Modified or a Watch exception). Past
+// that it does nothing: the caches are not modelled, and every access reaches memory, so that
+// writing a line back or dropping it changes nothing a program can see.
+inline int32_t exec_cache(InstrFields f, const char*) {
   if (!cop0_usable()) return cop0_unusable();
+  const uint64_t address = effective_address(f);
+  const Fault fault = translate(address, Access::load).fault;
+  if (fault != Fault::none) return raise_translation_fault(fault, address, Access::load);
   return advance();
 }
 

@@ -37,12 +37,41 @@ inline const std::array<x86::Gp, 8> kPool = {x86::r13, x86::r14, x86::r15, x86::
 
 static_assert(offsetof(CpuState, gpr) == 0);
 
-// What a virtual address's top three bits subtract to make it physical: KSEG0 and KSEG1 map onto
-// the physical addresses below 0x20000000, and every other address is physical as it stands.
+// What a virtual address's top three bits subtract to make it physical for the 0.2c model: KSEG0
+// and KSEG1 map onto the physical addresses below 0x20000000, and every other address is physical
+// as it stands.
 alignas(32) inline constexpr uint32_t kSegmentBase[8] = {0,           0,           0, 0,
                                                          kKseg0First, kKseg1First, 0, 0};
 static_assert(translate_address(0x803FFFFC) == 0x803FFFFC - kSegmentBase[4] &&
               translate_address(0xA0000010) == 0xA0000010 - kSegmentBase[5]);
+
+// The same for the complete model, whose segments but KSEG0 and KSEG1 are mapped: what theirs
+// subtract leaves every address in them within the last 512 MB below 4 GB, which hold neither RDRAM
+// nor an SP memory, so that their accesses take the exact path, which translates them.
+constexpr uint32_t mapped_segment_base(uint32_t segment) {
+  return (segment << 29) + kSegmentBytes;  // wraps round for the last
+}
+alignas(32) inline constexpr uint32_t kFixedSegmentBase[8] = {mapped_segment_base(0),
+                                                              mapped_segment_base(1),
+                                                              mapped_segment_base(2),
+                                                              mapped_segment_base(3),
+                                                              kKseg0First,
+                                                              kKseg1First,
+                                                              mapped_segment_base(6),
+                                                              mapped_segment_base(7)};
+constexpr bool mapped_segments_reach_no_memory() {
+  for (uint32_t segment : {0u, 1u, 2u, 3u, 6u, 7u}) {
+    const uint32_t first = segment << 29;
+    const uint32_t last = first + (kSegmentBytes - 1);
+    const uint32_t top = 0u - kSegmentBytes;
+    if (first - kFixedSegmentBase[segment] < top || last - kFixedSegmentBase[segment] < top) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(mapped_segments_reach_no_memory() &&
+              kSpDmemFirst + 2 * kSpMemoryBytes < 0u - kSegmentBytes);
 
 // The SP memories follow RDRAM in storage, and each other: an access from one into the other is
 // one host access, as the byte-wise one would read the same bytes.
@@ -78,11 +107,12 @@ inline const x86::Mem kJumpTarget = [] {
 // in one image, so a 32-bit displacement reaches them and no host address needs a register.
 struct Reach {
   int32_t rdram;
-  int32_t written;  // code_pages.written
-  int32_t copied;   // code_pages.copied
-  int32_t words;    // code_word_copied
-  int32_t segments;
-  int32_t watched;  // the pages holding a watched byte
+  int32_t written;         // code_pages.written
+  int32_t copied;          // code_pages.copied
+  int32_t words;           // code_word_copied
+  int32_t segments;        // kSegmentBase
+  int32_t fixed_segments;  // kFixedSegmentBase
+  int32_t watched;         // the pages holding a watched byte
 
   static std::optional<Reach> find() {
     auto from_cpu = [](const void* data) -> std::optional<int32_t> {
@@ -99,9 +129,12 @@ struct Reach {
     auto copied = from_cpu(code_pages.copied);
     auto words = from_cpu(code_word_copied);
     auto segments = from_cpu(kSegmentBase);
+    auto fixed_segments = from_cpu(kFixedSegmentBase);
     auto watched = from_cpu(watchpoints.page_marks());
-    if (!rdram || !written || !copied || !words || !segments || !watched) return std::nullopt;
-    return Reach{*rdram, *written, *copied, *words, *segments, *watched};
+    if (!rdram || !written || !copied || !words || !segments || !fixed_segments || !watched) {
+      return std::nullopt;
+    }
+    return Reach{*rdram, *written, *copied, *words, *segments, *fixed_segments, *watched};
   }
 };
 
@@ -216,9 +249,10 @@ class BlockEmitter {
   void apply_register_operation(uint8_t op, const x86::Gp& to, const x86::Gp& rt);
 
   // A load or store. Its bytes must lie in RDRAM or the SP memories, aligned on their size (so
-  // that they stay in one code page); otherwise the block leaves before `exit_before` for the exact
-  // path to make the access. The bytes' distance from RDRAM's first byte is left in rdx, where a
-  // later access with the same base register and offset finds it, until the base changes.
+  // that they stay in one code page), and for the complete model in KSEG0 or KSEG1; otherwise the
+  // block leaves before `exit_before` for the exact path to make the access. The bytes' distance
+  // from RDRAM's first byte is left in rdx, where a later access with the same base register and
+  // offset finds it, until the base changes.
   void emit_memory(uint32_t k, uint32_t exit_before);
 
   // The distance from RDRAM's first byte of the `bytes` bytes at the effective address into rdx,

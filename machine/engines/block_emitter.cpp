@@ -1,6 +1,7 @@
 #include "machine/engines/block_emitter.h"
 
 #include "machine/engines/block_emission.h"
+#include "machine/engines/fixed_translation.h"
 
 namespace block_emission {
 
@@ -142,7 +143,7 @@ void BlockEmitter::leave_for(uint32_t target, uint32_t last) {
   leave_loop_slot_behind();
   store_cached();
   a_.mov(kLastWord, block_.words[last].word);
-  if (may_stop_at(target) || (target & 3) != 0 || !holds_code(translate_address(target))) {
+  if (may_stop_at(target) || (target & 3) != 0 || !holds_code(fixed_physical(target))) {
     a_.mov(kPc, target);
     leave(JitExit::stopped);
     return;

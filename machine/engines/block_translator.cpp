@@ -6,6 +6,7 @@
 #include "cpu/cpu_state.h"
 #include "machine/engines/copied_words.h"
 #include "machine/engines/fast_budget.h"
+#include "machine/engines/fixed_translation.h"
 #include "machine/stops/stops.h"
 
 namespace {
@@ -101,7 +102,7 @@ BlockTranslator::Block* BlockTranslator::block_at(uint32_t pc) {
 }
 
 BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
-  const uint32_t physical = translate_address(pc);
+  const uint32_t physical = fixed_physical(pc);
   const int page = code_page_index(physical);
   if ((pc & 3) != 0 || page < 0) return nullptr;
   const auto started = std::chrono::steady_clock::now();

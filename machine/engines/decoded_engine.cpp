@@ -5,6 +5,7 @@
 #include "machine/engines/decoded_control.h"
 #include "machine/engines/decoded_memory.h"
 #include "machine/engines/fast_budget.h"
+#include "machine/engines/fixed_translation.h"
 #include "machine/stops/stops.h"
 
 namespace ca = r4300i::alu;
@@ -214,7 +215,7 @@ KORVEL_KEEPS_LABEL_ADDRESSES uint32_t DecodedEngine::run_batch(uint32_t budget) 
 
   const uint32_t start = cpu.pc;
   if ((start & 3) != 0) return 0;
-  DecodedPage* const page = page_holding(translate_address(start), kUncounted);
+  DecodedPage* const page = page_holding(fixed_physical(start), kUncounted);
   if (!page) return 0;
 
   uint64_t* const r = cpu.gpr;

@@ -6,6 +6,7 @@
 
 #include "machine/engines/decoded_arithmetic.h"
 #include "machine/engines/decoded_words.h"
+#include "machine/engines/fixed_translation.h"
 
 // REACH(size) finds the bytes of a 0.2c load or store, REACH_CHECKED(size) those of the complete
 // model's, which adds its offset sign-extended.
@@ -29,18 +30,17 @@
   X(sd_checked, STORE_CHECKED(8))
 
 // Where a load or store goes: `physical` and its `bytes` when the engine can make the access, or
-// out to the exact path, which raises the complete model's address errors.
+// out to the exact path, which raises the complete model's exceptions and makes its accesses
+// outside KSEG0 and KSEG1.
 #define REACH(size)                                                                     \
   const uint32_t physical = translate_address(alu::effective_address(r[e->b], e->imm)); \
   uint8_t* const bytes = plain_bytes(physical, size);                                   \
   if (!bytes) goto REFUSED
-#define REACH_CHECKED(size)                                                             \
-  const uint64_t address = r[e->b] + SIGNED_IMM;                                        \
-  if ((address & (size - 1)) != 0 || ca::sign_extend_32(ca::low(address)) != address) { \
-    goto REFUSED;                                                                       \
-  }                                                                                     \
-  const uint32_t physical = translate_address(ca::low(address));                        \
-  uint8_t* const bytes = plain_bytes(physical, size);                                   \
+#define REACH_CHECKED(size)                               \
+  const uint64_t address = r[e->b] + SIGNED_IMM;          \
+  if ((address & (size - 1)) != 0) goto REFUSED;          \
+  const uint32_t physical = fixed_data_physical(address); \
+  uint8_t* const bytes = plain_bytes(physical, size);     \
   if (!bytes) goto REFUSED
 #define STORE_CHECKED(size)               \
   REACH_CHECKED(size);                    \

@@ -42,7 +42,8 @@ DecodedWord decoded_form(uint32_t physical);
 void decode_word(const DecodedPage& page, DecodedWord& word, const void* const* handlers);
 
 // The bytes of an access when all of them lie in one of the memories code runs from, in pages
-// without a watched byte; null otherwise, and the exact path then makes the access.
+// without a watched byte; null otherwise (`kNotFixed` among them), and the exact path then makes
+// the access.
 inline uint8_t* plain_bytes(uint32_t physical, uint32_t size) {
   uint8_t* bytes = nullptr;
   if (physical <= kRdramBytes - size) {

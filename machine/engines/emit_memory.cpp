@@ -3,9 +3,10 @@
 namespace block_emission {
 
 // A load or store. Its bytes must lie in RDRAM or the SP memories, aligned on their size (so
-// that they stay in one code page); otherwise the block leaves before `exit_before` for the exact
-// path to make the access. The bytes' distance from RDRAM's first byte is left in rdx, where a
-// later access with the same base register and offset finds it, until the base changes.
+// that they stay in one code page), and for the complete model in KSEG0 or KSEG1; otherwise the
+// block leaves before `exit_before` for the exact path to make the access. The bytes' distance from
+// RDRAM's first byte is left in rdx, where a later access with the same base register and offset
+// finds it, until the base changes.
 void BlockEmitter::emit_memory(uint32_t k, uint32_t exit_before) {
   const DecodedWord& w = block_.words[k];
   const Operation& operation = ::operation(w.op);
@@ -32,7 +33,8 @@ void BlockEmitter::find_bytes(const DecodedWord& w, uint32_t bytes, const Label&
   effective_address(w, refused);
   a_.mov(x86::ecx, x86::edx);
   a_.shr(x86::ecx, 29);
-  a_.sub(x86::edx, x86::dword_ptr(kCpu, x86::rcx, 2, reach_.segments));
+  const int32_t segments = cpu.model == CpuModel::r4300i ? reach_.fixed_segments : reach_.segments;
+  a_.sub(x86::edx, x86::dword_ptr(kCpu, x86::rcx, 2, segments));
   a_.test(x86::edx, ~(kRdramBytes - bytes));
   a_.jnz(sp_memories);
   a_.bind(found);

@@ -13,3 +13,16 @@ uint32_t FetchWindow::read_word_slowly(uint32_t address) {
   for (uint32_t k = 0; k < 4; ++k) word = word << 8 | mem_read_byte(uint32_t{address + k});
   return word;
 }
+
+uint32_t FetchWindow::read_translated_word(uint32_t physical, uint32_t address) {
+  if (const MemoryRegion* region = find_storage_region(physical)) {
+    uint32_t word;
+    std::memcpy(&word, region->storage + (physical - region->first), sizeof word);
+    return __builtin_bswap32(word);
+  }
+  uint32_t word = 0;
+  for (uint32_t k = 0; k < 4; ++k) {
+    word = word << 8 | read_physical_byte(physical + k, uint32_t{address + k});
+  }
+  return word;
+}

@@ -5,7 +5,7 @@
 
 #include "cpu/cpu_state.h"
 #include "cpu/interpreter.h"
-#include "cpu/r4300i/exceptions.h"
+#include "cpu/r4300i/address_translation.h"
 #include "machine/engines/engine.h"
 #include "machine/stops/watchpoints.h"
 #include "memory/memory_map.h"
@@ -13,10 +13,11 @@
 // Reads instruction words as the processor fetches them: four byte reads at address + 0..3,
 // big-endian. A word whose four bytes lie in one storage region is taken in one go from the region
 // of the last fetch; anything else (the cartridge, unmapped bytes, a word across a region's end)
-// goes through `mem_read_byte` one byte at a time, so every cartridge byte and every read error is
+// goes through the memory map one byte at a time, so every cartridge byte and every read error is
 // exactly as if each byte had been read singly.
 class FetchWindow {
  public:
+  // From an address the memory map translates (0.2c's, the complete model's KSEG0 and KSEG1).
   uint32_t read_word(uint32_t address) {
     // The window is kept in the addresses the program uses: a region never straddles a segment's
     // end, so within the window translation is a constant offset and need not be redone.
@@ -29,6 +30,11 @@ class FetchWindow {
     return read_word_slowly(address);
   }
 
+  // From an aligned address the complete model has translated to `physical` itself: never through
+  // the window, which holds only addresses whose translation is fixed, so that a change to the TLB
+  // leaves nothing stale.
+  static uint32_t read_translated_word(uint32_t physical, uint32_t address);
+
  private:
   uint32_t read_word_slowly(uint32_t address);
 
@@ -36,6 +42,17 @@ class FetchWindow {
   uint32_t first_ = 0;        // the address, as fetched, of the region's first byte
   uint32_t word_starts_ = 0;  // offsets below this have all four bytes in the region
 };
+
+// The word the processor fetches from `address`. The complete model's address error or TLB
+// exception of the fetch comes before any access: nothing is read, and the word is 0.
+[[gnu::always_inline]] inline uint32_t fetch_word(FetchWindow& fetch, uint32_t address) {
+  if (cpu.model != CpuModel::r4300i) return fetch.read_word(address);
+  const r4300i::Translation at = r4300i::translate_fetch(address);
+  if (at.fault != r4300i::Fault::none) return 0;
+  if (r4300i::in_fixed_segment(address)) [[likely]]
+    return fetch.read_word(address);
+  return FetchWindow::read_translated_word(at.physical, address);
+}
 
 // One fetch and execution on the exact path: "Reading" names the fetch in any read error, the word
 // comes from the delay slot when a taken branch left one pending, and the hand-over is consumed
@@ -45,10 +62,7 @@ class FetchWindow {
   std::memcpy(cpu.opcode_name.data, "Reading", sizeof "Reading");
   bool from_delay_slot = cpu.delay_slot_pending != 0;
   uint32_t address = from_delay_slot ? cpu.delay_slot_pc : cpu.pc;
-  // The complete model's address error of the fetch comes before any access: nothing is read, and
-  // the word is 0.
-  const bool reads = cpu.model != CpuModel::r4300i || !r4300i::fetch_faults(address);
-  cpu.current_instruction = reads ? fetch.read_word(address) : 0;
+  cpu.current_instruction = fetch_word(fetch, address);
   if (observer) observer->fetched(address, cpu.current_instruction);
   int32_t result;
   {

@@ -5,6 +5,7 @@
 
 #include "cpu/cpu_state.h"
 #include "cpu/r4300i/cop0.h"
+#include "memory/memory_map.h"
 #include "tests/support/cpu_runner.h"
 
 void InterpreterTest::run_program(const std::string& source) {
@@ -19,6 +20,18 @@ void CompleteModelTest::SetUp() {
   cpu.model = CpuModel::r4300i;
   set_model_reset_registers();
   cpu.cp0[r4300i::kStatus] = 0;
+  constexpr uint64_t k16MbPages = 0x01FFE000;
+  constexpr uint64_t kWritableValidGlobal =
+      r4300i::kEntryDirty | r4300i::kEntryValid | r4300i::kEntryGlobal;
+  for (const uint64_t first : {uint64_t{0}, uint64_t{kSpDmemFirst}}) {
+    TlbEntry& entry = cpu.tlb[first == 0 ? 0 : 1];
+    entry.page_mask = k16MbPages;
+    entry.entry_hi = first;
+    for (uint64_t odd = 0; odd < 2; ++odd) {
+      entry.entry_lo[odd] = (first + (odd << 24)) >> 6 | kWritableValidGlobal;
+    }
+  }
+  r4300i::write_cop0(r4300i::kWired, 2);
 }
 
 void CompleteModelTest::run(const std::vector<std::string>& lines, std::size_t steps) {

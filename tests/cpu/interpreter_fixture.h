@@ -26,7 +26,9 @@ class InterpreterTest : public CoreTest {
 };
 
 // The complete model's programs, in kernel mode with the vectors in KSEG0 and interrupts off
-// (Status 0), run line by line.
+// (Status 0), run line by line. Two wired global TLB entries of 16 MB pages map KUSEG's first
+// 32 MB and the 32 MB from the SP memories on onto the same physical addresses, so that the code
+// address, mapped with ERL clear, shows what the 0.2c map does.
 class CompleteModelTest : public InterpreterTest {
  protected:
   void SetUp() override;

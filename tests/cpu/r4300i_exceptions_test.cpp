@@ -69,7 +69,6 @@ TEST_F(R4300iExceptions, EachTakesTheVectorWithItsCodeAndLeavesItsDestinationAlo
       {"tgei", {"ori $t0, $zero, 9", "tgei $t0, 9"}, Exception::trap},
       {"a reserved opcode", {".word 0x7C000000"}, Exception::reserved_instruction},
       {"a reserved SPECIAL function", {".word 0x00000005"}, Exception::reserved_instruction},
-      {"tlbwi without a TLB", {"tlbwi"}, Exception::reserved_instruction},
       {"the absent FPU", {"lwc1 $f2, 0($zero)"}, Exception::coprocessor_unusable, 0, kNoAddress, 1},
       {"coprocessor 2", {".word 0x48000000"}, Exception::coprocessor_unusable, 0, kNoAddress, 2},
       {"user mode: mfc0 without CU0",

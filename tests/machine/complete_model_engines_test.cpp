@@ -11,6 +11,7 @@
 #include "cpu/r4300i/cop0.h"
 #include "cpu/r4300i/exceptions.h"
 #include "machine/engines/engine_operations.h"
+#include "memory/memory_map.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/cpu_runner.h"
 #include "tests/support/engine_differential.h"
@@ -22,9 +23,9 @@ namespace {
 constexpr uint32_t kCodeAddress = 0x80001000;
 constexpr uint32_t kInterruptsOn = r4300i::kStatusIE | 1u << 15;  // IE and IM7, the timer's
 
-// At the exception vector: the timer's interrupt sets the next one 29 counts on (which also clears
-// it), counts itself in $v1 and returns; any other exception returns past the word that raised it,
-// and past its branch too in a delay slot.
+// At the exception vectors, the general one and the TLB refill's: the timer's interrupt sets the
+// next one 29 counts on (which also clears it), counts itself in $v1 and returns; any other
+// exception returns past the word that raised it, and past its branch too in a delay slot.
 constexpr const char* kHandler = R"(
       mfc0 $k0, $13
       andi $k1, $k0, 0x7C
@@ -59,8 +60,11 @@ class CompleteModelMatchesExact : public CoreTest, public ::testing::WithParamIn
     program.prepare = [code, handler = assemble(kHandler), status, compare] {
       place_words(kCodeAddress, code);
       place_words(r4300i::kExceptionVector, handler);
+      place_words(r4300i::kExceptionBase, handler);
       cpu.cp0[r4300i::kStatus] = status;
       cpu.cp0[r4300i::kCompare] = compare;
+      // With ERL clear KUSEG is mapped: the boot code runs through KSEG1.
+      cpu.pc |= kKseg1First;
     };
     return program;
   }
@@ -170,7 +174,7 @@ TEST_P(CompleteModelMatchesExact, ExceptionsLeaveWhereTheInterpreterRaisesThem) 
       lwu $s1, 0x40C($s0)
       ll $s2, 0x408($s0)
       sc $s2, 0x408($s0)
-      lw $s3, 0x400($zero)        # KUSEG, as it stands in kernel mode
+      lw $s3, 0x400($zero)        # KUSEG, which no TLB entry maps: a refill
       jal 0x80001100
       add $s4, $t0, $t0           # overflows in JAL's slot
       .org 0x100
@@ -271,6 +275,94 @@ TEST_P(CompleteModelMatchesExact, StoresIntoCodeOfEveryWidth) {
       bne $t0, $zero, loop
       nop
   )");
+}
+
+// Pages mapped through TLBWI and TLBWR, at virtual addresses whose bytes in RDRAM differ from the
+// ones mapped there: fetches from a mapped page, loads and stores into one from
+// KSEG0's code and from the mapped code, the same virtual page mapped to other code, a store into
+// mapped code through KSEG0, an ASID that no longer matches, the refill and Modified exceptions,
+// and the entry TLBWR chooses, which Random takes from the count of instructions run.
+TEST_P(CompleteModelMatchesExact, MappedCodeAndData) {
+  DifferentialProgram mapped = program(assemble(R"(
+      ori $t0, $zero, 3
+      mtc0 $t0, $0                # Index
+      mtc0 $zero, $5              # 4 KB pages
+      ori $t0, $zero, 0xC000
+      mtc0 $t0, $10               # the pair at 0xC000, ASID 0
+      ori $t0, $zero, 0xC6        # even: the code at 0x3000, valid and dirty
+      mtc0 $t0, $2
+      ori $t0, $zero, 0x186       # odd: the data at 0x6000
+      mtc0 $t0, $3
+      tlbwi
+      ori $s0, $zero, 0xC000
+      ori $s1, $s0, 0x1000
+      addiu $t1, $zero, 77
+      sw $t1, 0x10($s1)
+      jalr $s0
+      nop
+      lw $t2, 0x10($s1)
+      ori $t0, $zero, 0x146       # even: the code at 0x5000
+      mtc0 $t0, $2
+      tlbwi
+      jalr $s0
+      nop
+      ori $t0, $zero, 0x182       # odd: valid, not dirty
+      mtc0 $t0, $3
+      tlbwi
+      sw $t1, 0x18($s1)           # Modified
+      lw $t4, 0x18($s1)
+      lw $t5, 0x1000($s1)         # no entry: a refill
+      ori $t0, $zero, 5
+      mtc0 $t0, $10               # ASID 5
+      lw $t6, 0x10($s1)           # a refill
+      mtc0 $zero, $6              # Wired: Random counts from 31 again
+      ori $t0, $zero, 0xE000
+      mtc0 $t0, $10
+      ori $t0, $zero, 0xC7        # global, at 0xE000: the code at 0x3000, the data at 0x6000
+      mtc0 $t0, $2
+      ori $t0, $zero, 0x187
+      mtc0 $t0, $3
+      addiu $t7, $zero, 9
+  1:  addiu $t7, $t7, -1
+      bne $t7, $zero, 1b
+      nop
+      tlbwr
+      ori $s0, $zero, 0xE000
+      ori $s1, $s0, 0x1000
+      jalr $s0
+      nop
+      lui $t7, 0x8000
+      lui $t8, 0x240B
+      ori $t8, $t8, 2
+      sw $t8, 0x3000($t7)         # "addiu $t3, $zero, 2" over the mapped code's first word
+      jalr $s0
+      sd $t2, 0x1028($s0)
+      ld $t9, 0x28($s1)
+  )" + std::string(kToBreakpoint)));
+  mapped.longest_limit = 120;
+  mapped.prepare = [prepare = mapped.prepare, a = assemble(R"(
+      addiu $t3, $zero, 4
+  1:  lw $t4, 0x10($s1)
+      addu $t4, $t4, $t3
+      sw $t4, 0x10($s1)
+      addiu $t3, $t3, -1
+      bne $t3, $zero, 1b
+      sd $t4, 0x20($s1)
+      jr $ra
+      addiu $v0, $v0, 1
+  )"),
+                    b = assemble(R"(
+      lw $t4, 0x10($s1)
+      sll $t4, $t4, 1
+      sw $t4, 0x10($s1)
+      jr $ra
+      addiu $v0, $v0, 100
+  )")] {
+    prepare();
+    place_words(0x80003000, a);
+    place_words(0x80005000, b);
+  };
+  expect_same(mapped);
 }
 
 TEST_P(CompleteModelMatchesExact, StopAddressesReachedThroughDelaySlots) {

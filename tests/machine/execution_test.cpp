@@ -113,7 +113,9 @@ TEST_F(Execution, CompleteModelMisalignedFetchesRaiseTheAddressErrorAlone) {
       place_words(r4300i::kExceptionVector,
                   assemble("mfc0 $s0, $13\n mfc0 $s1, $14\n mfc0 $s2, $8\n lui $at, 0x0400\n"
                            " ori $at, $at, 0xB0\n jr $at\n nop"));
+      // With ERL clear KUSEG is mapped: the boot code runs through KSEG1.
       cpu.cp0[r4300i::kStatus] = 0;
+      cpu.pc |= kKseg1First;
       shared.engine = engine;
       EXPECT_EQ(run(), StopReason::breakpoint_address);
       EXPECT_EQ(

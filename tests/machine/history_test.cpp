@@ -16,6 +16,7 @@
 #include "machine/instruction_limit.h"
 #include "machine/machine_state.h"
 #include "machine/menu_commands.h"
+#include "memory/memory_map.h"
 #include "memory/rom_image.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/cpu_difference.h"
@@ -200,6 +201,8 @@ class HistoryReplay : public CoreTest,
     image.boot_code = to_bytes(assemble(program.source));
     for (int i = 0; i < 0x400; ++i) image.cartridge.push_back(static_cast<uint8_t>(i * 7 + 3));
     ASSERT_EQ(load_rom(dir.write("program.z64", image.native()).c_str()), 1);
+    // The complete model's programs clear ERL, which leaves KUSEG mapped: they run through KSEG1.
+    if (program.model == CpuModel::r4300i) cpu.pc |= kKseg1First;
     shared.stop_on_unhandled = program.stop_on_unhandled ? 1 : 0;
     shared.engine = std::get<Engine>(GetParam());
   }

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "cpu/cpu_state.h"
+#include "cpu/r4300i/cop0.h"
 #include "machine/debug_access.h"
 #include "machine/execution.h"
 #include "machine/machine_state.h"
@@ -87,6 +88,32 @@ TEST_F(RunApi, PeekAndPokeHaveNoSideEffects) {
   EXPECT_EQ(peek(0x80000100), 0x5A);
   EXPECT_TRUE(recorder.messages().empty());
   EXPECT_EQ(shared.running, 0);
+}
+
+// Under the complete model a debugger reads and writes mapped addresses through the TLB, as the
+// kernel would reach them, and raises nothing; Random reads as an instruction would read it now.
+TEST_F(RunApi, TheCompleteModelsDebuggerGoesThroughTheTlbWithoutSideEffects) {
+  choose_cpu_model(CpuModel::r4300i);
+  load(".rept 8\n nop\n .endr");
+  for (int i = 0; i < 5; ++i) execution.step();
+  EXPECT_EQ(read_register({RegisterFile::cp0, r4300i::kRandom}), 31u - 5);
+  EXPECT_EQ(processor_state().cp0[r4300i::kRandom], 31u - 5);
+  memory.rdram[0x104] = 0x5A;
+  EXPECT_EQ(peek(0x00000104), 0x5A);  // KUSEG unmapped while ERL is set
+
+  cpu.cp0[r4300i::kStatus] = 0;
+  cpu.tlb[4] = TlbEntry{0, 0x00010000, {0x3000 >> 6 | r4300i::kEntryValid, 0}};
+  memory.rdram[0x3004] = 0xA5;
+  EXPECT_EQ(peek(0x00010004), 0xA5);
+  EXPECT_TRUE(poke(0x00010008, 0x77));  // a page not dirty takes a debugger's write
+  EXPECT_EQ(memory.rdram[0x3008], 0x77);
+  EXPECT_FALSE(peek(0x00011000).has_value());  // not valid
+  EXPECT_FALSE(peek(0x00000104).has_value());  // no entry
+  EXPECT_FALSE(poke(0x7F000000, 1));
+  EXPECT_EQ(cpu.cp0[r4300i::kCause], 0u);
+  EXPECT_EQ(cpu.cp0[r4300i::kBadVAddr], 0u);
+  EXPECT_EQ(cpu.cp0[r4300i::kEntryHi], 0u);
+  EXPECT_EQ(read_register({RegisterFile::cp0, r4300i::kRandom}), 31u - 5);
 }
 
 TEST_F(RunApi, RegistersByNumber) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cpu/cpu_state.h"
+#include "cpu/scheduler.h"
 #include "machine/debug_access.h"
 #include "machine/execution.h"
 #include "machine/instruction_limit.h"
@@ -67,11 +68,13 @@ struct Seen {
 
 struct Start {
   CpuState cpu;
+  Scheduler scheduler;  // whose clock the complete model's Random counts from
   PlainStorage storage;
   long cartridge_position;
 
   void put() const {
     ::cpu = cpu;
+    ::scheduler = scheduler;
     storage.put();
     std::fseek(rom.rom_file, cartridge_position, SEEK_SET);
   }
@@ -116,7 +119,7 @@ void expect_engine_matches_exact(Engine engine, const DifferentialProgram& progr
   watchpoints.clear();
   for (const Watchpoint& watchpoint : program.watchpoints) watchpoints.insert(watchpoint);
   if (program.prepare) program.prepare();
-  const Start start{cpu, PlainStorage::take(), std::ftell(rom.rom_file)};
+  const Start start{cpu, scheduler, PlainStorage::take(), std::ftell(rom.rom_file)};
 
   int differences = 0;
   for (int limit = 1; limit <= program.longest_limit + 1 && differences < 3; ++limit) {
