@@ -64,11 +64,6 @@ Translation translate(uint64_t address, Access access, Mode mode) {
   }
 }
 
-Translation translate_fetch(uint32_t address) {
-  if ((address & 3) != 0) return kAddressError;
-  return translate(alu::sign_extend_32(address), Access::fetch);
-}
-
 int32_t raise_translation_fault(Fault fault, uint64_t address, Access access) {
   const bool store = access == Access::store;
   if (fault == Fault::address_error) {
@@ -91,13 +86,6 @@ int32_t raise_translation_fault(Fault fault, uint64_t address, Access access) {
                          : store                      ? Exception::tlb_store
                                                       : Exception::tlb_load;
   return raise(code, 0, vector);
-}
-
-bool watch_matches(uint32_t physical, Access access) {
-  const uint64_t watch = cpu.cp0[kWatchLo];
-  if (!(watch & (access == Access::store ? kWatchWrite : kWatchRead))) return false;
-  if (status() & (kStatusEXL | kStatusERL)) return false;
-  return (cpu.cp0[kWatchHi] & 0xF) == 0 && ((watch ^ physical) & kWatchAddress) == 0;
 }
 
 }  // namespace r4300i

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "cpu/alu.h"
 #include "cpu/r4300i/cop0.h"
 #include "memory/memory_map.h"
 
@@ -37,16 +38,33 @@ inline Mode processor_mode() {
   return (status() & kStatusKSU) == kStatusSupervisor ? Mode::supervisor : Mode::user;
 }
 
+// KSEG0 and KSEG1, whose translation is fixed: the addresses the fast engines reach directly, as
+// pc holds them and as sign-extended 64-bit addresses.
+constexpr bool in_fixed_segment(uint32_t address) {
+  return address - kKseg0First < 2 * kSegmentBytes;
+}
+constexpr bool in_fixed_segment_64(uint64_t address) {
+  return address - (0xFFFFFFFF00000000 | kKseg0First) < 2 * kSegmentBytes;
+}
+
 // Where `address` leads for an access in `mode`, without side effects.
 Translation translate(uint64_t address, Access access, Mode mode);
 
+// The same in the processor's mode, KSEG0 and KSEG1 in kernel mode first, which is where nearly
+// every access goes.
 inline Translation translate(uint64_t address, Access access) {
+  if (in_fixed_segment_64(address) && kernel_mode()) [[likely]] {
+    return {static_cast<uint32_t>(address) & (kSegmentBytes - 1), Fault::none};
+  }
   return translate(address, access, processor_mode());
 }
 
 // A fetch from `address`, as pc or a pending delay slot holds it: an address error too when it is
 // not word-aligned.
-Translation translate_fetch(uint32_t address);
+inline Translation translate_fetch(uint32_t address) {
+  if ((address & 3) != 0) return {0, Fault::address_error};
+  return translate(alu::sign_extend_32(address), Access::fetch);
+}
 
 // Takes the exception of `fault` for an access to `address`. An address error keeps the address in
 // BadVAddr. A TLB exception keeps it in BadVAddr too, its page's number in Context, XContext and
@@ -56,16 +74,18 @@ int32_t raise_translation_fault(Fault fault, uint64_t address, Access access);
 
 // Whether WatchLo asks for the Watch exception on this load or store at `physical`: its doubleword
 // is the watched one. While EXL or ERL is set the access goes ahead, and nothing is kept of it.
-bool watch_matches(uint32_t physical, Access access);
+inline bool watch_matches(uint32_t physical, Access access) {
+  const uint64_t watch = cpu.cp0[kWatchLo];
+  if (!(watch & (access == Access::store ? kWatchWrite : kWatchRead))) [[likely]] {
+    return false;
+  }
+  if (status() & (kStatusEXL | kStatusERL)) return false;
+  return (cpu.cp0[kWatchHi] & 0xF) == 0 && ((watch ^ physical) & kWatchAddress) == 0;
+}
 
 // Whether WatchLo watches loads or stores at all.
 inline bool watch_armed() {
   return (cpu.cp0[kWatchLo] & (kWatchRead | kWatchWrite)) != 0;
-}
-
-// KSEG0 and KSEG1, whose translation is fixed: the addresses the fast engines reach directly.
-constexpr bool in_fixed_segment(uint32_t address) {
-  return address - kKseg0First < 2 * kSegmentBytes;
 }
 
 }  // namespace r4300i

@@ -4,23 +4,6 @@
 
 namespace r4300i {
 
-std::optional<uint32_t> physical_for(uint64_t address, unsigned alignment, Access access) {
-  if ((address & (alignment - 1)) != 0) {
-    raise_translation_fault(Fault::address_error, address, access);
-    return std::nullopt;
-  }
-  const Translation at = translate(address, access);
-  if (at.fault != Fault::none) {
-    raise_translation_fault(at.fault, address, access);
-    return std::nullopt;
-  }
-  if (watch_matches(at.physical, access)) [[unlikely]] {
-    raise(Exception::watch);
-    return std::nullopt;
-  }
-  return at.physical;
-}
-
 uint64_t read_bytes(uint32_t physical, uint64_t address, unsigned count) {
   // A read error names the address's low half, as the program asked for it.
   const auto asked = static_cast<uint32_t>(address);

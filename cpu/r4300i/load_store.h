@@ -18,7 +18,19 @@ namespace r4300i {
 
 // The physical address of an access at `address` aligned on `alignment` bytes, or nothing after
 // its exception.
-std::optional<uint32_t> physical_for(uint64_t address, unsigned alignment, Access access);
+inline std::optional<uint32_t> physical_for(uint64_t address, unsigned alignment, Access access) {
+  const Translation at = (address & (alignment - 1)) != 0 ? Translation{0, Fault::address_error}
+                                                          : translate(address, access);
+  if (at.fault != Fault::none) [[unlikely]] {
+    raise_translation_fault(at.fault, address, access);
+    return std::nullopt;
+  }
+  if (watch_matches(at.physical, access)) [[unlikely]] {
+    raise(Exception::watch);
+    return std::nullopt;
+  }
+  return at.physical;
+}
 
 // `count` bytes from `physical` on, as one big-endian number; `address` is where the program
 // asked for them.

@@ -23,7 +23,6 @@ inline uint32_t fixed_physical(uint32_t address) {
 // The same for a data access of the complete model, whose address is 64 bits wide: KSEG0 and KSEG1
 // as sign-extended 32-bit addresses.
 inline uint32_t fixed_data_physical(uint64_t address) {
-  constexpr uint64_t kFixedFirst = 0xFFFFFFFF00000000 | kKseg0First;
-  if (address - kFixedFirst >= 2 * kSegmentBytes) return kNotFixed;
+  if (!r4300i::in_fixed_segment_64(address)) return kNotFixed;
   return static_cast<uint32_t>(address) & (kSegmentBytes - 1);
 }
