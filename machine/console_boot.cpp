@@ -46,16 +46,16 @@ void set_console_boot_state() {
   const uint8_t country =
       kCountryOffset < rom.cartridge.size() ? rom.cartridge[kCountryOffset] : uint8_t{0};
   const TvType tv = tv_type_of_country(country);
-  cpu.gpr[9] = 0;                                // t1
-  cpu.gpr[10] = 0x40;                            // t2
+  cpu.gpr[9] = 0;                                   // t1
+  cpu.gpr[10] = 0x40;                               // t2
   cpu.gpr[11] = sign_extended(kCartridgeBootCode);  // t3
-  cpu.gpr[19] = 0;                               // s3: the boot came from a cartridge
-  cpu.gpr[20] = static_cast<uint64_t>(tv);       // s4
-  cpu.gpr[21] = 0;                               // s5: a cold reset
-  cpu.gpr[22] = kCicSeed;                        // s6
-  cpu.gpr[23] = 0;                               // s7: the console's version
-  cpu.gpr[29] = sign_extended(0xA4001FF0);       // sp
-  cpu.gpr[31] = sign_extended(0xA4001550);       // ra
+  cpu.gpr[19] = 0;                                  // s3: the boot came from a cartridge
+  cpu.gpr[20] = static_cast<uint64_t>(tv);          // s4
+  cpu.gpr[21] = 0;                                  // s5: a cold reset
+  cpu.gpr[22] = kCicSeed;                           // s6
+  cpu.gpr[23] = 0;                                  // s7: the console's version
+  cpu.gpr[29] = sign_extended(0xA4001FF0);          // sp
+  cpu.gpr[31] = sign_extended(0xA4001550);          // ra
   cpu.cp0[r4300i::kRandom] = 31;
   cpu.cp0[r4300i::kStatus] = 0x34000000;  // CU0, CU1 and FR; kernel mode, interrupts off
   cpu.cp0[r4300i::kConfig] = 0x0006E463;

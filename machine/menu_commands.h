@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cpu/cpu_model.h"
-#include "machine/hardware.h"
 #include "machine/execution.h"
+#include "machine/hardware.h"
 
 // The machine's side of the menu commands that load, start, reset and give up a ROM. Window thread
 // only. Which menu items a successful load enables is the front end's business.

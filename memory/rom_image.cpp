@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "memory/image_file.h"
 #include "memory/bus.h"
+#include "memory/image_file.h"
 #include "memory/storage.h"
 
 namespace {

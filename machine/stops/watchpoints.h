@@ -23,7 +23,8 @@ struct WatchHit {
   WatchKind kind;    // the watchpoint's
   bool write;        // what the access did
   uint32_t address;  // the lowest watched byte it touched, as its watchpoint names it
-  std::optional<DmaSource> dma = std::nullopt;  // the DMA engine that wrote it, if not the processor
+  std::optional<DmaSource> dma =
+      std::nullopt;  // the DMA engine that wrote it, if not the processor
 };
 
 // Bytes a run stops after an instruction has touched: a data access of any width (the partial

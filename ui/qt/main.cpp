@@ -5,8 +5,8 @@
 #include <string>
 
 #include "machine/machine_state.h"
-#include "ui/shared/machine_choice.h"
 #include "ui/qt/main_window.h"
+#include "ui/shared/machine_choice.h"
 
 namespace {
 

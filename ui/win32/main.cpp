@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "machine/machine_state.h"
-#include "ui/shared/machine_choice.h"
 #include "platform/win32/template_dialog.h"
+#include "ui/shared/machine_choice.h"
 #include "ui/win32/main_window.h"
 
 namespace {
@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
   if (line.answer) return show_and_end(line.answer, 0);
   const std::string error =
       line.error.empty() ? choose_machine(line.cpu, line.cpu_given, line.machine) : line.error;
-  if (!error.empty()) return show_and_end("korvel: " + error + "\nTry 'korvel --help'.", kExitUsage);
+  if (!error.empty())
+    return show_and_end("korvel: " + error + "\nTry 'korvel --help'.", kExitUsage);
   shared.engine = engine_from_environment(shared.engine);
 
   MainWindow window;
