@@ -152,6 +152,17 @@ Program random_program(std::mt19937& random) {
   return program;
 }
 
+// Instructions that store `handler` at the exception vector, word by word, with $s0 at KSEG0.
+std::string copying_to_the_vector(const std::vector<uint32_t>& handler) {
+  std::string source = "lui $s0, 0x8000\n";
+  for (std::size_t i = 0; i < handler.size(); ++i) {
+    source += "lui $t9, " + std::to_string(handler[i] >> 16) + "\n ori $t9, $t9, " +
+              std::to_string(handler[i] & 0xFFFF) + "\n sw $t9, " + std::to_string(0x180 + 4 * i) +
+              "($s0)\n";
+  }
+  return source;
+}
+
 // The complete model with the timer's interrupt every 13 counts: the program copies its handler to
 // the exception vector, sets Compare and turns the interrupt on, then loops.
 Program timer_program() {
@@ -162,12 +173,7 @@ Program timer_program() {
       addiu $v1, $v1, 1
       eret
   )");
-  std::string source = "lui $s0, 0x8000\n";
-  for (std::size_t i = 0; i < handler.size(); ++i) {
-    source += "lui $t9, " + std::to_string(handler[i] >> 16) + "\n ori $t9, $t9, " +
-              std::to_string(handler[i] & 0xFFFF) + "\n sw $t9, " + std::to_string(0x180 + 4 * i) +
-              "($s0)\n";
-  }
+  std::string source = copying_to_the_vector(handler);
   source += R"(
       addiu $t0, $zero, 40
       mtc0 $t0, $11
@@ -345,12 +351,7 @@ Program console_dma_program() {
       sw $t6, 0xC($k0)         # PI_WR_LEN: the next DMA
       eret
   )");
-  std::string source = "lui $s0, 0x8000\n";
-  for (std::size_t i = 0; i < handler.size(); ++i) {
-    source += "lui $t9, " + std::to_string(handler[i] >> 16) + "\n ori $t9, $t9, " +
-              std::to_string(handler[i] & 0xFFFF) + "\n sw $t9, " + std::to_string(0x180 + 4 * i) +
-              "($s0)\n";
-  }
+  std::string source = copying_to_the_vector(handler);
   source += R"(
       lui $t0, 0xA460
       sw $zero, 0x14($t0)       # PI_BSD_DOM1_LAT
