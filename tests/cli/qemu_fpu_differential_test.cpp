@@ -38,7 +38,7 @@ constexpr int kSequences = 300;
 constexpr int kBodyLength = 40;          // instructions chosen at random
 constexpr int kMoveRegisters = 6;        // $2-$7 take what MFC1, DMFC1, CFC1 and LW give
 constexpr int kInputBytes = 8 * 32 + 8;  // the registers' first values, then FCSR's
-constexpr int kBlockBytes = 8 * 32 + 8 + 8 * kMoveRegisters;
+constexpr int kBlockBytes = kInputBytes + 8 * kMoveRegisters;
 
 enum class Holds : uint8_t { single, double_, word, long_, unknown };
 

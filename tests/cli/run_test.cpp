@@ -183,7 +183,7 @@ TEST_F(CliRun, EachStopReason) {
        "stopped: watchpoint read 80001000",
        "04000054"},
       // A watched byte written by DMA: the boot code clears memory with the signal processor's.
-      {(std::filesystem::path(KORVEL_TESTDATA) / "suite" / "roms" / "CPU_ADD_CPUADD.z64").string(),
+      {(testdata_dir() / "suite" / "roms" / "CPU_ADD_CPUADD.z64").string(),
        {"--machine", "console", "--watch", "0x80001000,4"},
        "stopped: watchpoint write 80001000 dma sp",
        "a4000378"},

@@ -20,7 +20,7 @@
 namespace {
 
 std::filesystem::path suite(const std::string& folder, const std::string& file) {
-  return std::filesystem::path(KORVEL_TESTDATA) / "suite" / folder / file;
+  return testdata_dir() / "suite" / folder / file;
 }
 
 struct Picture {

@@ -39,5 +39,8 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// tests/data/, the ROM images kept in the project with their provenance.
+std::filesystem::path testdata_dir();
+
 // A third-party ROM image of tests/data/real/.
 std::filesystem::path real_testdata(const std::string& name);
