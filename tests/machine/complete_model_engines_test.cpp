@@ -541,7 +541,7 @@ TEST(EngineOperations, EachStandsForHandlersOfItsModelsMapOnce) {
 INSTANTIATE_TEST_SUITE_P(, CompleteModelMatchesExact,
                          ::testing::Values(Engine::decoded, Engine::jit),
                          [](const ::testing::TestParamInfo<Engine>& engine) {
-                           return engine.param == Engine::jit ? "Translated" : "Decoded";
+                           return engine_test_name(engine.param);
                          });
 
 }  // namespace

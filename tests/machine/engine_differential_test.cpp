@@ -411,7 +411,7 @@ TEST_P(EngineMatchesExact, RandomProgramsWithRandomWatchpoints) {
 
 INSTANTIATE_TEST_SUITE_P(, EngineMatchesExact, ::testing::Values(Engine::decoded, Engine::jit),
                          [](const ::testing::TestParamInfo<Engine>& engine) {
-                           return engine.param == Engine::jit ? "Translated" : "Decoded";
+                           return engine_test_name(engine.param);
                          });
 
 }  // namespace

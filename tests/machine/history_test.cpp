@@ -20,6 +20,7 @@
 #include "memory/rom_image.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/cpu_difference.h"
+#include "tests/support/engine_differential.h"
 #include "tests/support/mips_assembler.h"
 #include "tests/support/rom_image.h"
 
@@ -145,7 +146,11 @@ Program random_program(std::mt19937& random) {
   program.source = "lui $s0, 0x8000\n lui $s1, 0xA400\n lui $s2, 0xB000\n lui $s3, 0x0500\n" +
                    ("addiu $s4, $zero, " + std::to_string(3 + pick(6))) + "\nloop:\n";
   const int length = 6 + pick(12);
-  for (int i = 0; i < length; ++i) program.source += " " + (pick(4) ? plain() : rare()) + "\n";
+  for (int i = 0; i < length; ++i) {
+    program.source += ' ';
+    program.source += pick(4) ? plain() : rare();
+    program.source += '\n';
+  }
   program.source += " addiu $s4, $s4, -1\n bne $s4, $zero, loop\n " + plain() +
                     "\n lui $k0, 0x0400\n ori $k0, $k0, 0xB0\n jr $k0\n nop\n";
   program.breakpoints = {0x04000054u + 4 * static_cast<uint32_t>(pick(length))};
@@ -409,7 +414,12 @@ TEST_P(HistoryReplay, EveryCountOfDirectedAndRandomPrograms) {
 INSTANTIATE_TEST_SUITE_P(EnginesAndBudgets, HistoryReplay,
                          testing::Combine(testing::Values(Engine::exact, Engine::decoded,
                                                           Engine::jit),
-                                          testing::Values(Budget::ample, Budget::tight)));
+                                          testing::Values(Budget::ample, Budget::tight)),
+                         [](const testing::TestParamInfo<HistoryReplay::ParamType>& param) {
+                           return engine_test_name(std::get<Engine>(param.param)) +
+                                  (std::get<Budget>(param.param) == Budget::ample ? "_AmpleBudget"
+                                                                                  : "_TightBudget");
+                         });
 
 }  // namespace
 
@@ -459,6 +469,12 @@ TEST_F(HistoryLimits, ABudgetBelowOneSnapshotIsRefusedAndALongReplayCanBeGivenUp
   EXPECT_EQ(cpu.delay_slot_pending, 0);
   EXPECT_EQ(cpu.cp0[kCountRegister], 1 + stopped);
   const CpuState given_up = cpu;
+  // Where starting a thread is slow (Wine), the replay can be given up before its first
+  // instruction: then there is nothing before it to step back to.
+  if (stopped == history.first_position()) {
+    EXPECT_EQ(history.step_back(), ReverseEnd::at_start);
+    return;
+  }
   EXPECT_EQ(history.step_back(), ReverseEnd::arrived);
   EXPECT_EQ(history.position(), stopped - 1);
   EXPECT_EQ(history.go_to(stopped), ReverseEnd::arrived);

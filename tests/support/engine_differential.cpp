@@ -137,3 +137,15 @@ void expect_engine_matches_exact(Engine engine, const DifferentialProgram& progr
   user_breakpoints.clear();
   watchpoints.clear();
 }
+
+std::string engine_test_name(Engine engine) {
+  switch (engine) {
+    case Engine::exact:
+      return "Exact";
+    case Engine::decoded:
+      return "Decoded";
+    case Engine::jit:
+      return "Translated";
+  }
+  return "";
+}

@@ -30,3 +30,6 @@ struct DifferentialProgram {
 // Call from a test with a RecordingHost installed as the host (CoreTest does).
 void expect_engine_matches_exact(Engine engine, const DifferentialProgram& program,
                                  RecordingHost& recorder);
+
+// The engine as a test's name ends: "Exact", "Decoded" or "Translated".
+std::string engine_test_name(Engine engine);
