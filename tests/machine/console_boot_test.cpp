@@ -65,8 +65,7 @@ class SuiteRom : public ConsoleBoot, public ::testing::WithParamInterface<const 
 // Each boots through libdragon's boot code to its program at 0x80001000, then goes on without a
 // stop or a message of any kind.
 TEST_P(SuiteRom, BootsToItsProgramAndRunsOnWithoutStopping) {
-  load(testdata_dir() / "suite" / "roms" /
-       (std::string(GetParam()) + ".z64"));
+  load(testdata_dir() / "suite" / "roms" / (std::string(GetParam()) + ".z64"));
   user_breakpoints.insert(0x80001000);
   ASSERT_EQ(run(40'000'000), StopReason::user_breakpoint);
   user_breakpoints.clear();

@@ -56,6 +56,10 @@ std::string TempDir::write(const std::string& name, const std::vector<uint8_t>& 
   return file.string();
 }
 
-std::filesystem::path testdata_dir() { return KORVEL_TESTDATA; }
+std::filesystem::path testdata_dir() {
+  return KORVEL_TESTDATA;
+}
 
-std::filesystem::path real_testdata(const std::string& name) { return testdata_dir() / "real" / name; }
+std::filesystem::path real_testdata(const std::string& name) {
+  return testdata_dir() / "real" / name;
+}
