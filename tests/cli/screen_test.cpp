@@ -113,9 +113,6 @@ class SuitePicture : public ::testing::TestWithParam<SuiteRom> {};
 TEST_P(SuitePicture, IsItsReferencePixelForPixel) {
   const SuiteRom& rom = GetParam();
   if (rom.cannot_pass_yet) GTEST_SKIP() << rom.cannot_pass_yet;
-  // korvel-cli.exe under Wine once ended with status 1 and no message on one of these runs, not
-  // reproduced yet: until it is understood, only the Linux program's pictures are checked.
-  if (cli_for_windows()) GTEST_SKIP() << "an unexplained exit under Wine, being looked into";
   TempDir dir;
   const std::filesystem::path png = dir.path() / "picture.png";
   CliResult result =
