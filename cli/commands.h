@@ -30,6 +30,7 @@ struct RunOptions {
   bool regs = false;
   CpuModel model = CpuModel::v02c;
   Hardware hardware = Hardware::plain_storage;
+  bool expansion = false;  // the console's memory expansion
   std::vector<Watchpoint> watches;
 };
 
@@ -39,6 +40,7 @@ struct ListOptions {
   int64_t page = 0;
   CpuModel model = CpuModel::v02c;
   Hardware hardware = Hardware::plain_storage;
+  bool expansion = false;  // the console's memory expansion
 };
 
 struct GdbServerOptions {
@@ -49,6 +51,7 @@ struct GdbServerOptions {
   uint64_t history_mb = 256;  // 0 for no history
   CpuModel model = CpuModel::v02c;
   Hardware hardware = Hardware::plain_storage;
+  bool expansion = false;  // the console's memory expansion
 };
 
 struct DisasmOptions {
@@ -62,9 +65,10 @@ struct MakeRomOptions {
   std::string output;
 };
 
-// Loads the image as Open ROM does, with the processor `model` and the `hardware` around it; false
-// when it was refused (its message has been shown).
-bool open_rom(const std::string& path, CpuModel model, Hardware hardware = Hardware::plain_storage);
+// Loads the image as Open ROM does, with the processor `model` and the `hardware` around it (with
+// the memory expansion or not); false when it was refused (its message has been shown).
+bool open_rom(const std::string& path, CpuModel model, Hardware hardware = Hardware::plain_storage,
+              bool expansion = false);
 
 int info_command(const std::string& rom_path);
 int run_command(const RunOptions& options, CliHost& cli_host);

@@ -50,7 +50,7 @@ bool to_address32(uint64_t address, bool wide, uint32_t& out) {
 // each of the segments it is seen through, so the whole range translates as its first byte does.
 bool in_rdram(uint32_t address, uint64_t size) {
   const uint32_t physical = translate_address(address);
-  return physical < kRdramBytes && size <= kRdramBytes - physical;
+  return physical < kRdramStandardBytes && size <= kRdramStandardBytes - physical;
 }
 
 struct Header {
@@ -159,7 +159,7 @@ std::variant<ElfProgram, std::string> parse_elf_program(const std::vector<uint8_
     if (!to_address32(virtual_address, wide, address) || !in_rdram(address, memory_size))
       return std::string("its segments do not fit RDRAM");
     total += memory_size;
-    if (total > kRdramBytes) return std::string("its segments do not fit RDRAM");
+    if (total > kRdramStandardBytes) return std::string("its segments do not fit RDRAM");
     ElfSegment segment{address, std::vector<uint8_t>(memory_size, 0)};
     std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(offset), file_size,
                 segment.bytes.begin());

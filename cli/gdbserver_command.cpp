@@ -11,7 +11,8 @@
 int gdbserver_command(const GdbServerOptions& options) {
   hold_stop_signals();
   shared.engine = options.engine;
-  if (!open_rom(options.rom, options.model, options.hardware)) return kExitRefused;
+  if (!open_rom(options.rom, options.model, options.hardware, options.expansion))
+    return kExitRefused;
   // From the boot state on; the budget has been checked.
   if (options.history_mb != 0) history.start(options.history_mb << 20);
 

@@ -13,6 +13,7 @@
 #include "cli/numbers.h"
 #include "cli/watch_option.h"
 #include "machine/history/history.h"
+#include "machine/menu_commands.h"
 #include "platform/console_output.h"
 #include "platform/physical_memory.h"
 
@@ -22,13 +23,16 @@ constexpr const char* kUsage =
     "usage: korvel-cli info ROM\n"
     "       korvel-cli run ROM [--steps N | --limit N | --frames N] [--no-stop] [--show-count] "
     "[--trace] [--regs] [--watch WATCH]... [--engine NAME] [--cpu MODEL] [--machine NAME] "
-    "[--screenshot FILE.png]\n"
-    "       korvel-cli list ROM [--steps N] [--page K] [--cpu MODEL] [--machine NAME]\n"
+    "[--expansion] [--screenshot FILE.png]\n"
+    "       korvel-cli list ROM [--steps N] [--page K] [--cpu MODEL] [--machine NAME] "
+    "[--expansion]\n"
     "       korvel-cli disasm [--address ADDR] WORD... [--cpu MODEL]\n"
     "       korvel-cli gdbserver ROM [--port N] [--listen ADDR] [--engine NAME] "
-    "[--history-mb N] [--cpu MODEL] [--machine NAME]\n"
+    "[--history-mb N] [--cpu MODEL] [--machine NAME] [--expansion]\n"
     "       korvel-cli rom PROGRAM.elf -o ROM\n"
     "       korvel-cli --help | --version\n";
+
+constexpr const char* kNeedsConsole = "needs the console machine (--machine console)";
 
 template <class T>
 T number_or_throw(const std::string& name, const std::string& text) {
@@ -88,13 +92,16 @@ CLI::Option* add_cpu_model(CLI::App& command, CpuModel& model) {
 }
 
 // The hardware around the processor. The console's has the complete processor: a command line
-// that asks for another is refused.
+// that asks for another is refused, as is the memory expansion without the console.
 struct MachineOption {
   CLI::Option* cpu;
   CpuModel* model;
   Hardware* hardware;
+  const bool* expansion;
 
   void settle() const {
+    if (*expansion && *hardware != Hardware::console)
+      throw CLI::ValidationError("--expansion", kNeedsConsole);
     if (*hardware != Hardware::console) return;
     if (cpu->count() != 0 && *model != CpuModel::r4300i) {
       throw CLI::ValidationError("--machine",
@@ -110,14 +117,18 @@ MachineOption add_machine(CLI::App& command, Options& options) {
   add_choice(command, "--machine", options.hardware, hardware_named, "plain or console", "NAME",
              "plain (the default: the hardware registers as plain storage) or console (the "
              "console's hardware and boot, with --cpu r4300i)");
-  return {cpu, &options.model, &options.hardware};
+  command.add_flag("--expansion", options.expansion,
+                   "the console with the memory expansion: 8 MB of RDRAM instead of 4 (--machine "
+                   "console)");
+  return {cpu, &options.model, &options.hardware, &options.expansion};
 }
 
 // A history must hold one snapshot of the whole machine, and may not ask for more memory than
 // the machine has.
-void check_history_budget(uint64_t megabytes) {
+void check_history_budget(uint64_t megabytes, const GdbServerOptions& machine) {
   if (megabytes == 0) return;
-  const uint64_t smallest = (History::smallest_budget() + (1 << 20) - 1) >> 20;
+  const uint32_t rdram = rdram_bytes_of(machine.hardware, machine.expansion);
+  const uint64_t smallest = (History::smallest_budget(rdram) + (1 << 20) - 1) >> 20;
   if (megabytes < smallest) {
     throw CLI::ValidationError("--history-mb", std::to_string(megabytes) +
                                                    " MB cannot hold one snapshot of the machine, " +
@@ -269,14 +280,13 @@ int main(int argc, char** argv) {
       throw CLI::ValidationError("--limit", "N must be 1 or more");
     if (run_options.frames == uint64_t{0})
       throw CLI::ValidationError("--frames", "N must be 1 or more");
-    if (*gdbserver) check_history_budget(gdbserver_options.history_mb);
     for (const MachineOption& machine : {run_machine, list_machine, gdbserver_machine})
       machine.settle();
+    if (*gdbserver) check_history_budget(gdbserver_options.history_mb, gdbserver_options);
     // Frames and pictures are the console's video interface's.
     if (run_options.hardware != Hardware::console) {
       for (const char* name : {"--frames", "--screenshot"}) {
-        if (run->count(name) != 0)
-          throw CLI::ValidationError(name, "needs the console machine (--machine console)");
+        if (run->count(name) != 0) throw CLI::ValidationError(name, kNeedsConsole);
       }
     }
   } catch (const CLI::ParseError& error) {

@@ -34,9 +34,9 @@ class ListingCapture final : public Dialog {
 
 }  // namespace
 
-bool open_rom(const std::string& path, CpuModel model, Hardware hardware) {
+bool open_rom(const std::string& path, CpuModel model, Hardware hardware, bool expansion) {
   choose_cpu_model(model);
-  choose_hardware(hardware);
+  choose_hardware(hardware, expansion);
   return load_rom(path.c_str()) == 1;
 }
 
@@ -49,7 +49,8 @@ int info_command(const std::string& rom_path) {
 }
 
 int list_command(const ListOptions& options) {
-  if (!open_rom(options.rom, options.model, options.hardware)) return kExitRefused;
+  if (!open_rom(options.rom, options.model, options.hardware, options.expansion))
+    return kExitRefused;
   for (uint64_t i = 0; i < options.steps; ++i) execution.step();
 
   ListingCapture window;

@@ -90,7 +90,8 @@ int run_command(const RunOptions& options, CliHost& cli_host) {
   shared.stop_on_unhandled = options.no_stop ? 0 : 1;
   shared.engine = options.engine;
   shared.show_count = options.show_count ? 1 : 0;
-  if (!open_rom(options.rom, options.model, options.hardware)) return kExitRefused;
+  if (!open_rom(options.rom, options.model, options.hardware, options.expansion))
+    return kExitRefused;
   for (const Watchpoint& watch : options.watches) set_watchpoint(watch);
 
   RunWatcher watcher(options.trace, options.limit, options.frames, options.model);

@@ -40,9 +40,14 @@ void choose_cpu_model(CpuModel model) {
   cpu.model = model;
 }
 
-void choose_hardware(Hardware hardware) {
+uint32_t rdram_bytes_of(Hardware hardware, bool expansion) {
+  return hardware == Hardware::console && expansion ? kRdramExpansionBytes : kRdramStandardBytes;
+}
+
+void choose_hardware(Hardware hardware, bool expansion) {
   const bool console = hardware == Hardware::console;
   bus.console = console;
+  bus.rdram_bytes = rdram_bytes_of(hardware, expansion);
   scheduler.count_shift = console ? 1 : 0;
   device_map = DeviceMap{};
   if (console) {

@@ -12,8 +12,11 @@
 void choose_cpu_model(CpuModel model);
 
 // The hardware the machine has from now on, chosen as the processor model is; the console's
-// brings the complete processor with it.
-void choose_hardware(Hardware hardware);
+// brings the complete processor with it, and with `expansion` the memory expansion's 8 MB of
+// RDRAM (the plain-storage machine has 4 MB whatever it says).
+void choose_hardware(Hardware hardware, bool expansion = false);
+// The RDRAM that choice gives the machine.
+uint32_t rdram_bytes_of(Hardware hardware, bool expansion);
 
 // Open ROM: loads the image at `path` and sets the boot state; the title becomes "Korvel - " and
 // the path. Returns 1 when loaded; 0 for an empty path, and for a refused image ("Not a valid

@@ -13,7 +13,6 @@
 // The RCP addresses RDRAM with 23 bits (8 MB); addresses wrap there. Bytes past the RDRAM that is
 // installed read 0 and take no writes.
 inline constexpr uint32_t kRdramBusMask = 0x7FFFFF;
-uint32_t installed_rdram_bytes();
 
 // The bytes of one DMA, told to the DMA watch one contiguous run at a time as they are stored.
 class DmaRuns {
@@ -44,13 +43,13 @@ class DmaRuns {
 // The RDRAM byte at bus address `address`.
 inline uint8_t dma_rdram_byte(uint32_t address) {
   const uint32_t physical = address & kRdramBusMask;
-  return physical < installed_rdram_bytes() ? memory.rdram[physical] : 0;
+  return physical < bus.rdram_bytes ? memory.rdram[physical] : 0;
 }
 
 // Stores `length` bytes, each `next_byte()` in turn, into RDRAM from bus address `address` on.
 template <class NextByte>
 void dma_fill_rdram(uint32_t address, uint32_t length, DmaSource source, NextByte next_byte) {
-  const uint32_t installed = installed_rdram_bytes();
+  const uint32_t installed = bus.rdram_bytes;
   DmaRuns runs(source);
   for (uint32_t i = 0; i < length; ++i) {
     const uint8_t value = next_byte();

@@ -9,8 +9,10 @@
 namespace {
 
 // The memories, in the order an address is looked up; the hardware registers are the devices'.
-const MemoryRegion regions[] = {
-    {kRdramFirst, kRdramFirst + kRdramBytes - 1, memory.rdram},
+const MemoryRegion standard_rdram{kRdramFirst, kRdramFirst + kRdramStandardBytes - 1, memory.rdram};
+const MemoryRegion expansion_rdram{kRdramFirst, kRdramFirst + kRdramExpansionBytes - 1,
+                                   memory.rdram};
+const MemoryRegion sp_memories[] = {
     {kSpDmemFirst, kSpDmemFirst + kSpMemoryBytes - 1, memory.sp_dmem},
     {kSpImemFirst, kSpImemFirst + kSpMemoryBytes - 1, memory.sp_imem},
 };
@@ -74,7 +76,9 @@ bool report_code_write(uint32_t physical) {
 }
 
 const MemoryRegion* find_storage_region(uint32_t physical) {
-  for (const MemoryRegion& region : regions) {
+  if (physical - kRdramFirst < bus.rdram_bytes)
+    return bus.rdram_bytes == kRdramExpansionBytes ? &expansion_rdram : &standard_rdram;
+  for (const MemoryRegion& region : sp_memories) {
     if (physical >= region.first && physical <= region.last) return &region;
   }
   return nullptr;

@@ -18,7 +18,6 @@ struct MemoryRegion {
 
 // The physical memory map: the memories the processor reaches directly, and the cartridge.
 inline constexpr uint32_t kRdramFirst = 0x00000000;
-inline constexpr uint32_t kRdramBytes = 4 * 1024 * 1024;
 inline constexpr uint32_t kSpDmemFirst = 0x04000000;
 inline constexpr uint32_t kSpImemFirst = 0x04001000;
 inline constexpr uint32_t kSpMemoryBytes = 0x1000;  // each of DMEM and IMEM
@@ -56,16 +55,30 @@ uint8_t read_physical_byte(uint32_t physical, uint64_t address);
 void write_physical_byte(uint32_t physical, uint8_t value);
 
 // RDRAM and the signal processor's two memories: the storage instructions are decoded from, in
-// pages of 4 KB: RDRAM's 1024, then SP DMEM and SP IMEM.
-inline constexpr int kRdramPages = kRdramBytes >> 12;
+// pages of 4 KB: RDRAM's 2048 (of which the installed RDRAM's are in use), then SP DMEM and SP
+// IMEM.
+inline constexpr int kRdramPages = kRdramExpansionBytes >> 12;
 inline constexpr int kCodePages = kRdramPages + 2;
 
 // The code page holding a physical address; -1 outside RDRAM and the SP memories.
 inline int code_page_index(uint32_t physical) {
-  if (physical - kRdramFirst < kRdramBytes) return static_cast<int>(physical >> 12);
+  if (physical - kRdramFirst < bus.rdram_bytes) return static_cast<int>(physical >> 12);
   uint32_t sp = physical - kSpDmemFirst;
   if (sp < 2 * kSpMemoryBytes) return kRdramPages + static_cast<int>(sp >> 12);
   return -1;
+}
+
+// Calls `visit` with the index of each code page the machine has, in order: the installed
+// RDRAM's, then the SP memories'.
+template <class Visit>
+void for_each_code_page(Visit visit) {
+  const int rdram_pages = static_cast<int>(bus.rdram_bytes >> 12);
+  for (int index = 0; index < rdram_pages; ++index) visit(index);
+  for (int index = kRdramPages; index < kCodePages; ++index) visit(index);
+}
+
+inline int installed_code_pages() {
+  return static_cast<int>(bus.rdram_bytes >> 12) + (kCodePages - kRdramPages);
 }
 
 inline bool holds_code(uint32_t physical) {

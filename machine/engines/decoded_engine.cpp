@@ -238,6 +238,7 @@ KORVEL_KEEPS_LABEL_ADDRESSES uint32_t DecodedEngine::run_batch(uint32_t budget) 
   const DecodedWord* last_slot = nullptr;  // the last delay slot run inline
   const DecodedWord* last = nullptr;
   uint32_t target = 0;  // where a jump goes
+  const uint32_t rdram_bytes = bus.rdram_bytes;
   // The words of the current segment up to `word`, a branch or a jump, and with it.
   auto segment_through = [&](const DecodedWord* word) {
     return static_cast<uint32_t>(word - segment) + 1;

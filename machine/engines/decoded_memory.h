@@ -34,13 +34,13 @@
 // outside KSEG0 and KSEG1.
 #define REACH(size)                                                                     \
   const uint32_t physical = translate_address(alu::effective_address(r[e->b], e->imm)); \
-  uint8_t* const bytes = plain_bytes(physical, size);                                   \
+  uint8_t* const bytes = plain_bytes(physical, size, rdram_bytes);                      \
   if (!bytes) goto REFUSED
-#define REACH_CHECKED(size)                               \
-  const uint64_t address = r[e->b] + SIGNED_IMM;          \
-  if ((address & (size - 1)) != 0) goto REFUSED;          \
-  const uint32_t physical = fixed_data_physical(address); \
-  uint8_t* const bytes = plain_bytes(physical, size);     \
+#define REACH_CHECKED(size)                                        \
+  const uint64_t address = r[e->b] + SIGNED_IMM;                   \
+  if ((address & (size - 1)) != 0) goto REFUSED;                   \
+  const uint32_t physical = fixed_data_physical(address);          \
+  uint8_t* const bytes = plain_bytes(physical, size, rdram_bytes); \
   if (!bytes) goto REFUSED
 #define STORE_CHECKED(size)               \
   REACH_CHECKED(size);                    \

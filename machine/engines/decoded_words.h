@@ -43,10 +43,10 @@ void decode_word(const DecodedPage& page, DecodedWord& word, const void* const* 
 
 // The bytes of an access when all of them lie in one of the memories code runs from, in pages
 // without a watched byte; null otherwise (`kNotFixed` among them), and the exact path then makes
-// the access.
-inline uint8_t* plain_bytes(uint32_t physical, uint32_t size) {
+// the access. `rdram_bytes` is the installed RDRAM's size, which the caller holds in a register.
+inline uint8_t* plain_bytes(uint32_t physical, uint32_t size, uint32_t rdram_bytes) {
   uint8_t* bytes = nullptr;
-  if (physical <= kRdramBytes - size) {
+  if (physical <= rdram_bytes - size) {
     bytes = memory.rdram + physical;
   } else if (uint32_t sp = physical - kSpDmemFirst; sp <= kSpMemoryBytes - size) {
     bytes = memory.sp_dmem + sp;

@@ -26,7 +26,9 @@ void BlockEmitter::emit_memory(uint32_t k, uint32_t exit_before) {
 
 // The distance from RDRAM's first byte of the `bytes` bytes at the effective address into rdx,
 // for bytes aligned on their size that lie in RDRAM or the SP memories; anything else goes to
-// `refused`. One test of RDRAM's bounds and the alignment at once keeps the common path short.
+// `refused`. One test of RDRAM's bounds and the alignment at once keeps the common path short: the
+// installed RDRAM's size is a power of two, and fixed while translated code exists (each run
+// begins with none).
 void BlockEmitter::find_bytes(const DecodedWord& w, uint32_t bytes, const Label& refused) {
   const Label sp_memories = a_.newLabel();
   const Label found = a_.newLabel();
@@ -35,7 +37,7 @@ void BlockEmitter::find_bytes(const DecodedWord& w, uint32_t bytes, const Label&
   a_.shr(x86::ecx, 29);
   const int32_t segments = cpu.model == CpuModel::r4300i ? reach_.fixed_segments : reach_.segments;
   a_.sub(x86::edx, x86::dword_ptr(kCpu, x86::rcx, 2, segments));
-  a_.test(x86::edx, ~(kRdramBytes - bytes));
+  a_.test(x86::edx, ~(bus.rdram_bytes - bytes));
   a_.jnz(sp_memories);
   a_.bind(found);
   // Watchpoints change only between runs, which begin with no translated code.
@@ -141,7 +143,7 @@ void BlockEmitter::emit_store(uint32_t k, const x86::Mem& bytes) {
     return;
   }
   const Label sp_memories = a_.newLabel();
-  a_.cmp(x86::edx, kRdramBytes);
+  a_.cmp(x86::edx, bus.rdram_bytes);
   a_.jae(sp_memories);
   store_bytes(bytes, from, size);
   if (code_pages.marks_wanted) {

@@ -12,7 +12,7 @@
 // translates it every time: the engines keep nothing of a mapped page (nor of KUSEG while ERL
 // leaves it unmapped), so a change to the TLB or to Status makes nothing they hold stale.
 inline constexpr uint32_t kNotFixed = UINT32_MAX;
-static_assert(kNotFixed - kRdramFirst >= kRdramBytes &&
+static_assert(kNotFixed - kRdramFirst >= kRdramExpansionBytes &&
               kNotFixed - kSpDmemFirst >= 2 * kSpMemoryBytes);
 
 inline uint32_t fixed_physical(uint32_t address) {

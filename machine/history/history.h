@@ -42,8 +42,10 @@ class History final : private HistoryHook {
   History(const History&) = delete;
   History& operator=(const History&) = delete;
 
-  // The smallest budget that holds a snapshot of the whole machine.
-  static uint64_t smallest_budget() { return SnapshotStore::smallest_budget(); }
+  // The smallest budget that holds a snapshot of the whole machine, with `rdram_bytes` of RDRAM.
+  static uint64_t smallest_budget(uint32_t rdram_bytes = bus.rdram_bytes) {
+    return SnapshotStore::smallest_budget(rdram_bytes);
+  }
 
   // Starts recording at the current state, which becomes the start of history. False, with
   // nothing changed, for a budget below `smallest_budget()`. A period of 0 spaces the snapshots by

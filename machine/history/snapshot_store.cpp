@@ -4,8 +4,9 @@
 #include <cstring>
 #include <iterator>
 
-uint64_t SnapshotStore::smallest_budget() {
-  return sizeof(Snapshot) + kCodePages * (sizeof(Page) + sizeof(PageCopy));
+uint64_t SnapshotStore::smallest_budget(uint32_t rdram_bytes) {
+  const uint64_t pages = (rdram_bytes >> 12) + (kCodePages - kRdramPages);
+  return sizeof(Snapshot) + pages * (sizeof(Page) + sizeof(PageCopy));
 }
 
 void SnapshotStore::begin(uint64_t budget, uint64_t position) {
@@ -13,12 +14,12 @@ void SnapshotStore::begin(uint64_t budget, uint64_t position) {
   budget_ = budget;
   const uint64_t serial = next_serial_++;
   snapshots_.push_back({serial, position, MachineFrame::capture()});
-  for (int i = 0; i < kCodePages; ++i) {
+  for_each_code_page([&](int i) {
     copies_[i].push_back({serial, new_page()});
     std::memcpy(copies_[i].back().page->bytes, code_page_storage(i), kPageBytes);
     resident_[i] = serial;
     code_pages.written[i] = 0;
-  }
+  });
 }
 
 void SnapshotStore::clear() {
@@ -74,7 +75,7 @@ void SnapshotStore::take(uint64_t position) {
 void SnapshotStore::drop_oldest() {
   const uint64_t oldest = snapshots_[0].serial;
   const uint64_t next = snapshots_[1].serial;
-  for (int i = 0; i < kCodePages; ++i) {
+  for_each_code_page([&](int i) {
     std::vector<PageCopy>& copies = copies_[i];
     if (copies.size() > 1 && copies[1].serial == next) {
       recycle(std::move(copies[0].page));
@@ -84,20 +85,20 @@ void SnapshotStore::drop_oldest() {
       copies[0].serial = next;
       if (resident_[i] == oldest) resident_[i] = next;
     }
-  }
+  });
   snapshots_.pop_front();
 }
 
 void SnapshotStore::drop_after(uint64_t position) {
   while (snapshots_.size() > 1 && snapshots_.back().position > position) {
     const uint64_t serial = snapshots_.back().serial;
-    for (int i = 0; i < kCodePages; ++i) {
+    for_each_code_page([&](int i) {
       std::vector<PageCopy>& copies = copies_[i];
       if (copies.back().serial == serial) {
         recycle(std::move(copies.back().page));
         copies.pop_back();
       }
-    }
+    });
     snapshots_.pop_back();
   }
 }
@@ -106,7 +107,7 @@ uint64_t SnapshotStore::restore(uint64_t position) {
   auto after = std::upper_bound(snapshots_.begin(), snapshots_.end(), position,
                                 [](uint64_t p, const Snapshot& s) { return p < s.position; });
   const Snapshot& chosen = after == snapshots_.begin() ? *after : *std::prev(after);
-  for (int i = 0; i < kCodePages; ++i) {
+  for_each_code_page([&](int i) {
     const std::vector<PageCopy>& copies = copies_[i];
     const PageCopy& copy =
         *std::prev(std::upper_bound(copies.begin(), copies.end(), chosen.serial,
@@ -117,7 +118,7 @@ uint64_t SnapshotStore::restore(uint64_t position) {
       resident_[i] = copy.serial;
       code_pages.written[i] = 0;
     }
-  }
+  });
   chosen.frame.put();
   return chosen.position;
 }
@@ -133,5 +134,6 @@ std::unique_ptr<SnapshotStore::Page> SnapshotStore::new_page() {
 void SnapshotStore::recycle(std::unique_ptr<Page> page) {
   --live_pages_;
   // Enough spares for one snapshot of every page; more would only hold memory back.
-  if (spare_.size() < kCodePages) spare_.push_back(std::move(page));
+  if (spare_.size() < static_cast<std::size_t>(installed_code_pages()))
+    spare_.push_back(std::move(page));
 }

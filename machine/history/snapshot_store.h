@@ -30,11 +30,12 @@ class SnapshotStore {
   SnapshotStore(const SnapshotStore&) = delete;
   SnapshotStore& operator=(const SnapshotStore&) = delete;
 
-  // The bytes of a store that holds one snapshot: no smaller budget can be kept.
-  static uint64_t smallest_budget();
+  // The bytes of a store that holds one snapshot of a machine with `rdram_bytes` of RDRAM: no
+  // smaller budget can be kept.
+  static uint64_t smallest_budget(uint32_t rdram_bytes);
 
   // Empties the store and takes the current state, every page of it, at `position`. The budget
-  // is at least `smallest_budget()`.
+  // is at least `smallest_budget(bus.rdram_bytes)`.
   void begin(uint64_t budget, uint64_t position);
   // Frees everything.
   void clear();

@@ -148,6 +148,8 @@ TEST(CliUsage, ErrorsExitWithTwoAndTheUsage) {
       {"run", demo, "--limit", "0"},
       {"run", demo, "--frames", "2"},  // the console's only, as is --screenshot
       {"run", demo, "--screenshot", "picture.png"},
+      {"run", demo, "--expansion"},  // the console's memory expansion
+      {"gdbserver", demo, "--expansion"},
       {"run", demo, "--machine", "console", "--frames", "0"},
       {"run", demo, "--machine", "console", "--frames", "2", "--limit", "9"},
       {"run", demo, "--frobnicate"},

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   choose_hardware(Hardware::console);
   // The words the processor runs between the writes: the input itself, from RDRAM's start, which
   // the input's DMA may overwrite as it goes.
-  std::memcpy(memory.rdram, data, size < kRdramBytes ? size : kRdramBytes);
+  std::memcpy(memory.rdram, data, size < kRdramStandardBytes ? size : kRdramStandardBytes);
   cpu.pc = 0x80000000;
   for (; size >= sizeof(Record); data += sizeof(Record), size -= sizeof(Record)) {
     Record record;

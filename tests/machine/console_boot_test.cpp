@@ -19,8 +19,8 @@ namespace {
 
 class ConsoleBoot : public CoreTest {
  protected:
-  void load(const std::filesystem::path& rom) {
-    choose_hardware(Hardware::console);
+  void load(const std::filesystem::path& rom, bool expansion = false) {
+    choose_hardware(Hardware::console, expansion);
     ASSERT_EQ(load_rom(rom.string().c_str()), 1);
   }
 
@@ -38,25 +38,32 @@ std::vector<uint8_t> file_bytes(const std::filesystem::path& path) {
 }
 
 // The boot code copies the cartridge from 0x1000 on to the header's boot address (0x80000400)
-// and jumps there, whatever the engine.
-TEST_F(ConsoleBoot, LibdragonsBootCodeStartsTheProgramAfterItOnEveryEngine) {
+// and jumps there, whatever the engine. It sizes RDRAM by writing and reading back a word in each
+// pair of chips, and leaves the size at 0x80000318: 4 MB, or 8 MB with the memory expansion, whose
+// top word the program then stores to and reads back (without it, 0 and the store dropped).
+TEST_F(ConsoleBoot, LibdragonsBootCodeStartsTheProgramAfterItOnEveryEngineWithEitherRdram) {
   std::vector<uint8_t> rom = file_bytes(real_testdata("libdragon_ipl3_compat.z64"));
   ASSERT_EQ(rom.size(), 0x1000u);
-  const std::vector<uint8_t> program = to_bytes(assemble(
-      "lui $t0, 0x1234\n ori $t0, $t0, 0x5678\n lw $t1, 0x20($zero)\n loop: j loop\n nop\n"));
+  const std::vector<uint8_t> program = to_bytes(
+      assemble("lui $t0, 0x1234\n ori $t0, $t0, 0x5678\n lui $t2, 0x8000\n lw $t1, 0x318($t2)\n"
+               "lui $t3, 0x8080\n sw $t0, -4($t3)\n lw $t4, -4($t3)\n loop: j loop\n nop\n"));
   rom.insert(rom.end(), program.begin(), program.end());
   TempDir dir;
   const std::string path = dir.write("boot.z64", rom);
-  for (Engine engine : {Engine::exact, Engine::decoded, Engine::jit}) {
-    SCOPED_TRACE(static_cast<int>(engine));
-    shared.engine = engine;
-    load(path);
-    user_breakpoints.insert(0x80000400);
-    ASSERT_EQ(run(40'000'000), StopReason::user_breakpoint);
-    user_breakpoints.clear();
-    EXPECT_EQ(run(1000), StopReason::paused);
-    EXPECT_EQ(cpu.gpr[8], 0x12345678u);
-    EXPECT_TRUE(recorder.messages().empty());
+  for (bool expansion : {false, true}) {
+    for (Engine engine : {Engine::exact, Engine::decoded, Engine::jit}) {
+      SCOPED_TRACE(::testing::Message() << static_cast<int>(engine) << " expansion " << expansion);
+      shared.engine = engine;
+      load(path, expansion);
+      user_breakpoints.insert(0x80000400);
+      ASSERT_EQ(run(40'000'000), StopReason::user_breakpoint);
+      user_breakpoints.clear();
+      EXPECT_EQ(run(1000), StopReason::paused);
+      EXPECT_EQ(cpu.gpr[8], 0x12345678u);
+      EXPECT_EQ(cpu.gpr[9], expansion ? 0x800000u : 0x400000u);
+      EXPECT_EQ(cpu.gpr[12], expansion ? 0x12345678u : 0u);
+      EXPECT_TRUE(recorder.messages().empty());
+    }
   }
 }
 

@@ -22,6 +22,10 @@ const QCommandLineOption kMachineOption(
     QStringLiteral("plain (the default: the hardware registers as plain storage) or console (the "
                    "console's hardware and boot, with --cpu r4300i)"),
     QStringLiteral("NAME"), QStringLiteral("plain"));
+const QCommandLineOption kExpansionOption(
+    QStringLiteral("expansion"),
+    QStringLiteral("the console with the memory expansion: 8 MB of RDRAM instead of 4 (--machine "
+                   "console)"));
 
 void describe_command_line(QCommandLineParser& parser) {
   parser.setApplicationDescription(QStringLiteral(
@@ -35,6 +39,7 @@ void describe_command_line(QCommandLineParser& parser) {
   parser.addVersionOption();
   parser.addOption(kCpuOption);
   parser.addOption(kMachineOption);
+  parser.addOption(kExpansionOption);
   parser.addPositionalArgument(
       QStringLiteral("ROM"),
       QStringLiteral("The ROM image to open (native .z64 or byte-swapped .v64)."),
@@ -57,9 +62,9 @@ void answer_help_or_version(QCommandLineParser& parser, int argc, char** argv) {
 
 }  // namespace
 
-// korvel [--cpu MODEL] [--machine NAME] [ROM]: the desktop program, opening ROM at once when one
-// is given, with the processor model and hardware chosen (0.2c on plain storage unless told
-// otherwise).
+// korvel [--cpu MODEL] [--machine NAME] [--expansion] [ROM]: the desktop program, opening ROM at
+// once when one is given, with the processor model and hardware chosen (0.2c on plain storage
+// unless told otherwise).
 int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Korvel"));
   QApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
@@ -79,7 +84,7 @@ int main(int argc, char** argv) {
   }
   const std::string error =
       choose_machine(parser.value(kCpuOption).toStdString(), parser.isSet(kCpuOption),
-                     parser.value(kMachineOption).toStdString());
+                     parser.value(kMachineOption).toStdString(), parser.isSet(kExpansionOption));
   if (!error.empty()) {
     std::fprintf(stderr, "korvel: %s\nTry 'korvel --help'.\n", error.c_str());
     return kExitUsage;

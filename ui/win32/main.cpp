@@ -13,19 +13,22 @@ namespace {
 
 constexpr int kExitUsage = 2;
 constexpr const char* kUsage =
-    "Usage: korvel [--cpu MODEL] [--machine NAME] [ROM]\n\n"
+    "Usage: korvel [--cpu MODEL] [--machine NAME] [--expansion] [ROM]\n\n"
     "Korvel emulates a MIPS R4300i console's processor and shows it in debugger windows.\n\n"
     "ROM\tThe ROM image to open (native .z64 or byte-swapped .v64).\n"
     "--cpu MODEL\t0.2c (the default: the subset of version 0.2c) or r4300i (the complete "
     "integer unit, coprocessor 0 and the FPU).\n"
     "--machine NAME\tplain (the default: the hardware registers as plain storage) or console (the "
     "console's hardware and boot, with --cpu r4300i).\n"
+    "--expansion\tThe console with the memory expansion: 8 MB of RDRAM instead of 4 (--machine "
+    "console).\n"
     "--version\tShows the version.";
 
 struct CommandLine {
   std::string_view cpu = "0.2c";
   bool cpu_given = false;
   std::string_view machine = "plain";
+  bool expansion = false;
   std::optional<std::string_view> rom;
   const char* answer = nullptr;  // --help or --version: shown instead of running
   std::string error;
@@ -49,6 +52,8 @@ CommandLine read_command_line(int argc, char** argv) {
       line.machine = argv[++i];
     } else if (argument.starts_with("--machine=")) {
       line.machine = argument.substr(10);
+    } else if (argument == "--expansion") {
+      line.expansion = true;
     } else if (argument.starts_with("-") && argument != "-") {
       line.error = "Unknown option: " + std::string(argument);
     } else if (line.rom) {
@@ -68,15 +73,15 @@ int show_and_end(const std::string& text, int exit_code) {
 
 }  // namespace
 
-// korvel [--cpu MODEL] [--machine NAME] [ROM]: the desktop program, opening ROM at once when one
-// is given, with the processor model and hardware chosen (0.2c on plain storage unless told
-// otherwise). The arguments come in UTF-8, the program's
-// code page.
+// korvel [--cpu MODEL] [--machine NAME] [--expansion] [ROM]: the desktop program, opening ROM at
+// once when one is given, with the processor model and hardware chosen (0.2c on plain storage
+// unless told otherwise). The arguments come in UTF-8, the program's code page.
 int main(int argc, char** argv) {
   const CommandLine line = read_command_line(argc, argv);
   if (line.answer) return show_and_end(line.answer, 0);
   const std::string error =
-      line.error.empty() ? choose_machine(line.cpu, line.cpu_given, line.machine) : line.error;
+      line.error.empty() ? choose_machine(line.cpu, line.cpu_given, line.machine, line.expansion)
+                         : line.error;
   if (!error.empty())
     return show_and_end("korvel: " + error + "\nTry 'korvel --help'.", kExitUsage);
   shared.engine = engine_from_environment(shared.engine);
