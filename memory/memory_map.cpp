@@ -113,6 +113,22 @@ uint8_t read_physical_byte(uint32_t physical, uint64_t address) {
   return 0;
 }
 
+uint32_t read_physical_word(uint32_t physical, uint64_t address) {
+  if (physical >= bus.rdram_bytes) {
+    if (const DeviceRange* range = device_map.find(physical);
+        range && physical + 3 <= range->last) {
+      if (DataWatch* watch = memory_hooks.data_watch) [[unlikely]] {
+        for (uint32_t k = 0; k < 4; ++k) watch->data_read(physical + k);
+      }
+      return range->device->read(register_byte(*range, physical).offset, 0xFFFFFFFF);
+    }
+  }
+  uint32_t value = 0;
+  for (uint32_t k = 0; k < 4; ++k)
+    value = value << 8 | read_physical_byte(physical + k, address + k);
+  return value;
+}
+
 void write_physical_byte(uint32_t physical, uint8_t value) {
   if (DataWatch* watch = memory_hooks.data_watch) [[unlikely]]
     watch->data_written(physical);

@@ -52,6 +52,9 @@ void mem_write_byte(uint32_t address, uint8_t value);
 // The same for a physical address the processor has found itself (the complete model, through its
 // segments and TLB). A read error names `address`, as the program asked for it.
 uint8_t read_physical_byte(uint32_t physical, uint64_t address);
+// The four bytes from an aligned `physical` on, as a big-endian word: a device's register in one
+// read of the whole register, as the hardware's 32-bit bus makes it; anything else byte by byte.
+uint32_t read_physical_word(uint32_t physical, uint64_t address);
 void write_physical_byte(uint32_t physical, uint8_t value);
 
 // RDRAM and the signal processor's two memories: the storage instructions are decoded from, in

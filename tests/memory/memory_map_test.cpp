@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "cpu/cpu_state.h"
 #include "machine/devices/plain_registers.h"
 #include "machine/machine_state.h"
 #include "machine/menu_commands.h"
+#include "memory/device.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/rom_image.h"
 
@@ -159,3 +162,27 @@ TEST_F(MemoryMap, CartridgeReadWithNoImageOpenGivesZero) {
 }
 
 }  // namespace
+
+// A register's word is one read of the whole register, as a 32-bit load makes it; its bytes are
+// reads of one byte each. Past a device's range, and in RDRAM, the word is read byte by byte.
+TEST_F(MemoryMap, AWordOfADeviceIsOneReadOfTheWholeRegister) {
+  struct CountingDevice final : Device {
+    std::vector<uint32_t> masks;
+    uint32_t read(uint32_t offset, uint32_t mask) override {
+      masks.push_back(mask);
+      return 0x11223344u + offset;
+    }
+    void write(uint32_t, uint32_t, uint32_t) override {}
+    uint32_t peek(uint32_t) const override { return 0; }
+    bool poke(uint32_t, uint32_t, uint32_t) override { return false; }
+  } device;
+  device_map = DeviceMap{};
+  device_map.add({0x04600000, 0x04600007, &device, 0});
+  EXPECT_EQ(read_physical_word(0x04600004, 0xA4600004), 0x11223348u);
+  EXPECT_EQ(device.masks, std::vector<uint32_t>{0xFFFFFFFF});
+  EXPECT_EQ(read_physical_byte(0x04600001, 0xA4600001), 0x22u);
+  EXPECT_EQ(device.masks.back(), 0x00FF0000u);
+  memory.rdram[0x100] = 0xAB;
+  EXPECT_EQ(read_physical_word(0x100, 0x80000100), 0xAB000000u);
+  EXPECT_TRUE(recorder.messages().empty());
+}
