@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 
@@ -34,15 +35,36 @@ struct DeviceRange {
 };
 
 // The machine's hardware register blocks by address, which the machine fills with the devices it
-// has. The memory map looks an address up here after its memories.
+// has. The memory map looks an address up here after its memories, on every access to a register:
+// the ranges are kept in address order, and each megabyte below 0x20000000 (where every block
+// lies) knows the few that reach into it.
 struct DeviceMap {
   static constexpr std::size_t kMostRanges = 16;
+  static constexpr uint32_t kMegabytes = 0x200;
   std::array<DeviceRange, kMostRanges> ranges{};
   std::size_t count = 0;
+  // The ranges from `bucket_first[m]` to `bucket_end[m]` reach into megabyte `m`.
+  std::array<uint8_t, kMegabytes> bucket_first{};
+  std::array<uint8_t, kMegabytes> bucket_end{};
 
-  void add(const DeviceRange& range) { ranges[count++] = range; }
+  void add(const DeviceRange& range) {
+    assert(count < kMostRanges && range.first <= range.last && range.last >> 20 < kMegabytes);
+    std::size_t at = count++;
+    for (; at > 0 && ranges[at - 1].first > range.first; --at) ranges[at] = ranges[at - 1];
+    ranges[at] = range;
+    for (uint32_t m = 0; m < kMegabytes; ++m) {
+      std::size_t first = 0;
+      while (first < count && ranges[first].last >> 20 < m) ++first;
+      std::size_t end = first;
+      while (end < count && ranges[end].first >> 20 <= m) ++end;
+      bucket_first[m] = static_cast<uint8_t>(first);
+      bucket_end[m] = static_cast<uint8_t>(end);
+    }
+  }
   const DeviceRange* find(uint32_t physical) const {
-    for (std::size_t i = 0; i < count; ++i) {
+    const uint32_t m = physical >> 20;
+    if (m >= kMegabytes) return nullptr;
+    for (std::size_t i = bucket_first[m]; i < bucket_end[m]; ++i) {
       if (physical >= ranges[i].first && physical <= ranges[i].last) return &ranges[i];
     }
     return nullptr;

@@ -31,18 +31,6 @@ int32_t raise_address_error(Exception code, uint64_t address) {
   return raise(code);
 }
 
-bool take_pending_interrupt() {
-  if (!interrupt_due()) return false;
-  raise(Exception::interrupt);
-  return true;
-}
-
-bool interrupt_due() {
-  const uint32_t s = status();
-  if ((s & (kStatusIE | kStatusEXL | kStatusERL)) != kStatusIE) return false;
-  return (s & cpu.cp0[kCause] & kCauseInterruptPending) != 0;
-}
-
 int32_t return_from_exception() {
   if (status() & kStatusERL) {
     cpu.pc = static_cast<uint32_t>(cpu.cp0[kErrorEpc]);

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "cpu/r4300i/cop0.h"
+
 // The exceptions of the complete model. Each is raised before the instruction changes anything,
 // and leaves the processor at the exception vector.
 namespace r4300i {
@@ -41,12 +43,22 @@ int32_t raise(Exception code, unsigned coprocessor = 0, Vector vector = Vector::
 // An address error at `address`, which BadVAddr keeps.
 int32_t raise_address_error(Exception code, uint64_t address);
 
+// Whether an interrupt is pending and enabled: one is taken before the next instruction. Inline,
+// as it is asked before every instruction.
+inline bool interrupt_due() {
+  const uint32_t s = status();
+  if ((s & (kStatusIE | kStatusEXL | kStatusERL)) != kStatusIE) return false;
+  return (s & cpu.cp0[kCause] & kCauseInterruptPending) != 0;
+}
+
 // Before each instruction: an enabled interrupt that is pending is taken (the timer's is set by its
 // event on the scheduler, at the boundary where Count reaches Compare). True when one was taken.
-bool take_pending_interrupt();
-
-// Whether an interrupt is pending and enabled: one is taken before the next instruction.
-bool interrupt_due();
+inline bool take_pending_interrupt() {
+  if (!interrupt_due()) [[likely]]
+    return false;
+  raise(Exception::interrupt);
+  return true;
+}
 
 // ERET: back to ErrorEPC while ERL is set (clearing it), otherwise to EPC (clearing EXL); either
 // way the LLbit is cleared. No delay slot.

@@ -8,10 +8,11 @@
 // Whether the run loop must look before the next instruction: an event is due (Count and the
 // devices have been read at the clock of each instruction), `running` was cleared, a byte under a
 // watchpoint was touched, or the rule of the run's stops may apply.
-bool ExactEngine::batch_ends() const {
+// Breakpoints change only while no run goes on.
+inline bool ExactEngine::batch_ends(bool breakpoints) const {
   return scheduler.now >= scheduler.next || !running_.load(std::memory_order_relaxed) ||
          watchpoints.hit_pending() || may_stop_at(cpu.pc) ||
-         (!user_breakpoints.empty() && user_breakpoints.contains(fetch_address(cpu)));
+         (breakpoints && user_breakpoints.contains(fetch_address(cpu)));
 }
 
 // One instruction whose fetch the observer sees when it asks to see every one; otherwise up to
@@ -24,10 +25,11 @@ EngineRun ExactEngine::run(uint32_t budget, RunObserver* observer) {
     return {1, refused};
   }
   const uint32_t limit = static_cast<uint32_t>(std::min<uint64_t>(unseen, std::max(budget, 1u)));
+  const bool breakpoints = !user_breakpoints.empty();
   for (uint32_t ran = 1;; ++ran) {
     const bool refused = not_carried_out(fetch_and_execute(fetch_, nullptr));
     advance_clock(1);
     if (refused) return {ran, true};
-    if (ran >= limit || batch_ends()) return {ran, false};
+    if (ran >= limit || batch_ends(breakpoints)) return {ran, false};
   }
 }

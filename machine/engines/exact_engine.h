@@ -19,7 +19,7 @@ class ExactEngine final : public ExecutionEngine {
   void forget_all() override {}
 
  private:
-  bool batch_ends() const;
+  bool batch_ends(bool breakpoints) const;
 
   const std::atomic<int32_t>& running_;
   FetchWindow fetch_;
