@@ -7,8 +7,8 @@
 
 // Whether the run loop must look before the next instruction: an event is due (Count and the
 // devices have been read at the clock of each instruction), `running` was cleared, a byte under a
-// watchpoint was touched, or the rule of the run's stops may apply.
-// Breakpoints change only while no run goes on.
+// watchpoint was touched, or the rule of the run's stops may apply (`breakpoints`: whether there
+// are any, which changes only while no run goes on).
 inline bool ExactEngine::batch_ends(bool breakpoints) const {
   return scheduler.now >= scheduler.next || !running_.load(std::memory_order_relaxed) ||
          watchpoints.hit_pending() || may_stop_at(cpu.pc) ||
