@@ -15,9 +15,6 @@
 namespace {
 
 void set_boot_registers(uint32_t pc) {
-  // No branch is in flight at boot: a slot left pending (a run paused between a taken branch and
-  // its slot) would run first, and its advance would step past the boot address.
-  cpu.delay_slot_pending = 0;
   if (bus.console) {
     set_console_boot_state();
     return;

@@ -182,24 +182,6 @@ TEST_F(Execution, DelaySlotHandOverOnBothPaths) {
   EXPECT_EQ(cpu.cp0[kCountRegister], 5u);
 }
 
-// Reset CPU between a taken branch and its slot starts from the boot address, not from the slot.
-TEST_F(Execution, ResetCpuDropsADelaySlotLeftPending) {
-  load(R"(
-      addiu $t0, $zero, 7
-  loop:
-      beq $zero, $zero, loop
-      nop
-  )");
-  ASSERT_EQ(step_instruction(), 0);
-  ASSERT_EQ(step_instruction(), 0);
-  ASSERT_EQ(cpu.delay_slot_pending, 1);
-  reset_cpu();
-  EXPECT_EQ(cpu.delay_slot_pending, 0);
-  ASSERT_EQ(step_instruction(), 0);
-  EXPECT_EQ(cpu.gpr[8], 7u);
-  EXPECT_EQ(cpu.pc, 0x04000044u);
-}
-
 TEST_F(Execution, TakenBranchInADelaySlotLeavesNoHandOverPending) {
   load(R"(
       beq $zero, $zero, first    # 0x40
