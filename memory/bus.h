@@ -11,9 +11,8 @@
 struct BusSetup {
   bool console = false;
   // The RDRAM installed (a power of two): the console's 4 MB, or 8 MB with the memory expansion,
-  // chosen with the hardware. Bytes past it are
-  // not memory: the console's bus reads them as 0 and drops writes, the plain-storage machine
-  // faults.
+  // chosen with the hardware. Bytes past it are not memory: the console's bus reads them as 0 and
+  // drops writes, the plain-storage machine faults.
   uint32_t rdram_bytes = kRdramStandardBytes;
 };
 

@@ -80,8 +80,9 @@ void for_each_code_page(Visit visit) {
   for (int index = kRdramPages; index < kCodePages; ++index) visit(index);
 }
 
-inline int installed_code_pages() {
-  return static_cast<int>(bus.rdram_bytes >> 12) + (kCodePages - kRdramPages);
+// How many code pages a machine with `rdram_bytes` of RDRAM has.
+inline int code_pages_with(uint32_t rdram_bytes) {
+  return static_cast<int>(rdram_bytes >> 12) + (kCodePages - kRdramPages);
 }
 
 inline bool holds_code(uint32_t physical) {

@@ -5,8 +5,7 @@
 #include <iterator>
 
 uint64_t SnapshotStore::smallest_budget(uint32_t rdram_bytes) {
-  const uint64_t pages = (rdram_bytes >> 12) + (kCodePages - kRdramPages);
-  return sizeof(Snapshot) + pages * (sizeof(Page) + sizeof(PageCopy));
+  return sizeof(Snapshot) + code_pages_with(rdram_bytes) * (sizeof(Page) + sizeof(PageCopy));
 }
 
 void SnapshotStore::begin(uint64_t budget, uint64_t position) {
@@ -134,6 +133,6 @@ std::unique_ptr<SnapshotStore::Page> SnapshotStore::new_page() {
 void SnapshotStore::recycle(std::unique_ptr<Page> page) {
   --live_pages_;
   // Enough spares for one snapshot of every page; more would only hold memory back.
-  if (spare_.size() < static_cast<std::size_t>(installed_code_pages()))
+  if (spare_.size() < static_cast<std::size_t>(code_pages_with(bus.rdram_bytes)))
     spare_.push_back(std::move(page));
 }
