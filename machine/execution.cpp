@@ -16,7 +16,7 @@
 
 namespace {
 
-// The most a batch of decoded instructions runs before the run loop looks at its flags again: well
+// The most a batch of instructions runs before the run loop looks at its flags again: well
 // under a millisecond's work.
 constexpr uint32_t kBatchLimit = 65536;
 
@@ -86,8 +86,7 @@ bool may_use_message_text() {
 int step_instruction(RunObserver* observer) {
   r4300i::retime_timer();
   if (scheduler.now >= scheduler.next) take_due_events();
-  const EngineRun ran = exact_path().run(0, observer);
-  advance_clock(1);
+  const EngineRun ran = exact_path().run(1, observer);
   if (shared.show_count.load(std::memory_order_relaxed)) {
     shared.message_text().format("%" PRIx64, cpu.cp0[kCountRegister]);
     Text<32> title;
@@ -108,6 +107,9 @@ StopReason ExecutionController::run_loop(RunObserver* observer,
   const uint64_t read_errors_before = fault_messages.read_errors();
   forget_all_code();
   r4300i::retime_timer();
+  // Behind faster engines the exact path runs one instruction at a time, so that they take the
+  // next.
+  const uint32_t exact_budget = engines_.size() == 1 ? kBatchLimit : 1;
   bool first = true;
   for (;;) {
     if (requests_.load(std::memory_order_relaxed) != 0 && ends_on_request(lock)) [[unlikely]] {
@@ -132,10 +134,9 @@ StopReason ExecutionController::run_loop(RunObserver* observer,
     }
     EngineRun ran;
     for (ExecutionEngine* engine : engines_) {
-      ran = engine->run(kBatchLimit, observer);
+      ran = engine->run(engine == engines_.back() ? exact_budget : kBatchLimit, observer);
       if (ran.instructions != 0) break;
     }
-    advance_clock(ran.instructions);
     published_count_.store(cpu.cp0[kCountRegister], std::memory_order_relaxed);
     const bool near_stop = may_stop_at(cpu.pc);
     // Cleared before an unhandled opcode's message, which the same instruction may raise.

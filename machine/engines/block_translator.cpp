@@ -207,7 +207,9 @@ EngineRun BlockTranslator::run(uint32_t budget, RunObserver* observer) {
   if (cpu.delay_slot_pending) return {};
   budget = fast_budget(budget, observer);
   if (budget == 0 || !available()) return {};
-  return {run_blocks(budget)};
+  const uint32_t ran = run_blocks(budget);
+  advance_clock(ran);
+  return {ran};
 }
 
 uint32_t BlockTranslator::run_blocks(uint32_t budget) {

@@ -64,7 +64,9 @@ EngineRun DecodedEngine::run(uint32_t budget, RunObserver* observer) {
   if (cpu.delay_slot_pending) return {};
   budget = fast_budget(budget, observer);
   if (budget == 0) return {};
-  return {run_batch(budget)};
+  const uint32_t ran = run_batch(budget);
+  advance_clock(ran);
+  return {ran};
 }
 
 DecodedPage* DecodedEngine::page_holding(uint32_t physical, const void* const* handlers) {

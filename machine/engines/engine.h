@@ -27,16 +27,17 @@ struct EngineRun {
 //
 // Whatever an engine runs leaves the machine exactly as the exact path would after the same
 // instructions: registers, pc and the delay-slot hand-over, memory, `current_instruction` and
-// `opcode_name`. Count is the run loop's to advance. An engine that runs a batch stops it where
-// the run loop must look: after an instruction that may leave pc on a stop address, and before a
-// word at a user breakpoint. Run thread only, or with the run thread parked.
+// `opcode_name`. Each advances the machine's clock, and with it Count, by what it runs. An engine
+// that runs a batch stops it where the run loop must look: after an instruction that may leave pc
+// on a stop address, and before a word at a user breakpoint. Run thread only, or with the run
+// thread parked.
 class ExecutionEngine {
  public:
   virtual ~ExecutionEngine() = default;
 
   // Runs instructions from where the machine stands: at most `budget`, and no more than the
-  // observer's `unseen_allowed` without showing their fetches to it. The exact path runs one and
-  // shows its fetch, whatever the budget.
+  // observer's `unseen_allowed` without showing their fetches to it. The exact path runs at least
+  // one, and shows its fetch when the observer lets none pass unseen.
   virtual EngineRun run(uint32_t budget, RunObserver* observer) = 0;
 
   // Drops what the engine made from the byte at `physical` in a code page, which has been stored

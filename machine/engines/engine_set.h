@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 #include "machine/engines/block_translator.h"
@@ -13,6 +14,8 @@
 // each drops what it made from the byte.
 class EngineSet final : public CodeWriteWatcher {
  public:
+  explicit EngineSet(const std::atomic<int32_t>& running) : exact(running) {}
+
   bool code_written(uint32_t physical) override {
     bool dropped = false;
     for (ExecutionEngine* engine : every) dropped |= engine->code_written(physical);

@@ -1,18 +1,26 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include "machine/engines/engine.h"
 #include "machine/engines/instruction_fetch.h"
 
 // The interpreter's own path, one instruction at a time: the reference every other engine keeps
-// to, and the one that runs what they leave.
+// to, and the one that runs what they leave. After every instruction it advances the clock and
+// makes the run loop's checks, so that it ends its batch exactly where the run loop would look.
 class ExactEngine final : public ExecutionEngine {
  public:
-  EngineRun run(uint32_t, RunObserver* observer) override {
-    return {1, not_carried_out(fetch_and_execute(fetch_, observer))};
-  }
+  // `running`, cleared (by a read error, a pause or a limit), ends a batch after its instruction.
+  explicit ExactEngine(const std::atomic<int32_t>& running) : running_(running) {}
+
+  EngineRun run(uint32_t budget, RunObserver* observer) override;
   bool code_written(uint32_t) override { return false; }
   void forget_all() override {}
 
  private:
+  bool batch_ends(bool breakpoints) const;
+
+  const std::atomic<int32_t>& running_;
   FetchWindow fetch_;
 };

@@ -64,7 +64,7 @@ struct Machine {
   WakeSignal window_wake;
   UserBreakpoints user_breakpoints;
   Watchpoints watchpoints;
-  EngineSet engines;
+  EngineSet engines{shared.running};
   History history;
   // Last, so that it goes first: the run thread ends before anything it uses.
   ExecutionController execution;

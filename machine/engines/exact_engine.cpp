@@ -1,0 +1,35 @@
+#include "machine/engines/exact_engine.h"
+
+#include <algorithm>
+
+#include "cpu/scheduler.h"
+#include "machine/stops/stops.h"
+
+// Whether the run loop must look before the next instruction: an event is due (Count and the
+// devices have been read at the clock of each instruction), `running` was cleared, a byte under a
+// watchpoint was touched, or the rule of the run's stops may apply (`breakpoints`: whether there
+// are any, which changes only while no run goes on).
+inline bool ExactEngine::batch_ends(bool breakpoints) const {
+  return scheduler.now >= scheduler.next || !running_.load(std::memory_order_relaxed) ||
+         watchpoints.hit_pending() || may_stop_at(cpu.pc) ||
+         (breakpoints && user_breakpoints.contains(fetch_address(cpu)));
+}
+
+// One instruction whose fetch the observer sees when it asks to see every one; otherwise up to
+// `budget` (at least one), as many as the observer lets pass unseen.
+EngineRun ExactEngine::run(uint32_t budget, RunObserver* observer) {
+  const uint64_t unseen = observer ? observer->unseen_allowed() : UINT64_MAX;
+  if (unseen == 0) {
+    const bool refused = not_carried_out(fetch_and_execute(fetch_, observer));
+    advance_clock(1);
+    return {1, refused};
+  }
+  const uint32_t limit = static_cast<uint32_t>(std::min<uint64_t>(unseen, std::max(budget, 1u)));
+  const bool breakpoints = !user_breakpoints.empty();
+  for (uint32_t ran = 1;; ++ran) {
+    const bool refused = not_carried_out(fetch_and_execute(fetch_, nullptr));
+    advance_clock(1);
+    if (refused) return {ran, true};
+    if (ran >= limit || batch_ends(breakpoints)) return {ran, false};
+  }
+}
