@@ -157,8 +157,7 @@ StopReason ExecutionController::run_loop(RunObserver* observer,
 void ExecutionController::run_thread(RunObserver* observer) {
   run_thread_id_.store(std::this_thread::get_id());
   host().run_thread_started();
-  thread_started_.store(true);
-  wake_.notify();
+  thread_started_.release();
   StopReason reason;
   {
     std::unique_lock lock(state_mutex_);
@@ -227,12 +226,11 @@ void ExecutionController::start(RunObserver* observer) {
   shown_count_ = cpu.cp0[kCountRegister];
   requests_.fetch_and(~kInterruptRequest);  // meant for a run that has ended meanwhile
   watchpoints.take_hit();                   // and the access that ended one
-  thread_started_.store(false);
   thread_finished_.store(false);
   thread_ = std::thread([this, observer] { run_thread(observer); });
   // A priority chosen right after Start must find the thread to apply to. Nothing of the new run
   // can be waiting for the window thread yet, so no request is served meanwhile.
-  wake_.wait_until([this] { return thread_started_.load(); }, [] {});
+  thread_started_.acquire();
 }
 
 void ExecutionController::end_run_thread() {

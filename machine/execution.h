@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <semaphore>
 #include <span>
 #include <thread>
 
@@ -129,7 +130,9 @@ class ExecutionController {
   // destructor ends still notifies it.
   WakeSignal& wake_ = window_thread_wake();
   std::atomic<uint32_t> requests_{0};
-  std::atomic<bool> thread_started_{false};
+  // Not through `wake_`: a notice that lands after the window thread has seen the start would
+  // wake its next wait for nothing.
+  std::binary_semaphore thread_started_{0};
   std::atomic<bool> thread_finished_{true};
   std::atomic<uint64_t> published_count_{0};
   std::atomic<StopReason> last_reason_{StopReason::paused};
