@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "memory/hooks.h"
@@ -22,14 +23,14 @@ class DmaRuns {
   DmaRuns(const DmaRuns&) = delete;
   DmaRuns& operator=(const DmaRuns&) = delete;
 
-  void stored(uint32_t physical) {
+  void stored(uint32_t physical, uint32_t length) {
     if (length_ != 0 && physical == first_ + length_) {
-      ++length_;
+      length_ += length;
       return;
     }
     tell();
     first_ = physical;
-    length_ = 1;
+    length_ = length;
   }
 
  private:
@@ -47,17 +48,24 @@ inline uint8_t dma_rdram_byte(uint32_t address) {
 }
 
 // Stores `length` bytes, each `next_byte()` in turn, into RDRAM from bus address `address` on.
+// The bytes go a code page at a time (RDRAM's installed size and the bus's wrap are whole pages),
+// so that the marks are made once a page.
 template <class NextByte>
 void dma_fill_rdram(uint32_t address, uint32_t length, DmaSource source, NextByte next_byte) {
   const uint32_t installed = bus.rdram_bytes;
   DmaRuns runs(source);
-  for (uint32_t i = 0; i < length; ++i) {
-    const uint8_t value = next_byte();
+  for (uint32_t i = 0; i < length;) {
     const uint32_t physical = (address + i) & kRdramBusMask;
-    if (physical >= installed) continue;
-    memory.rdram[physical] = value;
-    mark_stored(physical);
-    runs.stored(physical);
+    const uint32_t chunk = std::min(length - i, kCodePageBytes - (physical % kCodePageBytes));
+    i += chunk;
+    if (physical >= installed) {
+      for (uint32_t k = 0; k < chunk; ++k) next_byte();
+      continue;
+    }
+    uint8_t* to = memory.rdram + physical;
+    for (uint32_t k = 0; k < chunk; ++k) to[k] = next_byte();
+    mark_stored(physical, chunk);
+    runs.stored(physical, chunk);
   }
 }
 
@@ -76,10 +84,14 @@ inline uint8_t& sp_memory_byte(uint32_t physical) {
 template <class NextByte>
 void dma_fill_sp_memory(uint32_t address, uint32_t length, NextByte next_byte) {
   DmaRuns runs(DmaSource::sp);
-  for (uint32_t i = 0; i < length; ++i) {
+  for (uint32_t i = 0; i < length;) {
+    // Up to where the offset wraps: the end of the memory, which is one code page.
     const uint32_t physical = sp_memory_physical(address, i);
-    sp_memory_byte(physical) = next_byte();
-    mark_stored(physical);
-    runs.stored(physical);
+    const uint32_t chunk = std::min(length - i, kSpMemoryBytes - (physical % kSpMemoryBytes));
+    i += chunk;
+    uint8_t* to = &sp_memory_byte(physical);
+    for (uint32_t k = 0; k < chunk; ++k) to[k] = next_byte();
+    mark_stored(physical, chunk);
+    runs.stored(physical, chunk);
   }
 }

@@ -64,11 +64,12 @@ void clear_code_page_copied() {
   code_pages.rdram_pages_copied = 0;
 }
 
-void mark_stored(uint32_t physical) {
+void mark_stored(uint32_t physical, uint32_t bytes) {
   int page = code_page_index(physical);
   if (page < 0) return;
   code_pages.written[page] = 1;
-  if (code_pages.copied[page]) report_code_write(physical);
+  if (!code_pages.copied[page]) return;
+  for (uint32_t k = 0; k < bytes; ++k) report_code_write(physical + k);
 }
 
 bool report_code_write(uint32_t physical) {
@@ -111,6 +112,15 @@ uint8_t read_physical_byte(uint32_t physical, uint64_t address) {
   if (bus.console) return 0;
   memory_hooks.memory_faults->unhandled_read(address);
   return 0;
+}
+
+bool reads_are_steady(uint32_t physical, uint32_t bytes) {
+  const uint32_t last = physical + bytes - 1;
+  if (last < bus.rdram_bytes) return true;
+  const DeviceRange* range = device_map.find(physical);
+  if (range == nullptr || last > range->last) return false;
+  return range->device->read_is_steady(register_byte(*range, physical).offset) &&
+         range->device->read_is_steady(register_byte(*range, last).offset);
 }
 
 uint32_t read_physical_word(uint32_t physical, uint64_t address) {

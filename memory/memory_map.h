@@ -57,9 +57,15 @@ uint8_t read_physical_byte(uint32_t physical, uint64_t address);
 uint32_t read_physical_word(uint32_t physical, uint64_t address);
 void write_physical_byte(uint32_t physical, uint8_t value);
 
+// Whether the processor's read of the `bytes` from `physical` on has no side effects and gives the
+// same value until the next store or the machine's next event: installed RDRAM, or registers their
+// device says so of.
+bool reads_are_steady(uint32_t physical, uint32_t bytes);
+
 // RDRAM and the signal processor's two memories: the storage instructions are decoded from, in
 // pages of 4 KB: RDRAM's 2048 (of which the installed RDRAM's are in use), then SP DMEM and SP
 // IMEM.
+inline constexpr uint32_t kCodePageBytes = 0x1000;
 inline constexpr int kRdramPages = kRdramExpansionBytes >> 12;
 inline constexpr int kCodePages = kRdramPages + 2;
 
@@ -122,10 +128,10 @@ inline void mark_code_page_copied(int index) {
 
 void clear_code_page_copied();
 
-// Marks the code page of a byte just stored at `physical` written, and tells the watcher when an
-// engine holds copies from it: after every store into RDRAM or an SP memory, the processor's,
-// a debugger's and the DMA engines' alike.
-void mark_stored(uint32_t physical);
+// Marks the code page of the `bytes` just stored from `physical` on (all in one page) written, and
+// tells the watcher of each when an engine holds copies from the page: after every store into
+// RDRAM or an SP memory, the processor's, a debugger's and the DMA engines' alike.
+void mark_stored(uint32_t physical, uint32_t bytes = 1);
 
 // Tells the watcher of a store at `physical` in a code page marked copied, as the memory map does
 // for its own stores: for the engines' stores, which bypass it.
