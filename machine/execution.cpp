@@ -109,7 +109,7 @@ StopReason ExecutionController::run_loop(RunObserver* observer,
   r4300i::retime_timer();
   // Behind faster engines the exact path runs one instruction at a time, so that they take the
   // next.
-  const uint32_t exact_budget = engines_.size() == 1 ? kBatchLimit : 1;
+  const uint32_t exact_budget = exact_path_alone(engines_) ? kBatchLimit : 1;
   bool first = true;
   for (;;) {
     if (requests_.load(std::memory_order_relaxed) != 0 && ends_on_request(lock)) [[unlikely]] {

@@ -23,6 +23,13 @@ class Device {
   // A debugger's write: as the register holds it, with no side effects. False where a debugger
   // cannot write.
   virtual bool poke(uint32_t offset, uint32_t value, uint32_t mask) = 0;
+  // Whether the processor's read of the register has no side effects and gives the same value
+  // until the next write to the machine or its next event (one that counts with the clock does
+  // not): a loop that only reads it waits for an event.
+  virtual bool read_is_steady(uint32_t offset) const {
+    (void)offset;
+    return false;
+  }
 };
 
 // One device's range of physical addresses (bounds inclusive); its registers there start at

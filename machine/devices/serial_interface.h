@@ -54,6 +54,7 @@ class SerialInterface final : public Device {
   void write(uint32_t offset, uint32_t value, uint32_t mask) override;
   uint32_t peek(uint32_t offset) const override;
   bool poke(uint32_t offset, uint32_t value, uint32_t mask) override;
+  bool read_is_steady(uint32_t) const override { return true; }
 
   uint32_t dram_addr = 0;
   uint32_t pif_address = 0;  // the last one written to SI_PIF_AD_RD64B or SI_PIF_AD_WR64B

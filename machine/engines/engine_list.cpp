@@ -21,16 +21,20 @@ Engine engine_from_environment(Engine otherwise) {
 }
 
 std::span<ExecutionEngine* const> engines_for(Engine choice) {
-  const std::span<ExecutionEngine* const> translated(engines.every);
   switch (choice) {
     case Engine::jit:
-      return engines.translator.available() ? translated : translated.subspan(1);
+      if (engines.translator.available()) return engines.every;
+      return engines.decoded_list;
     case Engine::decoded:
-      return translated.subspan(1);
+      return engines.decoded_list;
     case Engine::exact:
       break;
   }
-  return translated.subspan(2);
+  return engines.exact_list;
+}
+
+bool exact_path_alone(std::span<ExecutionEngine* const> list) {
+  return list.data() == engines.exact_list.data();
 }
 
 ExecutionEngine& exact_path() {

@@ -23,6 +23,10 @@ Engine engine_from_environment(Engine otherwise);
 // translator maps its code memory, the first time only.
 std::span<ExecutionEngine* const> engines_for(Engine choice);
 
+// Whether `list` (from engines_for) runs the exact path behind no engine that runs the common
+// instructions faster.
+bool exact_path_alone(std::span<ExecutionEngine* const> list);
+
 // The exact path, which takes the single steps.
 ExecutionEngine& exact_path();
 

@@ -27,9 +27,16 @@ EngineRun ExactEngine::run(uint32_t budget, RunObserver* observer) {
   const uint32_t limit = static_cast<uint32_t>(std::min<uint64_t>(unseen, std::max(budget, 1u)));
   const bool breakpoints = !user_breakpoints.empty();
   for (uint32_t ran = 1;; ++ran) {
+    const uint32_t before = fetch_address(cpu);
     const bool refused = not_carried_out(fetch_and_execute(fetch_, nullptr));
     advance_clock(1);
     if (refused) return {ran, true};
     if (ran >= limit || batch_ends(breakpoints)) return {ran, false};
+    // A delay slot that has just sent control a little way back may have reached a loop that
+    // waits: the run loop's next turn lets `idle_` look.
+    if (before - cpu.pc - 1 < 4 * IdleLoops::kLongest && !cpu.delay_slot_pending &&
+        idle_.worth_a_look(cpu.pc)) {
+      return {ran, false};
+    }
   }
 }

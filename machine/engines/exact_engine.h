@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "machine/engines/engine.h"
+#include "machine/engines/idle_loops.h"
 #include "machine/engines/instruction_fetch.h"
 
 // The interpreter's own path, one instruction at a time: the reference every other engine keeps
@@ -12,7 +13,9 @@
 class ExactEngine final : public ExecutionEngine {
  public:
   // `running`, cleared (by a read error, a pause or a limit), ends a batch after its instruction.
-  explicit ExactEngine(const std::atomic<int32_t>& running) : running_(running) {}
+  // A batch also ends where a short jump back may have reached a loop that `idle` skips.
+  ExactEngine(const std::atomic<int32_t>& running, IdleLoops& idle)
+      : running_(running), idle_(idle) {}
 
   EngineRun run(uint32_t budget, RunObserver* observer) override;
   bool code_written(uint32_t) override { return false; }
@@ -22,5 +25,6 @@ class ExactEngine final : public ExecutionEngine {
   bool batch_ends(bool breakpoints) const;
 
   const std::atomic<int32_t>& running_;
+  IdleLoops& idle_;
   FetchWindow fetch_;
 };

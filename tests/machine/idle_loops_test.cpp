@@ -1,0 +1,129 @@
+// Loops that wait for the hardware, skipped up to the event they wait for: the machine ends
+// exactly where running every instruction leaves it, on every engine.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cpu/cpu_state.h"
+#include "cpu/scheduler.h"
+#include "machine/engines/engine_list.h"
+#include "machine/engines/engine_set.h"
+#include "machine/execution.h"
+#include "machine/machine_state.h"
+#include "machine/menu_commands.h"
+#include "machine/stops/user_breakpoints.h"
+#include "tests/support/core_fixture.h"
+#include "tests/support/cpu_runner.h"
+#include "tests/support/mips_assembler.h"
+#include "tests/support/program_rom.h"
+
+namespace {
+
+// Three waits for the VI's interrupt, polled in MI_INTR with interrupts off.
+constexpr const char* kWaitsForTheVi = R"(
+      lui $a0, 0xA430
+      lui $a1, 0xA440
+      ori $t0, $zero, 2
+      sw $t0, 0xC($a1)          # VI_V_INTR: line 1
+      ori $s1, $zero, 3
+  wait:
+      lw $t0, 8($a0)            # MI_INTR
+      andi $t0, $t0, 8
+      beq $t0, $zero, wait
+      nop
+      sw $zero, 0x10($a1)       # VI_V_CURRENT: the interrupt lowered
+      addiu $s1, $s1, -1
+      bne $s1, $zero, wait
+      nop
+      lui $at, 0x0400
+      ori $at, $at, 0xA8
+      jr $at
+      nop
+)";
+
+// Sees every fetch, so that the run goes one instruction at a time and skips nothing.
+class EveryFetch final : public RunObserver {
+ public:
+  uint64_t unseen_allowed() override { return 0; }
+  void fetched(uint32_t, uint32_t) override {}
+  void instructions_done(uint64_t) override {}
+};
+
+class IdleLoopsTest : public CoreTest {
+ protected:
+  void load(const std::string& program) {
+    reset_all_state();
+    choose_hardware(Hardware::console, false);
+    ASSERT_EQ(load_program_rom(dir, program), 1);
+  }
+
+  static void run(Engine engine, RunObserver* observer) {
+    shared.engine = engine;
+    shared.running = 1;
+    execution.start(observer);
+    EXPECT_EQ(execution.wait_for_run_end(), StopReason::stop_address);
+  }
+
+  // Places `loop` at `head` and asks the skipping for a turn there, with an event due `due`
+  // cycles on.
+  static EngineRun turn_at(uint32_t head, const std::string& loop, uint64_t due,
+                           uint32_t budget = 1u << 30) {
+    place_words(head, assemble(loop));
+    cpu.pc = head;
+    shared.running = 1;  // as in a run, which the exact path ends when it is cleared
+    scheduler.schedule(Event::ai_buffer, scheduler.now + due);
+    return engines.idle.run(budget, nullptr);
+  }
+
+  TempDir dir;
+};
+
+TEST_F(IdleLoopsTest, WaitsForTheViEndWhereRunningEveryInstructionLeavesTheMachine) {
+  load(kWaitsForTheVi);
+  EveryFetch every;
+  run(Engine::exact, &every);
+  const CpuState stepped = cpu;
+  const uint64_t clock = scheduler.now;
+  EXPECT_GT(clock, 2 * 1'500'000u);  // two frames at least, between the first wait and the last
+  for (Engine engine : {Engine::exact, Engine::decoded, Engine::jit}) {
+    SCOPED_TRACE(static_cast<int>(engine));
+    load(kWaitsForTheVi);
+    run(engine, nullptr);
+    for (int r = 0; r < 32; ++r) EXPECT_EQ(cpu.gpr[r], stepped.gpr[r]) << "register " << r;
+    EXPECT_EQ(cpu.cp0[kCountRegister], stepped.cp0[kCountRegister]);
+    EXPECT_EQ(scheduler.now, clock);
+  }
+}
+
+TEST_F(IdleLoopsTest, OnlyALoopThatDoesTheSameEveryTimeRoundIsSkipped) {
+  load("nop");
+  cpu.gpr[4] = 0xFFFFFFFFA4300000;  // $a0: MI
+  cpu.gpr[5] = 0xFFFFFFFFA4400000;  // $a1: VI
+  const char* polls_mi = "wait: lw $t0, 8($a0)\n andi $t0, $t0, 8\n beq $t0, $zero, wait\n nop";
+  // Up to the event, in whole times round: the first on the exact path, then the skip.
+  uint64_t before = scheduler.now;
+  EngineRun ran = turn_at(0x80002000, polls_mi, 1002);
+  EXPECT_EQ(ran.instructions, 1000u);
+  EXPECT_EQ(scheduler.now, before + 1000);
+  EXPECT_EQ(cpu.pc, 0x80002000u);
+  EXPECT_EQ(turn_at(0x80002000, polls_mi, 100000, 602).instructions, 600u);  // the budget
+  EXPECT_EQ(turn_at(0x80002000, "loop: b loop\n nop", 100).instructions, 100u);
+
+  // Not skipped: a register carried from one time round to the next, a register that counts
+  // with the clock, a store, a breakpoint in the loop.
+  const char* carried = "loop: addiu $t0, $t0, -1\n bne $t0, $zero, loop\n nop";
+  const char* counting = "wait: lw $t0, 0x10($a1)\n beq $t0, $zero, wait\n nop";
+  const char* stores = "wait: lw $t0, 8($a0)\n sw $t0, 0x100($zero)\n beq $t0, $zero, wait\n nop";
+  for (const char* loop : {carried, counting, stores}) {
+    SCOPED_TRACE(loop);
+    before = scheduler.now;
+    cpu.gpr[8] = 0;
+    EXPECT_EQ(turn_at(0x80003000, loop, 1000).instructions, 0u);
+    EXPECT_EQ(scheduler.now, before);
+  }
+  user_breakpoints.insert(0x80002008);
+  EXPECT_EQ(turn_at(0x80002000, polls_mi, 1000).instructions, 0u);
+  user_breakpoints.clear();
+}
+
+}  // namespace
