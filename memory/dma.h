@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "memory/hooks.h"
 #include "memory/memory_map.h"
@@ -47,11 +48,34 @@ inline uint8_t dma_rdram_byte(uint32_t address) {
   return physical < bus.rdram_bytes ? memory.rdram[physical] : 0;
 }
 
-// Stores `length` bytes, each `next_byte()` in turn, into RDRAM from bus address `address` on.
-// The bytes go a code page at a time (RDRAM's installed size and the bus's wrap are whole pages),
-// so that the marks are made once a page.
+// A DMA's source as the fills below take it: `copy(to, count)` puts the next `count` bytes at `to`.
+// This one takes them one at a time from `next_byte()`.
 template <class NextByte>
-void dma_fill_rdram(uint32_t address, uint32_t length, DmaSource source, NextByte next_byte) {
+auto each_byte(NextByte next_byte) {
+  return [next_byte](uint8_t* to, uint32_t count) mutable {
+    for (uint32_t k = 0; k < count; ++k) to[k] = next_byte();
+  };
+}
+
+// Copies `count` bytes of RDRAM from bus address `address` on to `to`.
+inline void dma_read_rdram(uint32_t address, uint8_t* to, uint32_t count) {
+  for (uint32_t i = 0; i < count;) {
+    const uint32_t physical = (address + i) & kRdramBusMask;
+    const uint32_t chunk = std::min(count - i, kCodePageBytes - (physical % kCodePageBytes));
+    if (physical < bus.rdram_bytes) {
+      std::memcpy(to + i, memory.rdram + physical, chunk);
+    } else {
+      std::memset(to + i, 0, chunk);
+    }
+    i += chunk;
+  }
+}
+
+// Stores `length` bytes from `copy` into RDRAM from bus address `address` on. The bytes go a
+// code page at a time (RDRAM's installed size and the bus's wrap are whole pages), so that the
+// marks are made once a page.
+template <class Copy>
+void dma_fill_rdram(uint32_t address, uint32_t length, DmaSource source, Copy copy) {
   const uint32_t installed = bus.rdram_bytes;
   DmaRuns runs(source);
   for (uint32_t i = 0; i < length;) {
@@ -59,11 +83,11 @@ void dma_fill_rdram(uint32_t address, uint32_t length, DmaSource source, NextByt
     const uint32_t chunk = std::min(length - i, kCodePageBytes - (physical % kCodePageBytes));
     i += chunk;
     if (physical >= installed) {
-      for (uint32_t k = 0; k < chunk; ++k) next_byte();
+      uint8_t dropped[kCodePageBytes];
+      copy(dropped, chunk);
       continue;
     }
-    uint8_t* to = memory.rdram + physical;
-    for (uint32_t k = 0; k < chunk; ++k) to[k] = next_byte();
+    copy(memory.rdram + physical, chunk);
     mark_stored(physical, chunk);
     runs.stored(physical, chunk);
   }
@@ -80,17 +104,26 @@ inline uint8_t& sp_memory_byte(uint32_t physical) {
   return offset < kSpMemoryBytes ? memory.sp_dmem[offset] : memory.sp_imem[offset - kSpMemoryBytes];
 }
 
-// Stores `length` bytes, each `next_byte()` in turn, into an SP memory from `address` on.
-template <class NextByte>
-void dma_fill_sp_memory(uint32_t address, uint32_t length, NextByte next_byte) {
+// Copies `count` bytes of an SP memory, from `i` bytes after `address` on (as above), to `to`.
+inline void dma_read_sp_memory(uint32_t address, uint32_t i, uint8_t* to, uint32_t count) {
+  for (uint32_t done = 0; done < count;) {
+    const uint32_t physical = sp_memory_physical(address, i + done);
+    const uint32_t chunk = std::min(count - done, kSpMemoryBytes - (physical % kSpMemoryBytes));
+    std::memcpy(to + done, &sp_memory_byte(physical), chunk);
+    done += chunk;
+  }
+}
+
+// Stores `length` bytes from `copy` into an SP memory from `address` on.
+template <class Copy>
+void dma_fill_sp_memory(uint32_t address, uint32_t length, Copy copy) {
   DmaRuns runs(DmaSource::sp);
   for (uint32_t i = 0; i < length;) {
     // Up to where the offset wraps: the end of the memory, which is one code page.
     const uint32_t physical = sp_memory_physical(address, i);
     const uint32_t chunk = std::min(length - i, kSpMemoryBytes - (physical % kSpMemoryBytes));
     i += chunk;
-    uint8_t* to = &sp_memory_byte(physical);
-    for (uint32_t k = 0; k < chunk; ++k) to[k] = next_byte();
+    copy(&sp_memory_byte(physical), chunk);
     mark_stored(physical, chunk);
     runs.stored(physical, chunk);
   }

@@ -66,7 +66,7 @@ void PeripheralInterface::dma_ended() {
   if (to_rdram && rdram_end > dram_addr) {
     uint32_t bus_address = cart_addr;
     dma_fill_rdram(dram_addr, rdram_end - dram_addr, DmaSource::pi,
-                   [&] { return bus_byte(bus_address++); });
+                   each_byte([&] { return bus_byte(bus_address++); }));
   }
   dram_addr = (rdram_end + 7) & ~7u & kDramAddrBits;
   cart_addr = (cart_addr + length + 1) & kCartAddrBits;

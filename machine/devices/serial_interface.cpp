@@ -1,5 +1,7 @@
 #include "machine/devices/serial_interface.h"
 
+#include <cstring>
+
 #include "cpu/scheduler.h"
 #include "machine/devices/mips_interface.h"
 #include "machine/devices/register_bits.h"
@@ -51,10 +53,13 @@ void SerialInterface::transfer_ended() {
   uint32_t i = 0;
   switch (transfer) {
     case Transfer::read64:
-      dma_fill_rdram(dram_addr, kPifRamBytes, DmaSource::si, [&] { return pif_ram[i++]; });
+      dma_fill_rdram(dram_addr, kPifRamBytes, DmaSource::si, [&](uint8_t* to, uint32_t count) {
+        std::memcpy(to, pif_ram.data() + i, count);
+        i += count;
+      });
       break;
     case Transfer::write64:
-      for (uint8_t& byte : pif_ram) byte = dma_rdram_byte(dram_addr + i++);
+      dma_read_rdram(dram_addr, pif_ram.data(), kPifRamBytes);
       pif_ram[kCommandByte] &= ~kEndBoot;
       break;
     case Transfer::write4:

@@ -70,10 +70,15 @@ void SignalProcessor::dma_ended() {
   for (uint32_t row = 0; row < r.count; ++row) {
     uint32_t i = 0;
     if (t.to_rdram) {
-      dma_fill_rdram(dram, r.length, DmaSource::sp,
-                     [&] { return sp_memory_byte(sp_memory_physical(mem, i++)); });
+      dma_fill_rdram(dram, r.length, DmaSource::sp, [&](uint8_t* to, uint32_t count) {
+        dma_read_sp_memory(mem, i, to, count);
+        i += count;
+      });
     } else {
-      dma_fill_sp_memory(mem, r.length, [&] { return dma_rdram_byte(dram + i++); });
+      dma_fill_sp_memory(mem, r.length, [&](uint8_t* to, uint32_t count) {
+        dma_read_rdram(dram + i, to, count);
+        i += count;
+      });
     }
     mem = (sp_memory_physical(mem, r.length) - kSpDmemFirst) & kMemAddrBits;
     dram = (dram + r.length + r.skip) & kDramAddrBits;
