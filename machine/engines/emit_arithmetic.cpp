@@ -82,42 +82,46 @@ void BlockEmitter::emit_arithmetic(const DecodedWord& w, const x86::Gp& to) {
   }
 }
 
-// The complete model's 32-bit operations: on the low halves, in eax, the result sign-extended.
+// The complete model's 32-bit operations: on the low halves, in `to`'s, the result
+// sign-extended. The second operand goes into ecx first, as `to` may be its register.
 void BlockEmitter::emit_word_arithmetic(const DecodedWord& w, const x86::Gp& to) {
   const bool shift = w.op >= op_sll32 && w.op <= op_srav32;
-  low_half(shift ? w.c : w.b, x86::rax);
   if (w.op >= op_sllv32 && w.op <= op_srav32) low_half(w.b, x86::rcx);
   if (w.op == op_addu32 || w.op == op_subu32) low_half(w.c, x86::rcx);
+  // Mostly `to` holds the first operand already (ADDIU on its own register, say).
+  const unsigned first = shift ? w.c : w.b;
+  if (first == 0 || !cached(first) || host(first) != to) low_half(first, to);
+  const x86::Gp half = to.r32();
   switch (w.op) {
     case op_addiu32:
-      a_.add(x86::eax, static_cast<int32_t>(static_cast<int16_t>(w.imm)));
+      a_.add(half, static_cast<int32_t>(static_cast<int16_t>(w.imm)));
       break;
     case op_sll32:
-      a_.shl(x86::eax, w.imm);
+      a_.shl(half, w.imm);
       break;
     case op_srl32:
-      a_.shr(x86::eax, w.imm);
+      a_.shr(half, w.imm);
       break;
     case op_sra32:
-      a_.sar(x86::eax, w.imm);
+      a_.sar(half, w.imm);
       break;
     case op_sllv32:
-      a_.shl(x86::eax, x86::cl);
+      a_.shl(half, x86::cl);
       break;
     case op_srlv32:
-      a_.shr(x86::eax, x86::cl);
+      a_.shr(half, x86::cl);
       break;
     case op_srav32:
-      a_.sar(x86::eax, x86::cl);
+      a_.sar(half, x86::cl);
       break;
     case op_addu32:
-      a_.add(x86::eax, x86::ecx);
+      a_.add(half, x86::ecx);
       break;
     default:  // SUBU
-      a_.sub(x86::eax, x86::ecx);
+      a_.sub(half, x86::ecx);
       break;
   }
-  a_.movsxd(to, x86::eax);
+  a_.movsxd(to, half);
 }
 
 // ADD, ADDI and SUB: as ADDU, ADDIU and SUBU, but an overflow leaves before `exit_before` for
