@@ -4,6 +4,7 @@
 
 #include "cpu/scheduler.h"
 #include "machine/stops/stops.h"
+#include "memory/bus.h"
 
 // Whether the run loop must look before the next instruction: an event is due (Count and the
 // devices have been read at the clock of each instruction), `running` was cleared, a byte under a
@@ -26,16 +27,21 @@ EngineRun ExactEngine::run(uint32_t budget, RunObserver* observer) {
   }
   const uint32_t limit = static_cast<uint32_t>(std::min<uint64_t>(unseen, std::max(budget, 1u)));
   const bool breakpoints = !user_breakpoints.empty();
+  return bus.console ? run_batch<true>(limit, breakpoints) : run_batch<false>(limit, breakpoints);
+}
+
+template <bool kLooksForWaits>
+EngineRun ExactEngine::run_batch(uint32_t limit, bool breakpoints) {
   for (uint32_t ran = 1;; ++ran) {
-    const uint32_t before = fetch_address(cpu);
+    const uint32_t before = kLooksForWaits ? fetch_address(cpu) : 0;
     const bool refused = not_carried_out(fetch_and_execute(fetch_, nullptr));
     advance_clock(1);
     if (refused) return {ran, true};
     if (ran >= limit || batch_ends(breakpoints)) return {ran, false};
     // A delay slot that has just sent control a little way back may have reached a loop that
     // waits: the run loop's next turn lets `idle_` look.
-    if (before - cpu.pc - 1 < 4 * IdleLoops::kLongest && !cpu.delay_slot_pending &&
-        idle_.worth_a_look(cpu.pc)) {
+    if (kLooksForWaits && before - cpu.pc - 1 < 4 * IdleLoops::kLongest &&
+        !cpu.delay_slot_pending && idle_.worth_a_look(cpu.pc)) {
       return {ran, false};
     }
   }

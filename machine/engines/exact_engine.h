@@ -23,6 +23,9 @@ class ExactEngine final : public ExecutionEngine {
 
  private:
   bool batch_ends(bool breakpoints) const;
+  // Up to `limit` instructions; on the console machine, ending where a loop may wait.
+  template <bool kLooksForWaits>
+  EngineRun run_batch(uint32_t limit, bool breakpoints);
 
   const std::atomic<int32_t>& running_;
   IdleLoops& idle_;

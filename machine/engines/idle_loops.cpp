@@ -173,10 +173,6 @@ bool IdleLoops::stops_in(const Shape& shape) const {
   return false;
 }
 
-bool IdleLoops::worth_a_look(uint32_t address) {
-  return bus.console && shape_at(address, false).length != 0;
-}
-
 EngineRun IdleLoops::run(uint32_t budget, RunObserver* observer) {
   if (!bus.console || cpu.delay_slot_pending) return {};
   const Shape& shape = shape_at(cpu.pc, true);

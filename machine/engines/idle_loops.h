@@ -26,9 +26,9 @@ class IdleLoops final : public ExecutionEngine {
   bool code_written(uint32_t physical) override;
   void forget_all() override;
 
-  // Whether the exact path should end its batch at `address`, just jumped back to, for this
-  // engine to look: the console machine, and a loop there that may wait.
-  bool worth_a_look(uint32_t address);
+  // Whether the exact path, on the console machine, should end its batch at `address`, just
+  // jumped back to, for this engine to look: a loop there may wait.
+  bool worth_a_look(uint32_t address) { return shape_at(address, false).length != 0; }
 
  private:
   // What the code at an address was: a waiting loop of `length` instructions, whose loads
