@@ -11,9 +11,8 @@
 #include "memory/hooks.h"
 
 // The machine's engines, fastest first (the skipping of waiting loops before them all), and the one
-// watcher through which a store into a code page
-// they copy from (by the memory map, a debugger's poke or an engine's own store) reaches them all:
-// each drops what it made from the byte.
+// watcher through which a store into a code page they copy from (by the memory map, a debugger's
+// poke or an engine's own store) reaches them all: each drops what it made from the byte.
 class EngineSet final : public CodeWriteWatcher {
  public:
   explicit EngineSet(const std::atomic<int32_t>& running) : exact(running, idle), idle(exact) {}
