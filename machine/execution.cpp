@@ -157,7 +157,11 @@ StopReason ExecutionController::run_loop(RunObserver* observer,
 void ExecutionController::run_thread(RunObserver* observer) {
   run_thread_id_.store(std::this_thread::get_id());
   host().run_thread_started();
-  thread_started_.release();
+  {
+    std::lock_guard lock(start_mutex_);
+    thread_started_ = true;
+  }
+  started_.notify_one();
   StopReason reason;
   {
     std::unique_lock lock(state_mutex_);
@@ -227,10 +231,12 @@ void ExecutionController::start(RunObserver* observer) {
   requests_.fetch_and(~kInterruptRequest);  // meant for a run that has ended meanwhile
   watchpoints.take_hit();                   // and the access that ended one
   thread_finished_.store(false);
+  std::unique_lock started(start_mutex_);
+  thread_started_ = false;
   thread_ = std::thread([this, observer] { run_thread(observer); });
   // A priority chosen right after Start must find the thread to apply to. Nothing of the new run
   // can be waiting for the window thread yet, so no request is served meanwhile.
-  thread_started_.acquire();
+  started_.wait(started, [this] { return thread_started_; });
 }
 
 void ExecutionController::end_run_thread() {

@@ -4,7 +4,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <semaphore>
 #include <span>
 #include <thread>
 
@@ -131,8 +130,11 @@ class ExecutionController {
   WakeSignal& wake_ = window_thread_wake();
   std::atomic<uint32_t> requests_{0};
   // Not through `wake_`: a notice that lands after the window thread has seen the start would
-  // wake its next wait for nothing.
-  std::binary_semaphore thread_started_{0};
+  // wake its next wait for nothing. (Nor a std::binary_semaphore: in the MinGW build, test
+  // programs that used one hung at their exit under Wine.)
+  std::mutex start_mutex_;
+  std::condition_variable started_;
+  bool thread_started_ = false;  // under `start_mutex_`
   std::atomic<bool> thread_finished_{true};
   std::atomic<uint64_t> published_count_{0};
   std::atomic<StopReason> last_reason_{StopReason::paused};
