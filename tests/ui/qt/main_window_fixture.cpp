@@ -94,7 +94,11 @@ QtDesktopDriver::QtDesktopDriver() : window_(std::make_unique<MainWindow>()) {
   box_dismisser_.start(5);
 }
 
-QtDesktopDriver::~QtDesktopDriver() = default;
+// The window first, while the box dismisser still runs: closing it ends a run that may still be
+// waiting for a message box.
+QtDesktopDriver::~QtDesktopDriver() {
+  window_.reset();
+}
 
 QAction& QtDesktopDriver::menu_item(int id) const {
   return *find_menu_action(*window_->menuBar(), id);
