@@ -21,12 +21,25 @@
 
 namespace {
 
-// Three waits for the VI's interrupt, polled in MI_INTR with interrupts off.
-constexpr const char* kWaitsForTheVi = R"(
-      lui $a0, 0xA430
+// Three waits for the VI's interrupt at line 1 ($a1 holds VI's address), each in the way `waits`
+// has it; then the stop address.
+std::string waiting_program(const char* waits) {
+  return std::string(R"(
       lui $a1, 0xA440
       ori $t0, $zero, 2
       sw $t0, 0xC($a1)          # VI_V_INTR: line 1
+)") + waits +
+         R"(
+      lui $at, 0x0400
+      ori $at, $at, 0xA8
+      jr $at
+      nop
+)";
+}
+
+// Polling MI_INTR with interrupts off.
+constexpr const char* kPollsTheInterrupt = R"(
+      lui $a0, 0xA430
       ori $s1, $zero, 3
   wait:
       lw $t0, 8($a0)            # MI_INTR
@@ -37,17 +50,10 @@ constexpr const char* kWaitsForTheVi = R"(
       addiu $s1, $s1, -1
       bne $s1, $zero, wait
       nop
-      lui $at, 0x0400
-      ori $at, $at, 0xA8
-      jr $at
-      nop
 )";
 
-// The same waits in RDRAM: the VI's interrupt handler counts itself in a word there.
-constexpr const char* kWaitsForTheHandler = R"(
-      lui $a1, 0xA440
-      ori $t0, $zero, 2
-      sw $t0, 0xC($a1)          # VI_V_INTR: line 1
+// Polling a word in RDRAM, in which the VI's interrupt handler counts itself.
+constexpr const char* kPollsTheHandlersCount = R"(
       lui $t3, 0xA430
       ori $t4, $zero, 0x80
       sw $t4, 0xC($t3)          # MI_MASK: set VI
@@ -62,10 +68,6 @@ constexpr const char* kWaitsForTheHandler = R"(
       addiu $s1, $s1, 1
       ori $t1, $zero, 3
       bne $s1, $t1, wait
-      nop
-      lui $at, 0x0400
-      ori $at, $at, 0xA8
-      jr $at
       nop
 )";
 
@@ -120,7 +122,8 @@ class IdleLoopsTest : public CoreTest {
 // Polling MI_INTR with interrupts off, and a word in RDRAM that the interrupt's handler writes.
 TEST_F(IdleLoopsTest, WaitsForTheViEndWhereRunningEveryInstructionLeavesTheMachine) {
   for (const char* handler : {static_cast<const char*>(nullptr), kCountingHandler}) {
-    const char* program = handler ? kWaitsForTheHandler : kWaitsForTheVi;
+    const std::string program =
+        waiting_program(handler ? kPollsTheHandlersCount : kPollsTheInterrupt);
     SCOPED_TRACE(program);
     load(program, handler);
     EveryFetch every;
