@@ -63,7 +63,10 @@ inline Translation translate(uint64_t address, Access access) {
 // not word-aligned.
 inline Translation translate_fetch(uint32_t address) {
   if ((address & 3) != 0) return {0, Fault::address_error};
-  return translate(alu::sign_extend_32(address), Access::fetch);
+  if (in_fixed_segment(address) && kernel_mode()) [[likely]] {
+    return {address & (kSegmentBytes - 1), Fault::none};
+  }
+  return translate(alu::sign_extend_32(address), Access::fetch, processor_mode());
 }
 
 // Takes the exception of `fault` for an access to `address`. An address error keeps the address in

@@ -8,11 +8,15 @@
 namespace r4300i {
 
 int32_t execute_instruction() {
+  return execute_fetched(
+      translate_fetch(cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc).fault);
+}
+
+int32_t execute_fetched(Fault fetch_fault) {
   cpu.gpr[0] = 0;
-  const uint32_t fetched_from = cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc;
   if (!take_pending_interrupt()) {
-    const Fault fetch_fault = translate_fetch(fetched_from).fault;
-    if (fetch_fault != Fault::none) {
+    if (fetch_fault != Fault::none) [[unlikely]] {
+      const uint32_t fetched_from = cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc;
       raise_translation_fault(fetch_fault, ::alu::sign_extend_32(fetched_from), Access::fetch);
     } else {
       const InstrFields f = decode_instruction(cpu.current_instruction);

@@ -7,11 +7,16 @@
 
 namespace r4300i {
 
+enum class Fault : uint8_t;  // cpu/r4300i/address_translation.h
+
 // Carries out the word in `cpu.current_instruction` as the complete model does: a pending
 // interrupt, or an address error or TLB exception of the fetch, is taken instead, and anything the
 // instruction raises leaves the processor at the exception vector. Everything is carried out: the
 // result is always 0. Register 0 holds 0 before and after.
 int32_t execute_instruction();
+
+// The same for a caller that has translated the fetch itself: `fetch_fault` is what stopped it.
+int32_t execute_fetched(Fault fetch_fault);
 
 // The row of the map that `f` falls in, for the disassembler.
 const OpcodeEntry& opcode_entry(InstrFields f);

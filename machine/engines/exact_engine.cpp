@@ -8,11 +8,11 @@
 
 // Whether the run loop must look before the next instruction: an event is due (Count and the
 // devices have been read at the clock of each instruction), `running` was cleared, a byte under a
-// watchpoint was touched, or the rule of the run's stops may apply (`breakpoints`: whether there
-// are any, which changes only while no run goes on).
-inline bool ExactEngine::batch_ends(bool breakpoints) const {
+// watchpoint was touched (`watching`: any are set), or the rule of the run's stops may apply
+// (`breakpoints`: whether there are any, which changes only while no run goes on).
+inline bool ExactEngine::batch_ends(bool breakpoints, bool watching) const {
   return scheduler.now >= scheduler.next || !running_.load(std::memory_order_relaxed) ||
-         watchpoints.hit_pending() || may_stop_at(cpu.pc) ||
+         (watching && watchpoints.hit_pending()) || may_stop_at(cpu.pc) ||
          (breakpoints && user_breakpoints.contains(fetch_address(cpu)));
 }
 
@@ -21,7 +21,7 @@ inline bool ExactEngine::batch_ends(bool breakpoints) const {
 EngineRun ExactEngine::run(uint32_t budget, RunObserver* observer) {
   const uint64_t unseen = observer ? observer->unseen_allowed() : UINT64_MAX;
   if (unseen == 0) {
-    const bool refused = not_carried_out(fetch_and_execute(fetch_, observer));
+    const bool refused = not_carried_out(fetch_and_execute(fetch_, observer, !watchpoints.empty()));
     advance_clock(1);
     return {1, refused};
   }
@@ -32,12 +32,13 @@ EngineRun ExactEngine::run(uint32_t budget, RunObserver* observer) {
 
 template <bool kLooksForWaits>
 EngineRun ExactEngine::run_batch(uint32_t limit, bool breakpoints) {
+  const bool watching = !watchpoints.empty();
   for (uint32_t ran = 1;; ++ran) {
     const uint32_t before = kLooksForWaits ? fetch_address(cpu) : 0;
-    const bool refused = not_carried_out(fetch_and_execute(fetch_, nullptr));
+    const bool refused = not_carried_out(fetch_and_execute(fetch_, nullptr, watching));
     advance_clock(1);
     if (refused) return {ran, true};
-    if (ran >= limit || batch_ends(breakpoints)) return {ran, false};
+    if (ran >= limit || batch_ends(breakpoints, watching)) return {ran, false};
     // A delay slot that has just sent control a little way back may have reached a loop that
     // waits: the run loop's next turn lets `idle_` look.
     if (kLooksForWaits && before - cpu.pc - 1 < 4 * IdleLoops::kLongest &&

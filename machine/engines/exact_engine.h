@@ -22,7 +22,7 @@ class ExactEngine final : public ExecutionEngine {
   void forget_all() override {}
 
  private:
-  bool batch_ends(bool breakpoints) const;
+  bool batch_ends(bool breakpoints, bool watching) const;
   // Up to `limit` instructions; on the console machine, ending where a loop may wait.
   template <bool kLooksForWaits>
   EngineRun run_batch(uint32_t limit, bool breakpoints);

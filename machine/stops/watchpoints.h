@@ -75,11 +75,12 @@ class Watchpoints final : public DataWatch, public DmaWatch {
 // The machine object owns them: machine/object/machine.h.
 extern Watchpoints& watchpoints;
 
-// Lets the exact path's data accesses reach the watchpoints for as long as it lives, when any are
-// set: around each instruction's execution, after its fetch.
+// Lets the exact path's data accesses reach the watchpoints for as long as it lives, when
+// `watching` (the run loop asks `watchpoints.empty()` once a batch): around each instruction's
+// execution, after its fetch.
 class WatchedAccesses {
  public:
-  WatchedAccesses() : watching_(!watchpoints.empty()) {
+  explicit WatchedAccesses(bool watching) : watching_(watching) {
     if (watching_) memory_hooks.data_watch = &watchpoints;
   }
   ~WatchedAccesses() {

@@ -19,7 +19,7 @@ std::size_t load_program(uint32_t address, const std::string& source) {
 
 int32_t step() {
   FetchWindow fetch;
-  return fetch_and_execute(fetch, nullptr);
+  return fetch_and_execute(fetch, nullptr, !watchpoints.empty());
 }
 
 int32_t step(int count) {
