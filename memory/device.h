@@ -23,12 +23,14 @@ class Device {
   // A debugger's write: as the register holds it, with no side effects. False where a debugger
   // cannot write.
   virtual bool poke(uint32_t offset, uint32_t value, uint32_t mask) = 0;
-  // Whether the processor's read of the register has no side effects and gives the same value
-  // until the next write to the machine or its next event (one that counts with the clock does
-  // not): a loop that only reads it waits for an event.
-  virtual bool read_is_steady(uint32_t offset) const {
+  // Until when (on the machine's clock) the processor's read of the register has no side effects
+  // and gives the value it gives now, the next write to the machine and its next event aside: a
+  // loop that only reads it waits until then. kSteadyForGood for a register only those change; 0
+  // for one whose read has effects, or that the device does not say of.
+  static constexpr uint64_t kSteadyForGood = UINT64_MAX;
+  virtual uint64_t read_steady_until(uint32_t offset) const {
     (void)offset;
-    return false;
+    return 0;
   }
 };
 

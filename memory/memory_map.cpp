@@ -1,5 +1,6 @@
 #include "memory/memory_map.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "memory/device.h"
@@ -114,13 +115,13 @@ uint8_t read_physical_byte(uint32_t physical, uint64_t address) {
   return 0;
 }
 
-bool reads_are_steady(uint32_t physical, uint32_t bytes) {
+uint64_t reads_steady_until(uint32_t physical, uint32_t bytes) {
   const uint32_t last = physical + bytes - 1;
-  if (last < bus.rdram_bytes) return true;
+  if (last < bus.rdram_bytes) return Device::kSteadyForGood;
   const DeviceRange* range = device_map.find(physical);
-  if (range == nullptr || last > range->last) return false;
-  return range->device->read_is_steady(register_byte(*range, physical).offset) &&
-         range->device->read_is_steady(register_byte(*range, last).offset);
+  if (range == nullptr || last > range->last) return 0;
+  return std::min(range->device->read_steady_until(register_byte(*range, physical).offset),
+                  range->device->read_steady_until(register_byte(*range, last).offset));
 }
 
 uint32_t read_physical_word(uint32_t physical, uint64_t address) {

@@ -57,10 +57,10 @@ uint8_t read_physical_byte(uint32_t physical, uint64_t address);
 uint32_t read_physical_word(uint32_t physical, uint64_t address);
 void write_physical_byte(uint32_t physical, uint8_t value);
 
-// Whether the processor's read of the `bytes` from `physical` on has no side effects and gives the
-// same value until the next store or the machine's next event: installed RDRAM, or registers their
-// device says so of.
-bool reads_are_steady(uint32_t physical, uint32_t bytes);
+// Until when the processor's read of the `bytes` from `physical` on has no side effects and gives
+// the value it gives now, the next store and the machine's next event aside: for good in installed
+// RDRAM, as their device says for registers (Device::read_steady_until), 0 elsewhere.
+uint64_t reads_steady_until(uint32_t physical, uint32_t bytes);
 
 // RDRAM and the signal processor's two memories: the storage instructions are decoded from, in
 // pages of 4 KB: RDRAM's 2048 (of which the installed RDRAM's are in use), then SP DMEM and SP

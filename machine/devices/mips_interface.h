@@ -33,7 +33,7 @@ class MipsInterface final : public Device {
   void write(uint32_t offset, uint32_t value, uint32_t mask) override;
   uint32_t peek(uint32_t offset) const override;
   bool poke(uint32_t offset, uint32_t value, uint32_t mask) override;
-  bool read_is_steady(uint32_t) const override { return true; }
+  uint64_t read_steady_until(uint32_t) const override { return kSteadyForGood; }
 
   // Puts Cause.IP2 as MI_INTERRUPT and MI_MASK have it.
   void update_processor() const;

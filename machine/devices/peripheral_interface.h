@@ -48,7 +48,7 @@ class PeripheralInterface final : public Device {
   void write(uint32_t offset, uint32_t value, uint32_t mask) override;
   uint32_t peek(uint32_t offset) const override;
   bool poke(uint32_t offset, uint32_t value, uint32_t mask) override;
-  bool read_is_steady(uint32_t) const override { return true; }
+  uint64_t read_steady_until(uint32_t) const override { return kSteadyForGood; }
 
   uint32_t dram_addr = 0;
   uint32_t cart_addr = 0;

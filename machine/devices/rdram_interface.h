@@ -37,7 +37,7 @@ class RdramInterface final : public Device {
   void write(uint32_t offset, uint32_t value, uint32_t mask) override { poke(offset, value, mask); }
   uint32_t peek(uint32_t offset) const override;
   bool poke(uint32_t offset, uint32_t value, uint32_t mask) override;
-  bool read_is_steady(uint32_t) const override { return true; }
+  uint64_t read_steady_until(uint32_t) const override { return kSteadyForGood; }
 
   std::array<uint32_t, kRdramRegisters> rdram{};
   // RI_MODE in standard mode, RI_CONFIG with automatic current calibration, RI_SELECT choosing

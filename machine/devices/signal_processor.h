@@ -61,7 +61,9 @@ class SignalProcessor final : public Device {
   uint32_t peek(uint32_t offset) const override;
   bool poke(uint32_t offset, uint32_t value, uint32_t mask) override;
   // Only the semaphore changes as it is read.
-  bool read_is_steady(uint32_t offset) const override { return offset != kSemaphore; }
+  uint64_t read_steady_until(uint32_t offset) const override {
+    return offset == kSemaphore ? 0 : kSteadyForGood;
+  }
 
   uint32_t mem_addr = 0;
   uint32_t dram_addr = 0;

@@ -103,6 +103,11 @@ void VideoInterface::schedule_interrupt() {
   scheduler.schedule(Event::vi_interrupt, line_start(counted + ahead));
 }
 
+uint64_t VideoInterface::read_steady_until(uint32_t offset) const {
+  if (offset / 4 != kVCurrent) return kSteadyForGood;
+  return line_start(lines_counted(scheduler.now) + 1);
+}
+
 void VideoInterface::interrupt_reached() {
   mips_interface.raise(RcpInterrupt::vi);
   ++interrupts_raised;

@@ -57,7 +57,8 @@ class VideoInterface final : public Device {
   void write(uint32_t offset, uint32_t value, uint32_t mask) override;
   uint32_t peek(uint32_t offset) const override;
   bool poke(uint32_t offset, uint32_t value, uint32_t mask) override;
-  bool read_is_steady(uint32_t offset) const override { return offset / 4 != kVCurrent; }
+  // VI_V_CURRENT until the next line begins.
+  uint64_t read_steady_until(uint32_t offset) const override;
 
   TvType tv = TvType::ntsc;
   std::array<uint32_t, kRegisters> registers{};  // VI_V_CURRENT's is not used

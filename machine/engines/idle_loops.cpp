@@ -11,6 +11,7 @@
 #include "machine/stops/stops.h"
 #include "machine/stops/user_breakpoints.h"
 #include "machine/stops/watchpoints.h"
+#include "memory/device.h"
 #include "memory/memory_map.h"
 
 namespace {
@@ -144,17 +145,18 @@ const IdleLoops::Shape& IdleLoops::shape_at(uint32_t address, bool checked) {
   return shape;
 }
 
-bool IdleLoops::reads_steady(const Shape& shape) const {
-  if (!r4300i::kernel_mode()) return false;
+uint64_t IdleLoops::reads_steady_until(const Shape& shape) const {
+  if (!r4300i::kernel_mode()) return 0;
+  uint64_t until = Device::kSteadyForGood;
   for (uint32_t n = 0; n < shape.length; ++n) {
     if (!(shape.loads & (1u << n))) continue;
     const InstrFields word{shape.words[n]};
     const uint64_t address = cpu.gpr[word.rs()] + alu::sign_extend_16(word.imm());
-    if (!r4300i::in_fixed_segment_64(address)) return false;
+    if (!r4300i::in_fixed_segment_64(address)) return 0;
     const uint32_t physical = static_cast<uint32_t>(address) & (kSegmentBytes - 1);
-    if (!reads_are_steady(physical, load_bytes(word))) return false;
+    until = std::min(until, ::reads_steady_until(physical, load_bytes(word)));
   }
-  return true;
+  return until;
 }
 
 bool IdleLoops::unchanged(const Shape& shape) {
@@ -180,7 +182,12 @@ EngineRun IdleLoops::run(uint32_t budget, RunObserver* observer) {
   if (length == 0) return {};
   const uint64_t allowed =
       std::min<uint64_t>(budget, observer ? observer->unseen_allowed() : UINT64_MAX);
-  if (allowed < 2 * length || !reads_steady(shape) || stops_in(shape)) return {};
+  // The loads read what they read now until `steady_until`, and every round skipped must be over
+  // by then: a loop that polls a counter (VI_V_CURRENT) is skipped up to its next change.
+  const uint64_t steady_until = reads_steady_until(shape);
+  if (allowed < 2 * length || steady_until < scheduler.now + 2 * length || stops_in(shape)) {
+    return {};
+  }
   // The first time round shows that the branch goes back and that nothing (an interrupt, an
   // event, a watched byte, a fault) comes between.
   const uint32_t head = shape.head;
@@ -189,7 +196,8 @@ EngineRun IdleLoops::run(uint32_t budget, RunObserver* observer) {
       cpu.delay_slot_pending || watchpoints.hit_pending() || scheduler.now >= scheduler.next) {
     return first;
   }
-  const uint64_t rounds = std::min(scheduler.until_next(), allowed - length) / length;
+  const uint64_t rounds =
+      std::min({scheduler.until_next(), allowed - length, steady_until - scheduler.now}) / length;
   advance_clock(rounds * length);
   return {static_cast<uint32_t>(length + rounds * length), false};
 }

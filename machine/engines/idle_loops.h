@@ -6,13 +6,14 @@
 #include "machine/engines/engine.h"
 
 // Skips the time a program spends waiting for the hardware. A waiting loop is a few instructions
-// that read memory or registers which change only at the machine's events, work on what they read
-// and branch back to their first, with nothing carried from one time round to the next: every
-// register an instruction reads is either written earlier in the same time round or not at all.
-// Every time round then does exactly what the one before did, so once one has run from the loop's
-// first instruction, the clock moves on by whole times round up to the next event (or the
-// budget): the machine is left exactly as running them would leave it, on every engine and in a
-// replay. The console machine only.
+// that read memory or registers which change only at the machine's events or at known moments (a
+// counter of the clock's), work on what they read and branch back to their first, with nothing
+// carried from one time round to the next: every register an instruction reads is either written
+// earlier in the same time round or not at all. Every time round then does exactly what the one
+// before did, so once one has run from the loop's first instruction, the clock moves on by whole
+// times round up to the next event, the next change of what they read (or the budget): the
+// machine is left exactly as running them would leave it, on every engine and in a replay. The
+// console machine only.
 class IdleLoops final : public ExecutionEngine {
  public:
   static constexpr uint32_t kLongest = 8;  // instructions, the branch's delay slot included
@@ -44,7 +45,7 @@ class IdleLoops final : public ExecutionEngine {
   // The shape at `address`, analysed afresh if unknown or, when `checked`, if its words changed.
   const Shape& shape_at(uint32_t address, bool checked);
   static Shape analyse(uint32_t address);
-  bool reads_steady(const Shape& shape) const;
+  uint64_t reads_steady_until(const Shape& shape) const;
   static bool unchanged(const Shape& shape);
   bool stops_in(const Shape& shape) const;
 

@@ -8,6 +8,7 @@
 #include "cpu/r4300i/cop0.h"
 #include "cpu/r4300i/exceptions.h"
 #include "cpu/scheduler.h"
+#include "machine/devices/console_devices.h"
 #include "machine/engines/engine_list.h"
 #include "machine/engines/engine_set.h"
 #include "machine/execution.h"
@@ -71,6 +72,25 @@ constexpr const char* kPollsTheHandlersCount = R"(
       nop
 )";
 
+// Polling VI_V_CURRENT for a half-line, for three in turn, each a frame or so after the last.
+constexpr const char* kPollsTheLine = R"(
+      ori $t1, $zero, 0x100
+  first:
+      lw $t0, 0x10($a1)         # VI_V_CURRENT
+      bne $t0, $t1, first
+      nop
+      ori $t1, $zero, 0x20
+  second:
+      lw $t0, 0x10($a1)
+      bne $t0, $t1, second
+      nop
+      ori $t1, $zero, 0x100
+  third:
+      lw $t0, 0x10($a1)
+      bne $t0, $t1, third
+      nop
+)";
+
 constexpr const char* kCountingHandler = R"(
       lui $k0, 0xA440
       sw $zero, 0x10($k0)       # VI_V_CURRENT: the interrupt lowered
@@ -119,18 +139,25 @@ class IdleLoopsTest : public CoreTest {
   TempDir dir;
 };
 
-// Polling MI_INTR with interrupts off, and a word in RDRAM that the interrupt's handler writes.
+// Polling MI_INTR with interrupts off, a word in RDRAM that the interrupt's handler writes, and
+// the line the VI scans.
 TEST_F(IdleLoopsTest, WaitsForTheViEndWhereRunningEveryInstructionLeavesTheMachine) {
-  for (const char* handler : {static_cast<const char*>(nullptr), kCountingHandler}) {
-    const std::string program =
-        waiting_program(handler ? kPollsTheHandlersCount : kPollsTheInterrupt);
+  struct Waits {
+    const char* waits;
+    const char* handler;
+  };
+  for (const Waits& way :
+       {Waits{kPollsTheInterrupt, nullptr}, Waits{kPollsTheHandlersCount, kCountingHandler},
+        Waits{kPollsTheLine, nullptr}}) {
+    const char* handler = way.handler;
+    const std::string program = waiting_program(way.waits);
     SCOPED_TRACE(program);
     load(program, handler);
     EveryFetch every;
     run(Engine::exact, &every);
     const CpuState stepped = cpu;
     const uint64_t clock = scheduler.now;
-    EXPECT_GT(clock, 2 * 1'500'000u);  // two frames at least, between the first wait and the last
+    EXPECT_GT(clock, 1'500'000u);  // a frame at least between the first wait and the last
     for (Engine engine : {Engine::exact, Engine::decoded, Engine::jit}) {
       SCOPED_TRACE(static_cast<int>(engine));
       load(program, handler);
@@ -156,13 +183,19 @@ TEST_F(IdleLoopsTest, OnlyALoopThatDoesTheSameEveryTimeRoundIsSkipped) {
   EXPECT_EQ(cpu.pc, 0x80002000u);
   EXPECT_EQ(turn_at(0x80002000, polls_mi, 100000, 602).instructions, 600u);  // the budget
   EXPECT_EQ(turn_at(0x80002000, "loop: b loop\n nop", 100).instructions, 100u);
+  // A register that counts with the clock: up to its next change, the next line.
+  const uint64_t next_line = console_devices.vi.read_steady_until(VideoInterface::kVCurrent * 4);
+  EXPECT_GT(turn_at(0x80003000, "wait: lw $t0, 0x10($a1)\n beq $t0, $zero, wait\n nop", 1u << 30)
+                .instructions,
+            3u);
+  EXPECT_LE(scheduler.now, next_line);
+  EXPECT_GT(scheduler.now + 3, next_line);
 
-  // Not skipped: a register carried from one time round to the next, a register that counts
-  // with the clock, a store, a breakpoint in the loop.
+  // Not skipped: a register carried from one time round to the next, a store, a breakpoint in
+  // the loop.
   const char* carried = "loop: addiu $t0, $t0, -1\n bne $t0, $zero, loop\n nop";
-  const char* counting = "wait: lw $t0, 0x10($a1)\n beq $t0, $zero, wait\n nop";
   const char* stores = "wait: lw $t0, 8($a0)\n sw $t0, 0x100($zero)\n beq $t0, $zero, wait\n nop";
-  for (const char* loop : {carried, counting, stores}) {
+  for (const char* loop : {carried, stores}) {
     SCOPED_TRACE(loop);
     before = scheduler.now;
     cpu.gpr[8] = 0;
