@@ -43,9 +43,10 @@ void SerialInterface::start(Transfer kind, uint64_t cycles) {
 void SerialInterface::start_pif_read() {
   uint64_t joybus_bytes = 0;
   if (pif_ram[kCommandByte] & kRunJoybus) {
-    joybus_bytes = run_joybus_commands(pif_ram, controller);
+    joybus_configured = true;
     pif_ram[kCommandByte] &= ~kRunJoybus;
   }
+  if (joybus_configured) joybus_bytes = run_joybus_commands(pif_ram, controller);
   start(Transfer::read64, serial_cycles(kBlockBits) + joybus_bytes * kJoybusByteCycles);
 }
 
@@ -61,6 +62,7 @@ void SerialInterface::transfer_ended() {
     case Transfer::write64:
       dma_read_rdram(dram_addr, pif_ram.data(), kPifRamBytes);
       pif_ram[kCommandByte] &= ~kEndBoot;
+      joybus_configured = false;
       break;
     case Transfer::write4:
       pif_ram[kCommandByte] &= ~kEndBoot;

@@ -12,10 +12,12 @@
 // into RDRAM; a word the processor writes into PIF RAM goes over the same serial line. Each keeps
 // the SI busy while its bits cross the line, and ends with the SI interrupt (Event::si_dma); the
 // processor's reads of PIF RAM wait for their answer, so they take no time here. As n64brew's
-// "Serial Interface" describes, the PIF runs the joybus commands (joybus.h) when it is read with
-// bit 0 of its command byte set, before it answers, and clears that bit; the read takes their time
-// on the joybus too. The boot code's last word to the PIF sets bit 3 of the command byte (end of
-// boot), which the PIF takes and clears.
+// "Serial Interface" describes, the PIF takes the block as its joybus commands (joybus.h) when it
+// is read with bit 0 of its command byte set, and clears that bit; from then on it runs them on
+// every read, before it answers, until a block is written again, so that a program may write its
+// block once and read the controllers every frame (the suite's input demo does). The read takes
+// their time on the joybus too. The boot code's last word to the PIF sets bit 3 of the command byte
+// (end of boot), which the PIF takes and clears.
 //
 // Times (n64brew "Joybus Protocol" for the joybus; the serial line to the PIF is taken as 4 Mbit/s,
 // a quarter of the 16 MHz clock the RCP gives the PIF): a 64-byte transfer crosses 524 bits
@@ -54,13 +56,14 @@ class SerialInterface final : public Device {
   void write(uint32_t offset, uint32_t value, uint32_t mask) override;
   uint32_t peek(uint32_t offset) const override;
   bool poke(uint32_t offset, uint32_t value, uint32_t mask) override;
-  bool read_is_steady(uint32_t) const override { return true; }
+  uint64_t read_steady_until(uint32_t) const override { return kSteadyForGood; }
 
   uint32_t dram_addr = 0;
   uint32_t pif_address = 0;  // the last one written to SI_PIF_AD_RD64B or SI_PIF_AD_WR64B
   Transfer transfer = Transfer::none;
   PifRam pif_ram{};
   StandardController controller{};
+  bool joybus_configured = false;
 
  private:
   void start(Transfer kind, uint64_t cycles);

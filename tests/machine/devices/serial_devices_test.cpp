@@ -29,6 +29,11 @@ class SiTest : public ConsoleTest {
     settle();
     EXPECT_EQ(load_word(0xA4800018), 0x1000u);  // the interrupt
     store_word(0xA4800018, 0);
+    read_back();
+  }
+
+  // PIF RAM into RDRAM at 0x3000, and into `answer`.
+  void read_back() {
     store_word(0xA4800000, 0x3000);
     store_word(0xA4800004, 0x1FC007C0);
     read_due = si_due() - scheduler.now;
@@ -95,6 +100,20 @@ TEST_F(SiTest, CommandBlocksOfAnyBytesStayWithinPifRam) {
     ASSERT_EQ(watched.runs_.back(), (DmaRun{0x3000, 64, DmaSource::si}));
   }
   EXPECT_EQ(memory.rdram[0x3040], 0);
+}
+
+TEST_F(SiTest, AConfiguredJoybusRunsAgainOnEveryReadOfPifRam) {
+  // As a program does that writes its block once and reads PIF RAM every frame.
+  console_devices.set_controller(0x0800, 0, 0);
+  PifRam block{0x01, 0x04, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE};
+  block[63] = 0x01;
+  exchange(block);
+  EXPECT_EQ(answer[3], 0x08);
+  console_devices.set_controller(0x0100, 3, 0);
+  read_back();
+  EXPECT_EQ(answer[3], 0x01);
+  EXPECT_EQ(answer[5], 3);
+  EXPECT_EQ(read_due, kBlockCycles + 5 * kJoybusByteCycles);
 }
 
 TEST_F(SiTest, TheBootCodesWordToThePifEndsBootAndRaisesTheSiInterrupt) {
