@@ -13,6 +13,8 @@
 #include "machine/history_hook.h"
 #include "machine/host.h"
 #include "machine/machine_state.h"
+#include "machine/screen_feed.h"
+#include "memory/bus.h"
 
 namespace {
 
@@ -60,11 +62,25 @@ void take_due_events() {
       case Event::snapshot:
         take_due_snapshot();
         break;
+      case Event::vi_interrupt:
+        console_devices.take_device_event(event);
+        screen_feed.field_ended(console_devices.vi);
+        break;
       default:
         console_devices.take_device_event(event);
         break;
     }
   }
+}
+
+// The controller the keyboard holds, taken between two instructions: a recording history keeps
+// the machine as it stands then, so that its replays see the same buttons at the same point.
+void take_controller() {
+  StandardController held;
+  if (!screen_feed.controller_changed(held)) [[likely]]
+    return;
+  console_devices.set_controller(held.buttons, held.stick_x, held.stick_y);
+  if (HistoryHook* hook = history_hook()) hook->outside_input_applied();
 }
 
 // Whether an instruction has touched a watched byte, and runs stop for it (a replay's do not).
@@ -127,6 +143,7 @@ StopReason ExecutionController::run_loop(RunObserver* observer,
       return StopReason::user_breakpoint;
     }
     first = false;
+    if (bus.console) take_controller();
     if (scheduler.now >= scheduler.next) [[unlikely]] {
       take_due_events();
       // A DMA that wrote a watched byte ends the run before the next instruction.

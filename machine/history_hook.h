@@ -16,6 +16,10 @@ class HistoryHook {
   // machine stands becomes the end of the history, and the state written is kept there.
   virtual void debugger_write_begins() = 0;
   virtual void debugger_write_ended() = 0;
+
+  // Run thread, between two instructions: input from outside (the controller) has just changed the
+  // machine, so the state there is kept, and a replay through this point starts from it.
+  virtual void outside_input_applied() = 0;
 };
 
 // The history in the machine's table of hooks; null while nothing records.

@@ -128,6 +128,13 @@ ReverseEnd History::continue_back(const KeepGoing& keep_going) {
   return end == ReverseEnd::arrived ? ReverseEnd::at_start : end;
 }
 
+void History::outside_input_applied() {
+  if (landing_) store_.drop_after(*landing_);
+  landing_.reset();
+  store_.take(clock_.now());
+  arm();
+}
+
 void History::debugger_write_begins() {
   assert(!execution.on_run_thread() && execution.instructions_held());
   write_position_ = position();

@@ -78,6 +78,7 @@ class History final : private HistoryHook {
 
  private:
   void take_due_snapshot() override;
+  void outside_input_applied() override;
   void debugger_write_begins() override;
   void debugger_write_ended() override;
 

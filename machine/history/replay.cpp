@@ -7,6 +7,7 @@
 #include "machine/host.h"
 #include "machine/instruction_limit.h"
 #include "machine/machine_state.h"
+#include "machine/screen_feed.h"
 
 namespace {
 
@@ -32,8 +33,10 @@ class ReplayScope {
     set_host(&quiet_);
     user_breakpoints.clear();
     watchpoints.stops_runs = false;
+    screen_feed.set_live(false);
   }
   ~ReplayScope() {
+    screen_feed.set_live(true);
     watchpoints.stops_runs = true;
     user_breakpoints = breakpoints_;
     set_host(&outer_);

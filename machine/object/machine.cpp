@@ -25,6 +25,7 @@ constexpr EngineSet& engines = machine.engines;
 constexpr BlockTranslator& block_translator = machine.engines.translator;
 constexpr DecodedEngine& decoded_engine = machine.engines.decoded;
 constexpr History& history = machine.history;
+constexpr ScreenFeed& screen_feed = machine.screen_feed;
 constexpr ExecutionController& execution = machine.execution;
 constexpr MemoryHooks& memory_hooks = machine.hooks;
 constexpr CpuHooks& cpu_hooks = machine.hooks;

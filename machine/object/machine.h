@@ -13,6 +13,7 @@
 #include "machine/hooks.h"
 #include "machine/host.h"
 #include "machine/machine_state.h"
+#include "machine/screen_feed.h"
 #include "machine/stops/user_breakpoints.h"
 #include "machine/stops/watchpoints.h"
 #include "memory/device.h"
@@ -66,6 +67,7 @@ struct Machine {
   Watchpoints watchpoints;
   EngineSet engines{shared.running};
   History history;
+  ScreenFeed screen_feed;
   // Last, so that it goes first: the run thread ends before anything it uses.
   ExecutionController execution;
 };

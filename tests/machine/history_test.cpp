@@ -16,6 +16,7 @@
 #include "machine/instruction_limit.h"
 #include "machine/machine_state.h"
 #include "machine/menu_commands.h"
+#include "machine/screen_feed.h"
 #include "memory/memory_map.h"
 #include "memory/rom_image.h"
 #include "tests/support/core_fixture.h"
@@ -516,3 +517,74 @@ TEST_F(HistoryLimits, AReplayGivenUpJustAsItArrivesHasArrived) {
   EXPECT_GE(asked, 1);
   EXPECT_EQ(history.position(), 0u);
 }
+
+namespace {
+
+// Reads controller 1 through the PIF over and over, adding up what it answers in $s1.
+constexpr const char* kReadsTheController = R"(
+      lui $a0, 0xA480           # SI
+      lui $s2, 0xA000
+      ori $t0, $zero, 0x100
+      sw $t0, 0($a0)            # SI_DRAM_ADDR: the block
+      lui $t1, 0x1FC0
+      ori $t1, $t1, 0x7C0
+      sw $t1, 0x10($a0)         # PIF_AD_WR64B
+  written:
+      lw $t2, 0x18($a0)
+      andi $t2, $t2, 1
+      bne $t2, $zero, written
+      nop
+  again:
+      ori $t0, $zero, 0x200
+      sw $t0, 0($a0)
+      sw $t1, 4($a0)            # PIF_AD_RD64B: the answer at 0x200
+  read:
+      lw $t2, 0x18($a0)
+      andi $t2, $t2, 1
+      bne $t2, $zero, read
+      nop
+      lw $t3, 0x204($s2)        # the buttons' second byte and the stick
+      addu $s1, $s1, $t3
+      b again
+      nop
+)";
+
+TEST_F(HistoryLimits, ReplaysSeeTheControllerAsTheRunsSawIt) {
+  choose_hardware(Hardware::console);
+  RomImage image;
+  image.boot_code = to_bytes(assemble(kReadsTheController));
+  ASSERT_EQ(load_rom(dir.write("controller.z64", image.native()).c_str()), 1);
+  const uint8_t block[] = {0x01, 0x04, 0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE};
+  std::copy(std::begin(block), std::end(block), memory.rdram + 0x100);
+  memory.rdram[0x100 + 63] = 0x01;
+  ASSERT_TRUE(
+      history.start(History::kDefaultBudget, uint64_t{1} << 40, std::chrono::milliseconds(0)));
+
+  // Three runs, each with other buttons held; the state in the middle one and at the end kept.
+  auto run_to = [](uint64_t position) {
+    InstructionLimit limit(position - history.position());
+    shared.running = 1;
+    execution.start(&limit);
+    execution.wait_for_run_end();
+  };
+  run_to(20'000);
+  screen_feed.hold({0x0001, 5, -7});
+  run_to(50'000);
+  const CpuState middle = cpu;
+  run_to(60'000);
+  screen_feed.hold({0x0100, 0, 0});
+  run_to(90'000);
+  const CpuState end = cpu;
+  ASSERT_NE(end.gpr[17], 0u);
+
+  EXPECT_EQ(history.go_to(50'000), ReverseEnd::arrived);
+  FirstDifference back;
+  back.compare(middle, cpu);
+  EXPECT_EQ(back.text(), "");
+  EXPECT_EQ(history.go_to(90'000), ReverseEnd::arrived);
+  FirstDifference forward;
+  forward.compare(end, cpu);
+  EXPECT_EQ(forward.text(), "");
+}
+
+}  // namespace
