@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <span>
 
@@ -27,6 +28,7 @@ inline constexpr int kCmdFprWindow = 40018;
 inline constexpr int kCmdCommandsWindow = 40020;
 inline constexpr int kCmdCurrentIps = 40021;
 inline constexpr int kCmdCloseRom = 40022;
+inline constexpr int kCmdScreenWindow = 40023;
 inline constexpr int kCmdMemory = 65535;
 
 enum class MenuEntryKind { kItem, kSeparator, kSubmenu };
@@ -59,6 +61,21 @@ constexpr MenuEntry menu_separator() {
 template <std::size_t N>
 constexpr MenuEntry submenu(const char* text, const MenuEntry (&entries)[N]) {
   return {MenuEntryKind::kSubmenu, text, 0, false, CheckMark::kNone, entries, N};
+}
+
+template <std::size_t N>
+constexpr MenuEntry submenu(const char* text, const std::array<MenuEntry, N>& entries) {
+  return {MenuEntryKind::kSubmenu, text, 0, false, CheckMark::kNone, entries.data(), N};
+}
+
+// One menu's entries, then another's.
+template <std::size_t N, std::size_t M>
+constexpr std::array<MenuEntry, N + M> joined(const MenuEntry (&first)[N],
+                                              const MenuEntry (&then)[M]) {
+  std::array<MenuEntry, N + M> entries{};
+  for (std::size_t i = 0; i < N; ++i) entries[i] = first[i];
+  for (std::size_t i = 0; i < M; ++i) entries[N + i] = then[i];
+  return entries;
 }
 
 inline constexpr bool kGrayed = true;
@@ -96,6 +113,13 @@ inline constexpr MenuEntry kDebugMenu[] = {
     menu_item("&Stop on unhandled opcode", kCmdStopOnUnhandled, false, CheckMark::kSet),
 };
 
+// With the console machine the Debug menu ends with the Screen window, which only it has.
+inline constexpr MenuEntry kScreenItems[] = {
+    menu_separator(),
+    menu_item("S&creen", kCmdScreenWindow),
+};
+inline constexpr auto kConsoleDebugMenu = joined(kDebugMenu, kScreenItems);
+
 inline constexpr MenuEntry kCpuThreadMenu[] = {
     menu_item("&High", kCmdPriorityHigh, false, CheckMark::kClear),
     menu_item("&Normal", kCmdPriorityNormal, false, CheckMark::kSet),
@@ -116,3 +140,14 @@ inline constexpr MenuEntry kMenuBar[] = {
     submenu("&Debug", kDebugMenu), submenu("&Performance", kPerformanceMenu),
     submenu("&Help", kHelpMenu),   menu_item("Current &IPS", kCmdCurrentIps),
 };
+inline constexpr MenuEntry kConsoleMenuBar[] = {
+    submenu("&File", kFileMenu),          submenu("&Emulation", kEmulationMenu),
+    submenu("&Debug", kConsoleDebugMenu), submenu("&Performance", kPerformanceMenu),
+    submenu("&Help", kHelpMenu),          menu_item("Current &IPS", kCmdCurrentIps),
+};
+
+// The menu bar of the machine chosen: the console's, or 0.2c's as it stands.
+constexpr std::span<const MenuEntry> menu_bar_for(bool console) {
+  if (console) return kConsoleMenuBar;
+  return kMenuBar;
+}

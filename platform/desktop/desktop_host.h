@@ -1,6 +1,8 @@
 #pragma once
 
 #include <functional>
+#include <mutex>
+#include <string>
 
 #include "machine/host.h"
 #include "platform/console_output.h"
@@ -13,10 +15,10 @@ class DesktopHost : public Host {
  public:
   void run_thread_started() override { run_thread_priority_.thread_started(); }
   void run_thread_ended() override { run_thread_priority_.thread_ended(); }
-  // The desktop program's standard output, as korvel-cli's.
-  void program_output(const char* text, std::size_t length) override {
-    write_program_text(text, length);
-  }
+  // The desktop program's standard output, as korvel-cli's, and the Log window's.
+  void program_output(const char* text, std::size_t length) override;
+  // Window thread: what the program has written since the last call.
+  std::string take_program_text();
 
   // The CPU Thread menu's choice for the run thread.
   void set_run_thread_priority(RunPriority priority) { run_thread_priority_.set(priority); }
@@ -31,5 +33,7 @@ class DesktopHost : public Host {
 
  private:
   PendingMessageBoxes pending_;
+  std::mutex program_text_mutex_;
+  std::string program_text_;
   RunThreadPriority run_thread_priority_;
 };

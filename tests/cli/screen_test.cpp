@@ -10,35 +10,10 @@
 #include <vector>
 
 #include "tests/cli/cli_process.h"
+#include "tests/support/png_picture.h"
 #include "tests/support/rom_image.h"
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_STATIC
-#define STBI_ONLY_PNG
-#include <stb/stb_image.h>
-
 namespace {
-
-std::filesystem::path suite(const std::string& folder, const std::string& file) {
-  return testdata_dir() / "suite" / folder / file;
-}
-
-struct Picture {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> rgb;
-};
-
-// The PNG at `path` as 8-bit RGB (an alpha channel dropped); empty when it cannot be read.
-Picture read_png(const std::filesystem::path& path) {
-  Picture picture;
-  int channels = 0;
-  stbi_uc* pixels = stbi_load(path.string().c_str(), &picture.width, &picture.height, &channels, 3);
-  if (pixels == nullptr) return {};
-  picture.rgb.assign(pixels, pixels + 3 * picture.width * picture.height);
-  stbi_image_free(pixels);
-  return picture;
-}
 
 // `picture` with each of its lines twice.
 Picture lines_twice(const Picture& picture) {
@@ -114,8 +89,8 @@ TEST_P(SuitePicture, IsItsReferencePixelForPixel) {
   TempDir dir;
   const std::filesystem::path png = dir.path() / "picture.png";
   CliResult result =
-      run_cli({"run", suite("roms", std::string(rom.name) + ".z64").string(), "--machine",
-               "console", "--frames", std::to_string(rom.frames), "--screenshot", png.string()});
+      run_cli({"run", suite_rom(rom.name).string(), "--machine", "console", "--frames",
+               std::to_string(rom.frames), "--screenshot", png.string()});
   ASSERT_EQ(result.status, 0) << result.err;
   ASSERT_FALSE(result.out_lines().empty());
   EXPECT_EQ(result.out_lines().back(), "stopped: frames");
@@ -123,7 +98,7 @@ TEST_P(SuitePicture, IsItsReferencePixelForPixel) {
   Picture shown = read_png(png);
   ASSERT_FALSE(shown.rgb.empty()) << png;
   if (rom.reference_lines_twice) shown = lines_twice(shown);
-  const Picture reference = read_png(suite("ref", std::string(rom.name) + ".png"));
+  const Picture reference = suite_reference(rom.name);
   ASSERT_FALSE(reference.rgb.empty());
   ASSERT_EQ(shown.width, reference.width);
   ASSERT_EQ(shown.height, reference.height);
@@ -150,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(Suite, SuitePicture, ::testing::ValuesIn(kSuite), test_
 // Frames end a run at the same instruction on every engine; a VI showing nothing is written as no
 // file.
 TEST(CliScreen, FramesEndTheRunAlikeOnEveryEngineAndABlankScreenWritesNoFile) {
-  const std::string rom = suite("roms", "CPU_ADD_CPUADD.z64").string();
+  const std::string rom = suite_rom("CPU_ADD_CPUADD").string();
   std::string first;
   for (const char* engine : {"exact", "decoded", "jit"}) {
     SCOPED_TRACE(engine);

@@ -43,6 +43,15 @@ TEST(MenuTable, HoldsTheMenuKorvelEntryForEntry) {
             "Current &IPS 40021\n");
 }
 
+TEST(MenuTable, TheConsoleMachineEndsTheDebugMenuWithTheScreen) {
+  std::string expected = menu_outline(kMenuBar);
+  const std::string last_debug_item = "  &Stop on unhandled opcode 40012 checked\n";
+  expected.insert(expected.find(last_debug_item) + last_debug_item.size(),
+                  "  -\n  S&creen 40023\n");
+  EXPECT_EQ(menu_outline(menu_bar_for(true)), expected);
+  EXPECT_EQ(menu_outline(menu_bar_for(false)), menu_outline(kMenuBar));
+}
+
 void collect_ids(std::span<const MenuEntry> entries, std::multiset<int>& ids) {
   for (const MenuEntry& entry : entries) {
     if (entry.kind == MenuEntryKind::kItem) ids.insert(entry.id);

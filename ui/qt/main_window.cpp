@@ -9,6 +9,7 @@
 
 #include "machine/execution.h"
 #include "machine/machine_state.h"
+#include "memory/bus.h"
 #include "platform/qt/host_text.h"
 #include "platform/qt/images.h"
 #include "platform/qt/menu_bar.h"
@@ -33,13 +34,14 @@ MainWindow::MainWindow() : host_(std::make_unique<QtHost>(*this)) {
   setWindowTitle(from_host_text(shared.title_text.c_str()));
   setWindowIcon(korvel_icon());
   setMenuBar(build_menu_bar(
-      kMenuBar, [this](int id) { on_command(id); }, this));
+      menu_bar_for(bus.console), [this](int id) { on_command(id); }, this));
   status_area_ = new StatusArea(commands_, this);
   setCentralWidget(status_area_);
   setAcceptDrops(true);
   set_host(host_.get());
   connect(&count_title_timer_, &QTimer::timeout, this, [this] { commands_.refresh_count_title(); });
   count_title_timer_.start(DesktopCommands::kCountTitleInterval);
+  commands_.window_made();
 }
 
 MainWindow::~MainWindow() {
@@ -78,6 +80,18 @@ void MainWindow::run_modal_dialog(const char* name, DialogProcedure& procedure) 
 
 void MainWindow::open_modeless_dialog(const char* name, DialogProcedure& procedure) {
   ::open_modeless_dialog(name, procedure, this);
+}
+
+void MainWindow::open_screen_window() {
+  if (!screen_window_) screen_window_ = new ScreenWindow(this);
+  if (!log_window_) {
+    log_window_ = new LogWindow(*host_, this);
+    log_window_->move(screen_window_->geometry().topRight() + QPoint(16, 0));
+  }
+  log_window_->show();
+  screen_window_->show();
+  screen_window_->raise();
+  screen_window_->activateWindow();
 }
 
 void MainWindow::set_run_thread_priority(RunPriority priority) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <memory>
 
 #include "platform/qt/qt_host.h"
+#include "ui/qt/screen_window.h"
 #include "ui/shared/desktop_commands.h"
 
 class StatusArea;
@@ -28,6 +30,9 @@ class MainWindow final : public QMainWindow, private DesktopWindow {
   DesktopCommands& commands() { return commands_; }
 
   StatusArea& status_area() const { return *status_area_; }
+  // The Screen and Log windows, null until the console machine's first opens them.
+  ScreenWindow* screen_window() const { return screen_window_; }
+  LogWindow* log_window() const { return log_window_; }
 
  Q_SIGNALS:
   // The window has been closed (Exit or its close box) and the ROM given up: the program ends.
@@ -47,11 +52,14 @@ class MainWindow final : public QMainWindow, private DesktopWindow {
   std::string choose_rom_file() override;
   void run_modal_dialog(const char* name, DialogProcedure& procedure) override;
   void open_modeless_dialog(const char* name, DialogProcedure& procedure) override;
+  void open_screen_window() override;
   void set_run_thread_priority(RunPriority priority) override;
   void call_later(std::function<void()> work) override;
 
   std::unique_ptr<QtHost> host_;
   DesktopCommands commands_{*this};
   StatusArea* status_area_;
+  QPointer<ScreenWindow> screen_window_;
+  QPointer<LogWindow> log_window_;
   QTimer count_title_timer_;
 };

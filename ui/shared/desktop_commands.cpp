@@ -6,6 +6,8 @@
 #include "machine/host.h"
 #include "machine/machine_state.h"
 #include "machine/menu_commands.h"
+#include "machine/screen_feed.h"
+#include "memory/bus.h"
 #include "memory/rom_image.h"
 #include "resources/menu.h"
 #include "ui/shared/info_dialogs.h"
@@ -89,9 +91,18 @@ void DesktopCommands::on_command(int id) {
     case kCmdCloseRom:
       close_rom();
       break;
+    case kCmdScreenWindow:
+      window_.open_screen_window();
+      break;
     default:  // Load State, Save State, Memory: not there yet
       break;
   }
+}
+
+void DesktopCommands::window_made() {
+  if (!bus.console) return;
+  screen_feed.set_paced(true);
+  window_.open_screen_window();
 }
 
 void DesktopCommands::choose_rom() {

@@ -22,6 +22,10 @@ class DesktopCommands {
   // Carries out the menu command `id`; ids without a command do nothing.
   void on_command(int id);
 
+  // Once the window is made: with the console machine, its Screen window opens and the runs keep
+  // to the console's pace.
+  void window_made();
+
   // Open ROM after its file dialog, a drop or the command line: a refused file leaves the loaded
   // ROM as it was.
   void open_rom(const char* path);

@@ -29,6 +29,10 @@ class DesktopWindow {
   virtual void run_modal_dialog(const char* name, DialogProcedure& procedure) = 0;
   virtual void open_modeless_dialog(const char* name, DialogProcedure& procedure) = 0;
 
+  // The console machine's Screen window and the Log window beside it, opened, or brought to the
+  // front when they are open.
+  virtual void open_screen_window() = 0;
+
   // The CPU Thread menu's choice for the run thread.
   virtual void set_run_thread_priority(RunPriority priority) = 0;
 

@@ -4,6 +4,7 @@
 
 #include "machine/execution.h"
 #include "machine/machine_state.h"
+#include "memory/bus.h"
 #include "platform/win32/menu.h"
 #include "platform/win32/template_dialog.h"
 #include "resources/menu.h"
@@ -14,57 +15,29 @@ namespace {
 constexpr const char* kClassName = "Korvel";
 constexpr UINT_PTR kCountTitleTimer = 1;
 
-bool register_window_class(WNDPROC procedure) {
-  static const bool registered = [procedure] {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSEXA window_class{};
-    window_class.cbSize = sizeof(window_class);
-    window_class.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
-    window_class.lpfnWndProc = procedure;
-    window_class.hInstance = instance;
-    window_class.hIcon = LoadIconA(instance, kMenuName);
-    window_class.hIconSm = static_cast<HICON>(
-        LoadImageA(instance, kMenuName, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-    window_class.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    window_class.lpszClassName = kClassName;
-    return RegisterClassExA(&window_class) != 0;
-  }();
-  return registered;
-}
-
 }  // namespace
 
 MainWindow::MainWindow() {
-  if (!register_window_class(procedure)) return;
-  CreateWindowExA(WS_EX_ACCEPTFILES, kClassName, shared.title_text.c_str(), WS_OVERLAPPEDWINDOW,
-                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
-                  build_menu_bar(kMenuBar), GetModuleHandleA(nullptr), this);
-  if (!window_) return;
-  window_dc_ = GetDC(window_);
-  host_ = std::make_unique<Win32Host>(window_);
+  WNDCLASSEXA window_class{};
+  window_class.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  window_class.lpszClassName = kClassName;
+  create(window_class, WS_EX_ACCEPTFILES, shared.title_text.c_str(), WS_OVERLAPPEDWINDOW, nullptr,
+         build_menu_bar(menu_bar_for(bus.console)));
+  if (!handle()) return;
+  window_dc_ = GetDC(handle());
+  host_ = std::make_unique<Win32Host>(handle());
   set_host(host_.get());
-  SetTimer(window_, kCountTitleTimer, DesktopCommands::kCountTitleInterval.count(), nullptr);
+  SetTimer(handle(), kCountTitleTimer, DesktopCommands::kCountTitleInterval.count(), nullptr);
+  commands_.window_made();
 }
 
 MainWindow::~MainWindow() {
   // Nothing may ask this window for a message box once it is gone.
   execution.end_run_thread();
-  if (window_) DestroyWindow(window_);
+  // Its last messages post the quit message; the Screen and Log windows go with it.
+  destroy();
   if (&host() == host_.get()) set_host(nullptr);
-}
-
-LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    auto* created = reinterpret_cast<MainWindow*>(
-        reinterpret_cast<const CREATESTRUCTA*>(lparam)->lpCreateParams);
-    created->window_ = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-  }
-  auto* main_window = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!main_window) return DefWindowProcA(window, message, wparam, lparam);
-  return main_window->on_message(message, wparam, lparam);
 }
 
 LRESULT MainWindow::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -82,46 +55,36 @@ LRESULT MainWindow::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_DROPFILES:
       drop(reinterpret_cast<HDROP>(wparam));
       return 0;
-    case WM_DPICHANGED: {
-      // The window keeps its place on the new monitor at that monitor's scale.
-      const RECT& suggested = *reinterpret_cast<const RECT*>(lparam);
-      SetWindowPos(window_, nullptr, suggested.left, suggested.top,
-                   suggested.right - suggested.left, suggested.bottom - suggested.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    case WM_DPICHANGED:
+      follow_dpi_change(lparam);
       return 0;
-    }
     case WM_CLOSE:
       // Gives the ROM up, which first ends the run thread, showing any message box it is waiting
       // on.
       commands_.window_closing();
-      DestroyWindow(window_);
+      DestroyWindow(handle());
       return 0;
     case WM_DESTROY:
-      KillTimer(window_, kCountTitleTimer);
+      KillTimer(handle(), kCountTitleTimer);
       PostQuitMessage(0);
       return 0;
-    case WM_NCDESTROY:
-      SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
-      window_ = nullptr;
-      return 0;
   }
-  return DefWindowProcA(window_, message, wparam, lparam);
+  return DefWindowProcA(handle(), message, wparam, lparam);
 }
 
 void MainWindow::paint() {
   PAINTSTRUCT paint;
-  BeginPaint(window_, &paint);
+  BeginPaint(handle(), &paint);
   // Each line covers what it is drawn over, as the rate line does the first header line.
   SetBkMode(window_dc_, OPAQUE);
   SetBkColor(window_dc_, GetSysColor(COLOR_WINDOW));
   SetTextColor(window_dc_, GetSysColor(COLOR_WINDOWTEXT));
   // The rows are pixels at 96 DPI, as Qt counts them too; the font grows with the monitor's DPI,
   // and so do the rows.
-  const int dpi = static_cast<int>(GetDpiForWindow(window_));
   for (const StatusLine& line : commands_.status_lines())
-    TextOutA(window_dc_, 0, MulDiv(line.y, dpi, USER_DEFAULT_SCREEN_DPI), line.text.c_str(),
+    TextOutA(window_dc_, 0, scaled_for(handle(), line.y), line.text.c_str(),
              static_cast<int>(line.text.size()));
-  EndPaint(window_, &paint);
+  EndPaint(handle(), &paint);
   commands_.painted();
 }
 
@@ -138,35 +101,44 @@ void MainWindow::drop(HDROP files) {
 }
 
 bool MainWindow::is_checked(int id) const {
-  return GetMenuState(GetMenu(window_), id, MF_BYCOMMAND) & MF_CHECKED;
+  return GetMenuState(GetMenu(handle()), id, MF_BYCOMMAND) & MF_CHECKED;
 }
 
 void MainWindow::set_checked(int id, bool checked) {
-  CheckMenuItem(GetMenu(window_), id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+  CheckMenuItem(GetMenu(handle()), id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void MainWindow::set_enabled(int id, bool enabled) {
-  EnableMenuItem(GetMenu(window_), id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+  EnableMenuItem(GetMenu(handle()), id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 void MainWindow::invalidate() {
-  InvalidateRect(window_, nullptr, TRUE);
+  InvalidateRect(handle(), nullptr, TRUE);
 }
 
 void MainWindow::close_window() {
-  SendMessageA(window_, WM_CLOSE, 0, 0);
+  SendMessageA(handle(), WM_CLOSE, 0, 0);
 }
 
 std::string MainWindow::choose_rom_file() {
-  return ::choose_rom_file(window_);
+  return ::choose_rom_file(handle());
 }
 
 void MainWindow::run_modal_dialog(const char* name, DialogProcedure& procedure) {
-  ::run_modal_dialog(name, procedure, window_);
+  ::run_modal_dialog(name, procedure, handle());
 }
 
 void MainWindow::open_modeless_dialog(const char* name, DialogProcedure& procedure) {
-  ::open_modeless_dialog(name, procedure, window_);
+  ::open_modeless_dialog(name, procedure, handle());
+}
+
+void MainWindow::open_screen_window() {
+  if (!screen_window_) screen_window_ = std::make_unique<ScreenWindow>(handle());
+  if (!log_window_)
+    log_window_ = std::make_unique<LogWindow>(*host_, handle(), screen_window_->handle());
+  ShowWindow(log_window_->handle(), SW_SHOWNA);
+  ShowWindow(screen_window_->handle(), SW_SHOW);
+  SetForegroundWindow(screen_window_->handle());
 }
 
 void MainWindow::set_run_thread_priority(RunPriority priority) {

@@ -8,28 +8,29 @@
 
 #include "platform/win32/win32_host.h"
 #include "ui/shared/desktop_commands.h"
+#include "ui/win32/class_window.h"
+#include "ui/win32/screen_window.h"
 
-// The program's only top-level window, of the window class "Korvel": the menu every action starts
-// from, the title that reports what is loaded and running, and the status lines painted with
-// TextOutA. It is the core's host while it lives. Window thread only.
-class MainWindow final : private DesktopWindow {
+// The program's main window, of the window class "Korvel": the menu every action starts from, the
+// title that reports what is loaded and running, and the status lines painted with TextOutA. It is
+// the core's host while it lives, and owns the other top-level windows. Window thread only.
+class MainWindow final : public ClassWindow, private DesktopWindow {
  public:
   // Registers the class (once) and creates the window, not shown yet; `handle()` is null if either
   // failed.
   MainWindow();
   ~MainWindow() override;
-  MainWindow(const MainWindow&) = delete;
-  MainWindow& operator=(const MainWindow&) = delete;
 
-  HWND handle() const { return window_; }
   DesktopCommands& commands() { return commands_; }
+  // The Screen and Log windows, null until the console machine's first opens them.
+  ScreenWindow* screen_window() const { return screen_window_.get(); }
+  LogWindow* log_window() const { return log_window_.get(); }
 
   // Open ROM with a path given otherwise than through the menu (the command line).
   void open_rom(const char* path) { commands_.open_rom(path); }
 
  private:
-  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam) override;
   void paint();
   void drop(HDROP files);
 
@@ -41,11 +42,13 @@ class MainWindow final : private DesktopWindow {
   std::string choose_rom_file() override;
   void run_modal_dialog(const char* name, DialogProcedure& procedure) override;
   void open_modeless_dialog(const char* name, DialogProcedure& procedure) override;
+  void open_screen_window() override;
   void set_run_thread_priority(RunPriority priority) override;
   void call_later(std::function<void()> work) override { host_->call_later(std::move(work)); }
 
-  HWND window_ = nullptr;
   HDC window_dc_ = nullptr;  // the class's own context, kept for every paint
   std::unique_ptr<Win32Host> host_;
   DesktopCommands commands_{*this};
+  std::unique_ptr<ScreenWindow> screen_window_;
+  std::unique_ptr<LogWindow> log_window_;
 };

@@ -139,6 +139,30 @@ void QtDesktopDriver::wait_until(const std::function<bool()>& done) {
   serve_events_until(done);
 }
 
+bool QtDesktopDriver::screen_open() {
+  return window_->screen_window() && window_->screen_window()->isVisible();
+}
+
+VideoPicture QtDesktopDriver::screen_picture() {
+  return window_->screen_window() ? window_->screen_window()->picture() : VideoPicture{};
+}
+
+void QtDesktopDriver::screen_key(ScreenKey key, bool down) {
+  ScreenWindow* screen = window_->screen_window();
+  ASSERT_NE(screen, nullptr);
+  ASSERT_TRUE(key == ScreenKey::full_speed || key == ScreenKey::d_right);
+  const Qt::Key qt_key = key == ScreenKey::full_speed ? Qt::Key_Tab : Qt::Key_L;
+  if (down) {
+    QTest::keyPress(screen, qt_key);
+  } else {
+    QTest::keyRelease(screen, qt_key);
+  }
+}
+
+std::string QtDesktopDriver::log_text() {
+  return window_->log_window() ? window_->log_window()->toPlainText().toStdString() : "";
+}
+
 std::vector<TemplateDialog*> QtDesktopDriver::template_dialogs(const QString& title) const {
   std::vector<TemplateDialog*> found;
   for (TemplateDialog* dialog : window_->findChildren<TemplateDialog*>())

@@ -44,6 +44,10 @@ class QtDesktopDriver final : public DesktopDriver {
                          const std::function<void(DialogProbe&)>& act) override;
   int open_windows(const std::string& title) override;
   std::unique_ptr<DialogProbe> newest_window(const std::string& title) override;
+  bool screen_open() override;
+  VideoPicture screen_picture() override;
+  void screen_key(ScreenKey key, bool down) override;
+  std::string log_text() override;
 
  private:
   std::unique_ptr<MainWindow> window_;

@@ -19,6 +19,7 @@
 #include "resources/menu.h"
 #include "tests/support/rom_image.h"
 #include "tests/ui/shared/desktop_driver.h"
+#include "ui/shared/machine_choice.h"
 
 namespace {
 
@@ -352,12 +353,6 @@ void about_shows_the_version_and_picture_and_closes_on_escape(DesktopDriver& d) 
   }));
 }
 
-struct DesktopCase {
-  const char* suite;
-  const char* name;
-  void (*run)(DesktopDriver&);
-};
-
 constexpr DesktopCase kCases[] = {
     {"DesktopCommands", "OpensWithItsTitleIconAndMenu", opens_with_its_title_icon_and_menu},
     {"DesktopCommands", "ToggleItemsMoveTheirMarkAndTheirFlag",
@@ -409,6 +404,9 @@ class DesktopCaseTest : public ::testing::Test {
 
   void SetUp() override {
     reset_all_state();
+    if (case_.console) {
+      ASSERT_EQ(choose_machine("r4300i", false, "console", false), "");
+    }
     driver_ = make_driver_();
   }
   void TearDown() override {
@@ -426,11 +424,14 @@ class DesktopCaseTest : public ::testing::Test {
 }  // namespace
 
 void register_desktop_cases(const DriverFactory& make_driver) {
-  for (const DesktopCase& desktop_case : kCases) {
-    ::testing::RegisterTest(desktop_case.suite, desktop_case.name, nullptr, nullptr, __FILE__,
-                            __LINE__, [&desktop_case, make_driver]() -> ::testing::Test* {
-                              return new DesktopCaseTest(desktop_case, make_driver);
-                            });
+  for (std::span<const DesktopCase> cases :
+       {std::span<const DesktopCase>(kCases), screen_cases()}) {
+    for (const DesktopCase& desktop_case : cases) {
+      ::testing::RegisterTest(desktop_case.suite, desktop_case.name, nullptr, nullptr, __FILE__,
+                              __LINE__, [&desktop_case, make_driver]() -> ::testing::Test* {
+                                return new DesktopCaseTest(desktop_case, make_driver);
+                              });
+    }
   }
 }
 

@@ -4,10 +4,13 @@
 #include <functional>
 #include <memory>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "machine/devices/video_scanout.h"
 #include "ui/shared/instruction_rate.h"
+#include "ui/shared/screen_view.h"
 #include "ui/shared/status_lines.h"
 
 // The desktop program's main window as the shared cases drive it: each front end's tests give a
@@ -85,7 +88,26 @@ class DesktopDriver {
   // How many modeless dialogs titled `title` are open; the newest of them, or null.
   virtual int open_windows(const std::string& title) = 0;
   virtual std::unique_ptr<DialogProbe> newest_window(const std::string& title) = 0;
+
+  // The console machine's Screen window: whether it is shown, the picture it draws, and `key`
+  // pressed or let go there through the toolkit's own key event (Tab and L at least). The Log
+  // window's text.
+  virtual bool screen_open() = 0;
+  virtual VideoPicture screen_picture() = 0;
+  virtual void screen_key(ScreenKey key, bool down) = 0;
+  virtual std::string log_text() = 0;
 };
+
+// A case the front ends run alike, on the console machine when `console`.
+struct DesktopCase {
+  const char* suite;
+  const char* name;
+  void (*run)(DesktopDriver&);
+  bool console = false;
+};
+
+// The cases of the console machine's Screen and Log windows.
+std::span<const DesktopCase> screen_cases();
 
 // Registers every shared case as a GoogleTest test, in the suites "Desktop*", each run on a fresh
 // program state with a driver `make_driver` gives.

@@ -272,3 +272,33 @@ std::unique_ptr<DialogProbe> Win32DesktopDriver::newest_window(const std::string
   if (open.empty()) return nullptr;
   return std::make_unique<Win32DialogProbe>(open.back());
 }
+
+bool Win32DesktopDriver::screen_open() {
+  const ScreenWindow* screen = window_->screen_window();
+  return screen && IsWindowVisible(screen->handle());
+}
+
+VideoPicture Win32DesktopDriver::screen_picture() {
+  return window_->screen_window() ? window_->screen_window()->picture() : VideoPicture{};
+}
+
+// The key's message as the system posts it: a first press, or a release of a key that was down.
+void Win32DesktopDriver::screen_key(ScreenKey key, bool down) {
+  const ScreenWindow* screen = window_->screen_window();
+  ASSERT_NE(screen, nullptr);
+  ASSERT_TRUE(key == ScreenKey::full_speed || key == ScreenKey::d_right);
+  const UINT virtual_key = key == ScreenKey::full_speed ? VK_TAB : 'L';
+  const auto scan_code = static_cast<LPARAM>(MapVirtualKeyA(virtual_key, MAPVK_VK_TO_VSC));
+  const LPARAM transition = down ? 0 : (LPARAM{1} << 30) | (LPARAM{1} << 31);
+  SendMessageA(screen->handle(), down ? WM_KEYDOWN : WM_KEYUP, virtual_key,
+               1 | (scan_code << 16) | transition);
+}
+
+std::string Win32DesktopDriver::log_text() {
+  if (!window_->log_window()) return "";
+  std::string text = text_of(window_->log_window()->text_box());
+  for (std::size_t line_end = text.find("\r\n"); line_end != std::string::npos;
+       line_end = text.find("\r\n", line_end + 1))
+    text.erase(line_end, 1);
+  return text;
+}

@@ -39,6 +39,10 @@ class Win32DesktopDriver final : public DesktopDriver {
     return static_cast<int>(dialogs(title).size());
   }
   std::unique_ptr<DialogProbe> newest_window(const std::string& title) override;
+  bool screen_open() override;
+  VideoPicture screen_picture() override;
+  void screen_key(ScreenKey key, bool down) override;
+  std::string log_text() override;
 
  private:
   struct ModalAction {
