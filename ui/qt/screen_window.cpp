@@ -55,7 +55,8 @@ ScreenWindow::ScreenWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   resize(640, 480);
   connect(&refresh_, &QTimer::timeout, this, [this] {
-    if (view_.refresh()) update();
+    // Closed, it asks the run thread for nothing.
+    if (isVisible() && view_.refresh()) update();
   });
   refresh_.start(1000 / ScreenView::kRefreshesPerSecond);
 }

@@ -108,7 +108,8 @@ LRESULT ScreenWindow::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 void ScreenWindow::refresh() {
-  if (!view_.refresh()) return;
+  // Closed, it asks the run thread for nothing.
+  if (!IsWindowVisible(handle()) || !view_.refresh()) return;
   const std::vector<uint8_t>& rgb = view_.picture().rgb;
   pixels_.assign(rgb.size() / 3 * 4, 0);
   for (std::size_t from = 0, to = 0; from + 2 < rgb.size(); from += 3, to += 4) {
