@@ -1,0 +1,48 @@
+// The screen feed between a window thread and the run thread: pictures asked for and taken, and
+// the controller held, while a run goes on (the threaded checks run these under ThreadSanitizer).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "machine/devices/console_devices.h"
+#include "machine/execution.h"
+#include "machine/machine_state.h"
+#include "machine/menu_commands.h"
+#include "machine/screen_feed.h"
+#include "memory/rom_image.h"
+#include "tests/support/core_fixture.h"
+#include "tests/support/png_picture.h"
+
+namespace {
+
+using ExecutionScreenFeed = CoreTest;
+
+TEST_F(ExecutionScreenFeed, PicturesAndTheControllerCrossWhileTheRunGoesOn) {
+  choose_hardware(Hardware::console);
+  ASSERT_EQ(load_rom(suite_rom("demo_InterruptVI").string().c_str()), 1);
+  const Picture reference = suite_reference("demo_InterruptVI");
+  screen_feed.set_paced(true);
+  shared.running = 1;
+  execution.start();
+  VideoPicture picture;
+  bool taken = false;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!taken && std::chrono::steady_clock::now() < until) {
+    screen_feed.want_picture();
+    screen_feed.hold({0x1000, 0, 0});
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    taken = screen_feed.take_picture(picture) && !picture.empty();
+  }
+  // Full speed for the rest: the pace must not hold the pause up for long.
+  screen_feed.set_full_speed(true);
+  shared.running = 0;
+  execution.wait_for_run_end();
+  ASSERT_TRUE(taken);
+  EXPECT_EQ(static_cast<int>(picture.width), reference.width);
+  EXPECT_EQ(static_cast<int>(picture.height), reference.height);
+  EXPECT_EQ(console_devices.si.controller.buttons, 0x1000);
+  EXPECT_FALSE(screen_feed.take_picture(picture));  // taken once only
+}
+
+}  // namespace
