@@ -83,14 +83,13 @@ void PrintTo(const SuiteRom& rom, std::ostream* out) {
 
 class SuitePicture : public ::testing::TestWithParam<SuiteRom> {};
 
-TEST_P(SuitePicture, IsItsReferencePixelForPixel) {
-  const SuiteRom& rom = GetParam();
-  if (rom.cannot_pass_yet) GTEST_SKIP() << rom.cannot_pass_yet;
+// The picture `rom` shows after its frames on `engine`, against its reference.
+void expect_reference_picture(const SuiteRom& rom, const char* engine) {
   TempDir dir;
   const std::filesystem::path png = dir.path() / "picture.png";
   CliResult result =
       run_cli({"run", suite_rom(rom.name).string(), "--machine", "console", "--frames",
-               std::to_string(rom.frames), "--screenshot", png.string()});
+               std::to_string(rom.frames), "--screenshot", png.string(), "--engine", engine});
   ASSERT_EQ(result.status, 0) << result.err;
   ASSERT_FALSE(result.out_lines().empty());
   EXPECT_EQ(result.out_lines().back(), "stopped: frames");
@@ -110,6 +109,15 @@ TEST_P(SuitePicture, IsItsReferencePixelForPixel) {
   }
   EXPECT_EQ(differing, 0u) << "the first at x " << first % shown.width << ", y "
                            << first / shown.width;
+}
+
+TEST_P(SuitePicture, IsItsReferencePixelForPixelOnEveryEngine) {
+  const SuiteRom& rom = GetParam();
+  if (rom.cannot_pass_yet) GTEST_SKIP() << rom.cannot_pass_yet;
+  for (const char* engine : {"exact", "decoded", "jit"}) {
+    SCOPED_TRACE(engine);
+    expect_reference_picture(rom, engine);
+  }
 }
 
 std::string test_name(const ::testing::TestParamInfo<SuiteRom>& info) {
