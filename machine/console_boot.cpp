@@ -37,15 +37,18 @@ TvType tv_type_of_country(uint8_t country) {
   }
 }
 
+TvType cartridge_tv_type() {
+  return tv_type_of_country(kCountryOffset < rom.cartridge.size() ? rom.cartridge[kCountryOffset]
+                                                                  : uint8_t{0});
+}
+
 void set_console_boot_state() {
   clear_registers();
   cpu.hi_reg = 0;
   cpu.lo_reg = 0;
   cpu.delay_slot_pending = 0;
   cpu.ll_bit = 0;
-  const uint8_t country =
-      kCountryOffset < rom.cartridge.size() ? rom.cartridge[kCountryOffset] : uint8_t{0};
-  const TvType tv = tv_type_of_country(country);
+  const TvType tv = cartridge_tv_type();
   cpu.gpr[9] = 0;                                   // t1
   cpu.gpr[10] = 0x40;                               // t2
   cpu.gpr[11] = sign_extended(kCartridgeBootCode);  // t3

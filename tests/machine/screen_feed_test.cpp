@@ -9,10 +9,12 @@
 #include "machine/execution.h"
 #include "machine/machine_state.h"
 #include "machine/menu_commands.h"
+#include "machine/screen.h"
 #include "machine/screen_feed.h"
 #include "memory/rom_image.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/png_picture.h"
+#include "tests/support/rom_image.h"
 
 namespace {
 
@@ -46,6 +48,24 @@ TEST_F(ExecutionScreenFeed, PicturesAndTheControllerCrossWhileTheRunGoesOn) {
   // a picture is taken once only.
   screen_feed.take_picture(picture);
   EXPECT_FALSE(screen_feed.take_picture(picture));
+}
+
+}  // namespace
+
+namespace {
+
+using ScreenFieldRate = CoreTest;
+
+TEST_F(ScreenFieldRate, FollowsTheCartridgesCountry) {
+  choose_hardware(Hardware::console);
+  TempDir dir;
+  for (const auto& [country, fields] :
+       {std::pair{'E', 60}, std::pair{'P', 50}, std::pair{'J', 60}}) {
+    RomImage image;
+    image.country = static_cast<uint8_t>(country);
+    ASSERT_EQ(load_rom(dir.write("rom.z64", image.native()).c_str()), 1);
+    EXPECT_EQ(fields_per_second(), fields) << country;
+  }
 }
 
 }  // namespace

@@ -57,8 +57,10 @@ ScreenWindow::ScreenWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(&refresh_, &QTimer::timeout, this, [this] {
     // Closed, it asks the run thread for nothing.
     if (isVisible() && view_.refresh()) update();
+    if (refresh_.interval() != ScreenView::refresh_milliseconds())
+      refresh_.setInterval(ScreenView::refresh_milliseconds());
   });
-  refresh_.start(1000 / ScreenView::kRefreshesPerSecond);
+  refresh_.start(ScreenView::refresh_milliseconds());
 }
 
 void ScreenWindow::paintEvent(QPaintEvent*) {

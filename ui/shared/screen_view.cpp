@@ -58,6 +58,10 @@ PicturePlacement place_picture(uint32_t width, uint32_t height, int area_width, 
           shown_height};
 }
 
+int ScreenView::refresh_milliseconds() {
+  return 1000 / fields_per_second();
+}
+
 bool ScreenView::refresh() {
   if (shared.running.load(std::memory_order_relaxed)) {
     taken_at_rest_.reset();

@@ -46,8 +46,9 @@ PicturePlacement place_picture(uint32_t width, uint32_t height, int area_width, 
 // The Screen window as both front ends share it. Window thread only.
 class ScreenView {
  public:
-  // How often the window asks for a picture: the console's field rate.
-  static constexpr int kRefreshesPerSecond = 60;
+  // How often the window asks for a picture: the loaded cartridge's field rate, which changes
+  // with the cartridge.
+  static int refresh_milliseconds();
 
   // The refresh tick: while the machine runs, the newest field's picture the run thread has
   // published; at rest, the screen as it stands after the last instruction. True when the

@@ -73,13 +73,23 @@ ScreenWindow::ScreenWindow(HWND owner) {
   create(window_class, 0, "Screen", WS_OVERLAPPEDWINDOW, owner, nullptr);
   if (!handle()) return;
   set_client_size(640, 480);
-  SetTimer(handle(), kRefreshTimer, 1000 / ScreenView::kRefreshesPerSecond, nullptr);
+  keep_refresh_rate();
+}
+
+void ScreenWindow::keep_refresh_rate() {
+  const UINT wanted = static_cast<UINT>(ScreenView::refresh_milliseconds());
+  if (wanted == refresh_milliseconds_) return;
+  refresh_milliseconds_ = wanted;
+  SetTimer(handle(), kRefreshTimer, wanted, nullptr);
 }
 
 LRESULT ScreenWindow::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_TIMER:
-      if (wparam == kRefreshTimer) refresh();
+      if (wparam == kRefreshTimer) {
+        refresh();
+        keep_refresh_rate();
+      }
       return 0;
     case WM_PAINT:
       paint();

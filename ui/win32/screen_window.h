@@ -25,9 +25,12 @@ class ScreenWindow final : public ClassWindow {
  private:
   LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam) override;
   void refresh();
+  // The refresh timer at the loaded cartridge's field rate.
+  void keep_refresh_rate();
   void paint();
 
   ScreenView view_;
+  UINT refresh_milliseconds_ = 0;
   // The picture as StretchDIBits takes it: 32-bit pixels, blue first, rows from the top.
   std::vector<uint8_t> pixels_;
 };
