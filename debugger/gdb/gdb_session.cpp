@@ -56,29 +56,88 @@ bool offers(std::string_view packet, std::string_view feature) {
   return false;
 }
 
+// A continue without an address: one that can follow a run already going on.
+bool follows_the_run(std::string_view packet) {
+  return packet == "c" || packet.starts_with("vCont;c") || packet.starts_with("vCont;C");
+}
+
 }  // namespace
 
+void GdbSession::start_plain_run() {
+  shared.running = 1;
+  execution.start();
+}
+
 SessionEnd GdbSession::serve() {
-  SessionEnd end = SessionEnd::disconnected;
-  while (std::optional<uint8_t> byte = next_byte()) {
-    ByteEvent event = reader_.feed(*byte);
+  for (;;) {
+    if (std::optional<SessionEnd> ended = poll()) return *ended;
+    // While the run goes on, its message boxes are served here.
+    if (running_) host().serve_pending_requests();
+    if (!receive(running_ ? kRunPoll : kForever)) return end(SessionEnd::disconnected);
+  }
+}
+
+std::optional<SessionEnd> GdbSession::poll() {
+  for (;;) {
+    if (input_begin_ == input_end_ && !receive(kNoWait)) return end(SessionEnd::disconnected);
+    if (running_) {
+      follow_run();
+      if (running_) return std::nullopt;
+    } else if (input_begin_ == input_end_) {
+      return std::nullopt;
+    } else if (std::optional<SessionEnd> ended = take_packets()) {
+      return end(*ended);
+    }
+  }
+}
+
+void GdbSession::close() {
+  if (running_) {
+    execution.halt();
+    running_ = false;
+    reply("W00");  // the program the client was running has gone
+  }
+  end(SessionEnd::disconnected);
+}
+
+std::optional<SessionEnd> GdbSession::take_packets() {
+  while (input_begin_ < input_end_ && !running_) {
+    ByteEvent event = reader_.feed(input_[input_begin_++]);
     if (!acks_ && event != ByteEvent::packet) continue;
     if (event == ByteEvent::bad_packet) connection_.send("-");
     if (event == ByteEvent::nak) connection_.send(last_reply_);
     if (event != ByteEvent::packet) continue;
     if (acks_) connection_.send("+");
-    if (std::optional<SessionEnd> ended = handle(reader_.payload())) {
-      end = *ended;
-      break;
-    }
+    if (std::optional<SessionEnd> ended = handle(reader_.payload())) return ended;
   }
-  // What the client set goes with it.
+  return std::nullopt;
+}
+
+void GdbSession::follow_run() {
+  // Bytes that came with the packet that asked for the run count as sent during it.
+  if (holds_ctrl_c(std::span(input_).subspan(input_begin_, input_end_ - input_begin_)))
+    execution.interrupt();
+  input_begin_ = input_end_ = 0;
+  if (!execution.run_ended()) return;
+  running_ = false;
+  report_stop(execution.wait_for_run_end());
+}
+
+SessionEnd GdbSession::end(SessionEnd how) {
+  // Nobody is left to tell of a stop: the run pauses where it is.
+  if (running_) {
+    execution.interrupt();
+    execution.wait_for_run_end();
+    running_ = false;
+  }
   user_breakpoints.clear();
   watchpoints.clear();
-  return end;
+  return how;
 }
 
 std::optional<SessionEnd> GdbSession::handle(std::string_view packet) {
+  // All-stop: the client sees the machine at rest, unless it follows the run.
+  if (!follows_the_run(packet) && !execution.run_ended()) execution.halt();
   if (packet == "D" || packet.starts_with("D;")) {
     reply("OK");
     return SessionEnd::detached;
@@ -90,15 +149,15 @@ std::optional<SessionEnd> GdbSession::handle(std::string_view packet) {
   }
   bool client_stays = true;
   if (packet.starts_with("vCont;") && packet.size() > 6) {
-    client_stays = resume(packet[6], "");
+    resume(packet[6], "");
   } else if (packet.starts_with('c') || packet.starts_with('s')) {
-    client_stays = resume(packet[0], packet.substr(1));
+    resume(packet[0], packet.substr(1));
   } else if (packet == "bs" || packet == "bc") {
     client_stays = reverse(packet[1]);
   } else if (packet.starts_with('C') || packet.starts_with('S')) {
     // The signal gdb would deliver means nothing to this processor; an address may follow it.
     auto signal_and_address = split_at(packet, ';');
-    client_stays = resume(packet[0], signal_and_address ? signal_and_address->second : "");
+    resume(packet[0], signal_and_address ? signal_and_address->second : "");
   } else if (packet == "QStartNoAckMode") {
     reply("OK");  // the last packet either side acknowledges
     acks_ = false;
@@ -120,28 +179,30 @@ std::string GdbSession::query_reply(std::string_view packet) {
 }
 
 void GdbSession::reply(std::string_view payload) {
+  ++answers_;
   last_reply_ = frame_packet(payload);
   connection_.send(last_reply_);
 }
 
-bool GdbSession::resume(char action, std::string_view address) {
+void GdbSession::resume(char action, std::string_view address) {
   if (action != 'c' && action != 'C' && action != 's' && action != 'S') {
     reply("");
-    return true;
+    return;
   }
   if (!address.empty()) {
     std::optional<uint32_t> pc = parse_address(address);
     if (!pc) {
       reply("E01");
-      return true;
+      return;
     }
     write_gdb_register(kGdbPc, *pc);
   }
-  std::optional<StopReason> reason = action == 's' || action == 'S' ? execution.step() : run();
-  if (!reason) return false;
-  last_stop_ = stop_reply(*reason);
-  reply(last_stop_);
-  return true;
+  if (action == 's' || action == 'S') {
+    report_stop(execution.step());
+    return;
+  }
+  if (execution.run_ended()) start_run_();
+  running_ = true;
 }
 
 // gdb takes a watchpoint's stop on MIPS as the processor's own watch exception comes, before the
@@ -151,29 +212,6 @@ std::string GdbSession::watch_stop_reply() {
   const std::optional<WatchHit> hit = take_watch_hit();
   if (history.recording()) history.step_back();
   return hit ? watch_reply(*hit) : "T05thread:1;";
-}
-
-std::optional<StopReason> GdbSession::run() {
-  shared.running = 1;
-  execution.start();
-  for (;;) {
-    // In all-stop mode the client sends nothing but Ctrl-C while the target runs; anything else
-    // is dropped. Bytes that came with the packet that asked for the run count as sent during it.
-    auto first = input_.begin() + input_begin_;
-    auto last = input_.begin() + input_end_;
-    if (std::find(first, last, kCtrlC) != last) execution.interrupt();
-    input_begin_ = input_end_ = 0;
-    if (execution.run_ended()) return execution.wait_for_run_end();
-    host().serve_pending_requests();
-    std::optional<std::size_t> received = connection_.receive(input_, kRunPoll);
-    if (!received) {
-      // Nobody is left to tell of the stop: pause where the run is.
-      execution.interrupt();
-      execution.wait_for_run_end();
-      return std::nullopt;
-    }
-    input_end_ = *received;
-  }
 }
 
 bool GdbSession::reverse(char action) {
@@ -210,6 +248,11 @@ bool GdbSession::reverse(char action) {
   return true;
 }
 
+void GdbSession::report_stop(StopReason reason) {
+  last_stop_ = stop_reply(reason);
+  reply(last_stop_);
+}
+
 std::string GdbSession::stop_reply(StopReason reason) {
   switch (reason) {
     case StopReason::unhandled_opcode:
@@ -230,12 +273,10 @@ std::string GdbSession::stop_reply(StopReason reason) {
   return "T05thread:1;";  // SIGTRAP
 }
 
-std::optional<uint8_t> GdbSession::next_byte() {
-  while (input_begin_ == input_end_) {
-    std::optional<std::size_t> received = connection_.receive(input_, kForever);
-    if (!received) return std::nullopt;
-    input_begin_ = 0;
-    input_end_ = *received;
-  }
-  return input_[input_begin_++];
+bool GdbSession::receive(std::chrono::milliseconds timeout) {
+  std::optional<std::size_t> received = connection_.receive(input_, timeout);
+  if (!received) return false;
+  input_begin_ = 0;
+  input_end_ = *received;
+  return true;
 }
