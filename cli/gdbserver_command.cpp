@@ -1,5 +1,4 @@
 // gdbserver: the machine served to gdb over TCP, one client after another.
-#include <cstdio>
 #include <memory>
 
 #include "cli/commands.h"
@@ -17,18 +16,7 @@ int gdbserver_command(const GdbServerOptions& options) {
   if (options.history_mb != 0) history.start(options.history_mb << 20);
 
   TcpServer server;
-  if (std::string error = server.listen(options.address, options.port); !error.empty()) {
-    std::fprintf(stderr, "korvel-cli: cannot listen on %s port %u: %s\n", options.address.c_str(),
-                 options.port, error.c_str());
-    return kExitUsage;
-  }
-  if (!server.loopback()) {
-    std::fprintf(stderr,
-                 "korvel-cli: warning: %s is not a loopback address: anyone who can reach the "
-                 "port can read and change the emulated machine\n",
-                 server.endpoint().c_str());
-  }
-  std::fprintf(stderr, "listening on %s\n", server.endpoint().c_str());
+  if (!server.listen_and_announce("korvel-cli", options.address, options.port)) return kExitUsage;
 
   // A client that detaches or goes away leaves the machine as it is for the next one.
   while (std::unique_ptr<Connection> client = server.accept()) {

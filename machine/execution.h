@@ -83,6 +83,9 @@ class ExecutionController {
     ExecutionController& controller_;
   };
 
+  // Whether the window thread holds the run thread paused now.
+  bool pausing() const { return pause_depth_ > 0; }
+
   // The count the run thread last completed, for the title; published after every instruction.
   uint64_t published_count() const { return published_count_.load(std::memory_order_relaxed); }
 

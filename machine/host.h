@@ -27,6 +27,10 @@ class Host {
   // requests of other threads for it notifies `window_thread_wake()` as it posts each.
   virtual void serve_pending_requests() {}
 
+  // Window thread: whether a message box another thread waits on is up, shown by a call below the
+  // caller's.
+  virtual bool showing_message_box() const { return false; }
+
   // Called on the run thread itself, first and last thing it does.
   virtual void run_thread_started() {}
   virtual void run_thread_ended() {}

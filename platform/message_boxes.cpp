@@ -26,7 +26,9 @@ void PendingMessageBoxes::serve(const Show& show) {
       request = std::move(pending_.front());
       pending_.pop_front();
     }
+    ++serving_;
     show(request.caption, request.text);
+    --serving_;
     request.dismissed.set_value();
   }
 }

@@ -24,6 +24,8 @@ class PendingMessageBoxes {
   // Window thread: shows every queued box with `show`, oldest first, releasing each caller as its
   // box is dismissed.
   void serve(const Show& show);
+  // Window thread: whether `serve` is showing a box now.
+  bool serving() const { return serving_ > 0; }
 
  private:
   struct Request {
@@ -34,4 +36,5 @@ class PendingMessageBoxes {
 
   std::mutex mutex_;
   std::deque<Request> pending_;
+  int serving_ = 0;  // window thread only: the boxes up, one over another
 };

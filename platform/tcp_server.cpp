@@ -1,6 +1,8 @@
 #include "platform/tcp_server.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 
 #include "platform/socket_system.h"
 
@@ -86,7 +88,9 @@ class TcpConnection final : public Connection {
 
   Socket socket_;
   Socket listener_;
-  bool gone_ = false;  // the client has gone, or was dropped; `receive` reports it
+  // The client has gone, or was dropped; `receive` reports it. A desktop program sends on its
+  // window thread while another thread receives.
+  std::atomic<bool> gone_ = false;
 };
 
 }  // namespace
@@ -129,11 +133,28 @@ std::string TcpServer::listen(const std::string& address, uint16_t port) {
   return {};
 }
 
-std::unique_ptr<Connection> TcpServer::accept() {
+bool TcpServer::listen_and_announce(const char* program, const std::string& address,
+                                    uint16_t port) {
+  if (std::string error = listen(address, port); !error.empty()) {
+    std::fprintf(stderr, "%s: cannot listen on %s port %u: %s\n", program, address.c_str(), port,
+                 error.c_str());
+    return false;
+  }
+  if (!loopback_) {
+    std::fprintf(stderr,
+                 "%s: warning: %s is not a loopback address: anyone who can reach the port can "
+                 "read and change the emulated machine\n",
+                 program, endpoint_.c_str());
+  }
+  std::fprintf(stderr, "listening on %s\n", endpoint_.c_str());
+  return true;
+}
+
+std::unique_ptr<Connection> TcpServer::accept(std::chrono::milliseconds timeout) {
   const Socket listener = static_cast<Socket>(socket_);
   for (;;) {
     pollfd wait{listener, POLLIN, 0};
-    if (wait_for_sockets(&wait, 1, -1) < 0) return nullptr;
+    if (wait_for_sockets(&wait, 1, static_cast<int>(timeout.count())) <= 0) return nullptr;
     Socket client = accept_client(listener);
     if (client == kNoSocket) continue;
     // The protocol is many small packets, each waiting for its answer.

@@ -17,6 +17,7 @@ class DesktopHost : public Host {
   void run_thread_ended() override { run_thread_priority_.thread_ended(); }
   // The desktop program's standard output, as korvel-cli's, and the Log window's.
   void program_output(const char* text, std::size_t length) override;
+  bool showing_message_box() const override { return pending_.serving(); }
   // Window thread: what the program has written since the last call.
   std::string take_program_text();
 

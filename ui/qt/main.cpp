@@ -2,10 +2,12 @@
 #include <QCommandLineParser>
 #include <QScreen>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "machine/machine_state.h"
 #include "ui/qt/main_window.h"
+#include "ui/shared/gdb_service.h"
 #include "ui/shared/machine_choice.h"
 
 namespace {
@@ -27,6 +29,12 @@ const QCommandLineOption kExpansionOption(
     QStringLiteral("the console with the memory expansion: 8 MB of RDRAM instead of 4 (--machine "
                    "console)"));
 
+const QCommandLineOption kGdbOption(
+    QStringLiteral("gdb"),
+    QStringLiteral("Serves gdb's remote protocol on [ADDR:]PORT (ADDR 127.0.0.1 unless given) over "
+                   "the machine the windows show."),
+    QStringLiteral("[ADDR:]PORT"));
+
 void describe_command_line(QCommandLineParser& parser) {
   parser.setApplicationDescription(QStringLiteral(
       "Korvel emulates a MIPS R4300i console's processor and shows it in debugger windows."));
@@ -40,6 +48,7 @@ void describe_command_line(QCommandLineParser& parser) {
   parser.addOption(kCpuOption);
   parser.addOption(kMachineOption);
   parser.addOption(kExpansionOption);
+  parser.addOption(kGdbOption);
   parser.addPositionalArgument(
       QStringLiteral("ROM"),
       QStringLiteral("The ROM image to open (native .z64 or byte-swapped .v64)."),
@@ -62,9 +71,9 @@ void answer_help_or_version(QCommandLineParser& parser, int argc, char** argv) {
 
 }  // namespace
 
-// korvel [--cpu MODEL] [--machine NAME] [--expansion] [ROM]: the desktop program, opening ROM at
-// once when one is given, with the processor model and hardware chosen (0.2c on plain storage
-// unless told otherwise).
+// korvel [--cpu MODEL] [--machine NAME] [--expansion] [--gdb [ADDR:]PORT] [ROM]: the desktop
+// program, opening ROM at once when one is given, with the processor model and hardware chosen
+// (0.2c on plain storage unless told otherwise), and serving gdb when asked.
 int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Korvel"));
   QApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
@@ -82,9 +91,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "korvel: %s\nTry 'korvel --help'.\n", qPrintable(error));
     return kExitUsage;
   }
-  const std::string error =
+  std::string error =
       choose_machine(parser.value(kCpuOption).toStdString(), parser.isSet(kCpuOption),
                      parser.value(kMachineOption).toStdString(), parser.isSet(kExpansionOption));
+  const std::optional<GdbEndpoint> gdb = parse_gdb_endpoint(parser.value(kGdbOption).toStdString());
+  if (error.empty() && parser.isSet(kGdbOption) && !gdb) error = kGdbEndpointError;
   if (!error.empty()) {
     std::fprintf(stderr, "korvel: %s\nTry 'korvel --help'.\n", error.c_str());
     return kExitUsage;
@@ -96,6 +107,7 @@ int main(int argc, char** argv) {
   // Maximising is the window manager's to do; without one the window still fills the screen.
   window.resize(window.screen()->availableSize());
   window.showMaximized();
+  if (parser.isSet(kGdbOption) && !window.commands().serve_gdb(*gdb)) return kExitUsage;
   if (!roms.isEmpty()) window.open_rom(roms.first());
   app.exec();
   return 0;

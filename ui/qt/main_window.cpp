@@ -45,6 +45,7 @@ MainWindow::MainWindow() : host_(std::make_unique<QtHost>(*this)) {
 }
 
 MainWindow::~MainWindow() {
+  commands_.end_gdb();
   // Nothing may ask this window for a message box once it is gone.
   execution.end_run_thread();
   if (&host() == host_.get()) set_host(nullptr);
@@ -100,6 +101,11 @@ void MainWindow::set_run_thread_priority(RunPriority priority) {
 
 void MainWindow::call_later(std::function<void()> work) {
   QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
+void MainWindow::post_gdb_turn() {
+  QMetaObject::invokeMethod(
+      this, [this] { commands_.gdb_turn(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -55,6 +55,7 @@ class MainWindow final : public QMainWindow, private DesktopWindow {
   void open_screen_window() override;
   void set_run_thread_priority(RunPriority priority) override;
   void call_later(std::function<void()> work) override;
+  void post_gdb_turn() override;
 
   std::unique_ptr<QtHost> host_;
   DesktopCommands commands_{*this};

@@ -60,6 +60,7 @@ void DesktopCommands::on_command(int id) {
     case kCmdResetCpu: {
       ExecutionController::ScopedPause pause(execution);
       reset_cpu();
+      machine_replaced();
       break;
     }
     case kCmdShowCount:
@@ -90,6 +91,7 @@ void DesktopCommands::on_command(int id) {
       break;
     case kCmdCloseRom:
       close_rom();
+      machine_replaced();
       break;
     case kCmdScreenWindow:
       window_.open_screen_window();
@@ -118,6 +120,7 @@ void DesktopCommands::open_rom(const char* path) {
     ExecutionController::ScopedPause pause(execution);
     loaded = load_rom(path) == 1;
   }
+  if (loaded) machine_replaced();
   // A loaded image can be run; nothing grays these items again.
   if (loaded) {
     for (int id : {kCmdStartCpu, kCmdPauseCpu, kCmdResetCpu}) window_.set_enabled(id, true);
@@ -147,10 +150,31 @@ std::vector<StatusLine> DesktopCommands::status_lines() const {
 
 void DesktopCommands::refresh_count_title() {
   execution.refresh_count_title();
+  gdb_turn();
 }
 
 void DesktopCommands::window_closing() {
+  end_gdb();
   close_rom();
+}
+
+bool DesktopCommands::serve_gdb(const GdbEndpoint& where) {
+  gdb_ = std::make_unique<GdbService>([this] { window_.post_gdb_turn(); });
+  if (gdb_->listen(where)) return true;
+  gdb_.reset();
+  return false;
+}
+
+void DesktopCommands::gdb_turn() {
+  if (!gdb_ || !gdb_->serve()) return;
+  refresh_register_windows();
+  fill_listing();
+  execution.refresh_count_title();
+  window_.invalidate();
+}
+
+void DesktopCommands::machine_replaced() {
+  if (gdb_) gdb_->machine_replaced();
 }
 
 void DesktopCommands::open_debugger_window(const char* template_name, DialogProcedure& procedure) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "ui/shared/desktop_window.h"
+#include "ui/shared/gdb_service.h"
 #include "ui/shared/instruction_rate.h"
 #include "ui/shared/status_lines.h"
 
@@ -45,9 +47,21 @@ class DesktopCommands {
   // from here.
   void refresh_count_title();
 
-  // The main window is being closed (Exit or its close box): gives the ROM up, which first ends
-  // the run thread, showing any message box it is waiting on.
+  // The main window is being closed (Exit or its close box): ends the gdb server and gives the ROM
+  // up, which first ends the run thread, showing any message box it is waiting on.
   void window_closing();
+
+  // --gdb: serves gdb on `where` over this window's machine; false when it cannot listen (the
+  // reason is on standard error).
+  bool serve_gdb(const GdbEndpoint& where);
+  // Where it listens; empty without one.
+  std::string gdb_endpoint() const { return gdb_ ? gdb_->endpoint() : std::string(); }
+  // The window thread's turn with the gdb client, when the server wakes it and at every tick of
+  // the count-title timer: the windows follow what the client is answered.
+  void gdb_turn();
+  // Ends the gdb server, telling a client waiting for a stop that the program has exited; the
+  // main window ends it before it goes, since the server wakes it from another thread.
+  void end_gdb() { gdb_.reset(); }
 
  private:
   void choose_rom();
@@ -56,8 +70,10 @@ class DesktopCommands {
   void toggle_show_count();
   bool toggle_check_mark(int id);
   void set_run_thread_priority(int id);
+  void machine_replaced();
 
   DesktopWindow& window_;
+  std::unique_ptr<GdbService> gdb_;
   IpsDisplay ips_;
   MeasurementClock* clock_ = &steady_measurement_clock();
 };

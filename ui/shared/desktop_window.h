@@ -36,6 +36,10 @@ class DesktopWindow {
   // The CPU Thread menu's choice for the run thread.
   virtual void set_run_thread_priority(RunPriority priority) = 0;
 
+  // Any thread: has the window thread call DesktopCommands::gdb_turn soon; never once the window
+  // is gone.
+  virtual void post_gdb_turn() = 0;
+
   // Runs `work` on the window thread once the event being handled, and the events queued before
   // this call, are done; never if the window is gone by then.
   virtual void call_later(std::function<void()> work) = 0;

@@ -6,6 +6,7 @@
 
 #include "machine/machine_state.h"
 #include "platform/win32/template_dialog.h"
+#include "ui/shared/gdb_service.h"
 #include "ui/shared/machine_choice.h"
 #include "ui/win32/main_window.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 constexpr int kExitUsage = 2;
 constexpr const char* kUsage =
-    "Usage: korvel [--cpu MODEL] [--machine NAME] [--expansion] [ROM]\n\n"
+    "Usage: korvel [--cpu MODEL] [--machine NAME] [--expansion] [--gdb [ADDR:]PORT] [ROM]\n\n"
     "Korvel emulates a MIPS R4300i console's processor and shows it in debugger windows.\n\n"
     "ROM\tThe ROM image to open (native .z64 or byte-swapped .v64).\n"
     "--cpu MODEL\t0.2c (the default: the subset of version 0.2c) or r4300i (the complete "
@@ -22,6 +23,8 @@ constexpr const char* kUsage =
     "console's hardware and boot, with --cpu r4300i).\n"
     "--expansion\tThe console with the memory expansion: 8 MB of RDRAM instead of 4 (--machine "
     "console).\n"
+    "--gdb [ADDR:]PORT\tServes gdb's remote protocol on [ADDR:]PORT (ADDR 127.0.0.1 unless given) "
+    "over the machine the windows show.\n"
     "--version\tShows the version.";
 
 struct CommandLine {
@@ -29,6 +32,7 @@ struct CommandLine {
   bool cpu_given = false;
   std::string_view machine = "plain";
   bool expansion = false;
+  std::optional<GdbEndpoint> gdb;
   std::optional<std::string_view> rom;
   const char* answer = nullptr;  // --help or --version: shown instead of running
   std::string error;
@@ -52,6 +56,14 @@ CommandLine read_command_line(int argc, char** argv) {
       line.machine = argv[++i];
     } else if (argument.starts_with("--machine=")) {
       line.machine = argument.substr(10);
+    } else if (argument == "--gdb" || argument.starts_with("--gdb=")) {
+      const bool separate = argument == "--gdb";
+      if (separate && i + 1 == argc) {
+        line.error = kGdbEndpointError;
+        continue;
+      }
+      line.gdb = parse_gdb_endpoint(separate ? std::string_view(argv[++i]) : argument.substr(6));
+      if (!line.gdb) line.error = kGdbEndpointError;
     } else if (argument == "--expansion") {
       line.expansion = true;
     } else if (argument.starts_with("-") && argument != "-") {
@@ -73,9 +85,10 @@ int show_and_end(const std::string& text, int exit_code) {
 
 }  // namespace
 
-// korvel [--cpu MODEL] [--machine NAME] [--expansion] [ROM]: the desktop program, opening ROM at
-// once when one is given, with the processor model and hardware chosen (0.2c on plain storage
-// unless told otherwise). The arguments come in UTF-8, the program's code page.
+// korvel [--cpu MODEL] [--machine NAME] [--expansion] [--gdb [ADDR:]PORT] [ROM]: the desktop
+// program, opening ROM at once when one is given, with the processor model and hardware chosen
+// (0.2c on plain storage unless told otherwise), and serving gdb when asked. The arguments come in
+// UTF-8, the program's code page.
 int main(int argc, char** argv) {
   const CommandLine line = read_command_line(argc, argv);
   if (line.answer) return show_and_end(line.answer, 0);
@@ -91,6 +104,7 @@ int main(int argc, char** argv) {
   if (!window.handle()) return 0;
   ShowWindow(window.handle(), SW_SHOWMAXIMIZED);
   UpdateWindow(window.handle());
+  if (line.gdb && !window.commands().serve_gdb(*line.gdb)) return kExitUsage;
   if (line.rom) window.open_rom(std::string(*line.rom).c_str());
 
   MSG message;

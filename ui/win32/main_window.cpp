@@ -14,6 +14,8 @@ namespace {
 
 constexpr const char* kClassName = "Korvel";
 constexpr UINT_PTR kCountTitleTimer = 1;
+// Past the host's own posted messages.
+constexpr UINT kGdbTurn = WM_APP + 16;
 
 }  // namespace
 
@@ -33,6 +35,7 @@ MainWindow::MainWindow() {
 }
 
 MainWindow::~MainWindow() {
+  commands_.end_gdb();
   // Nothing may ask this window for a message box once it is gone.
   execution.end_run_thread();
   // Its last messages post the quit message; the Screen and Log windows go with it.
@@ -48,6 +51,9 @@ LRESULT MainWindow::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_PAINT:
       paint();
+      return 0;
+    case kGdbTurn:
+      commands_.gdb_turn();
       return 0;
     case WM_TIMER:
       if (wparam == kCountTitleTimer) commands_.refresh_count_title();
@@ -70,6 +76,10 @@ LRESULT MainWindow::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
   }
   return DefWindowProcA(handle(), message, wparam, lparam);
+}
+
+void MainWindow::post_gdb_turn() {
+  PostMessageA(handle(), kGdbTurn, 0, 0);
 }
 
 void MainWindow::paint() {

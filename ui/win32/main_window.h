@@ -45,6 +45,7 @@ class MainWindow final : public ClassWindow, private DesktopWindow {
   void open_screen_window() override;
   void set_run_thread_priority(RunPriority priority) override;
   void call_later(std::function<void()> work) override { host_->call_later(std::move(work)); }
+  void post_gdb_turn() override;
 
   HDC window_dc_ = nullptr;  // the class's own context, kept for every paint
   std::unique_ptr<Win32Host> host_;

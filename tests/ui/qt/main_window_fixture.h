@@ -48,6 +48,7 @@ class QtDesktopDriver final : public DesktopDriver {
   VideoPicture screen_picture() override;
   void screen_key(ScreenKey key, bool down) override;
   std::string log_text() override;
+  DesktopCommands& commands() override { return window_->commands(); }
 
  private:
   std::unique_ptr<MainWindow> window_;

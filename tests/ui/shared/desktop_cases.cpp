@@ -425,7 +425,7 @@ class DesktopCaseTest : public ::testing::Test {
 
 void register_desktop_cases(const DriverFactory& make_driver) {
   for (std::span<const DesktopCase> cases :
-       {std::span<const DesktopCase>(kCases), screen_cases()}) {
+       {std::span<const DesktopCase>(kCases), screen_cases(), gdb_cases()}) {
     for (const DesktopCase& desktop_case : cases) {
       ::testing::RegisterTest(desktop_case.suite, desktop_case.name, nullptr, nullptr, __FILE__,
                               __LINE__, [&desktop_case, make_driver]() -> ::testing::Test* {

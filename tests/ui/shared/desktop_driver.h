@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "machine/devices/video_scanout.h"
+#include "ui/shared/desktop_commands.h"
 #include "ui/shared/instruction_rate.h"
 #include "ui/shared/screen_view.h"
 #include "ui/shared/status_lines.h"
@@ -96,6 +97,9 @@ class DesktopDriver {
   virtual VideoPicture screen_picture() = 0;
   virtual void screen_key(ScreenKey key, bool down) = 0;
   virtual std::string log_text() = 0;
+
+  // The window's own commands, for what a case starts as the command line does (--gdb).
+  virtual DesktopCommands& commands() = 0;
 };
 
 // A case the front ends run alike, on the console machine when `console`.
@@ -108,6 +112,8 @@ struct DesktopCase {
 
 // The cases of the console machine's Screen and Log windows.
 std::span<const DesktopCase> screen_cases();
+// The cases of gdb served by the desktop program.
+std::span<const DesktopCase> gdb_cases();
 
 // Registers every shared case as a GoogleTest test, in the suites "Desktop*", each run on a fresh
 // program state with a driver `make_driver` gives.

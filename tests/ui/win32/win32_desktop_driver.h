@@ -43,6 +43,7 @@ class Win32DesktopDriver final : public DesktopDriver {
   VideoPicture screen_picture() override;
   void screen_key(ScreenKey key, bool down) override;
   std::string log_text() override;
+  DesktopCommands& commands() override { return window_->commands(); }
 
  private:
   struct ModalAction {

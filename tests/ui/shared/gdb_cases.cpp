@@ -1,0 +1,121 @@
+// gdb-multiarch and the desktop program's windows on one machine: what either side stops, the
+// other sees stopped, as the front ends show it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "machine/machine_state.h"
+#include "resources/dialog_templates.h"
+#include "resources/menu.h"
+#include "tests/support/host_system.h"
+#include "tests/support/rom_image.h"
+#include "tests/ui/shared/desktop_driver.h"
+
+namespace {
+
+std::string file_text(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// The command that holds gdb until the case lets it go.
+constexpr const char* kHold = "<hold>";
+
+// gdb-multiarch run in the background on the host with `commands`, against the window's gdb
+// server (started here as --gdb 127.0.0.1:0 starts it), with its output in the folder's "out".
+class GdbClient {
+ public:
+  GdbClient(DesktopDriver& d, const std::vector<std::string>& commands) : d_(d) {
+    EXPECT_TRUE(d.commands().serve_gdb({"127.0.0.1", 0}));
+    std::ofstream script(dir_.path() / "commands.gdb");
+    script << "set endian big\ntarget remote " << d.commands().gdb_endpoint() << "\n";
+    for (const std::string& command : commands)
+      script << (command == kHold ? held() : command) << "\n";
+    script.close();
+    run_host_command("(" KORVEL_GDB " -nx -batch -x '" + host_path(dir_.path() / "commands.gdb") +
+                     "' > '" + host_path(dir_.path() / "out") + "' 2>&1; touch '" +
+                     host_path(dir_.path() / "done") + "') &");
+  }
+
+  void let_go() const { std::ofstream(dir_.path() / "go").put('\n'); }
+
+  std::string out() const { return file_text(dir_.path() / "out"); }
+  bool ended() const { return std::filesystem::exists(dir_.path() / "done"); }
+
+  // Serves the window until gdb has written `text`, or has ended. Also `meanwhile` at every look.
+  bool wait_for(
+      const std::string& text, const std::function<void()>& meanwhile = [] {}) {
+    d_.wait_until([&] {
+      meanwhile();
+      return out().find(text) != std::string::npos || ended();
+    });
+    return out().find(text) != std::string::npos;
+  }
+
+ private:
+  std::string held() const {
+    return "shell while [ ! -e '" + host_path(dir_.path() / "go") + "' ]; do sleep 0.02; done";
+  }
+
+  DesktopDriver& d_;
+  TempDir dir_;
+};
+
+std::string shown_pc(DesktopDriver& d, const char* title, int id) {
+  const std::unique_ptr<DialogProbe> window = d.newest_window(title);
+  return window ? window->text(id) : "no window";
+}
+
+void gdb_and_the_menus_stop_and_run_one_machine(DesktopDriver& d) {
+  d.open_rom(sample_rom("spin.z64"));
+  d.command(kCmdGprWindow);
+  d.command(kCmdCommandsWindow);
+  GdbClient gdb(d, {"break *0x04000050", "continue", "echo <stopped>\\n", "delete", kHold,
+                    "continue", "echo <paused>\\n", "p/x $pc", "detach"});
+  ASSERT_TRUE(gdb.wait_for("<stopped>")) << gdb.out();
+  EXPECT_NE(gdb.out().find("Breakpoint 1, 0x04000050"), std::string::npos) << gdb.out();
+  EXPECT_EQ(shown_pc(d, "General Purpose Registers", kGprFieldIds.pc), "4000050");
+  EXPECT_EQ(shown_pc(d, "Commands", kIdListingPc), "4000050");
+  // gdb's continue ran as Start CPU runs.
+  EXPECT_TRUE(d.title().ends_with(" - Running"));
+
+  // Run from the menu; gdb's continue follows the run, and Pause CPU is its stop (which the
+  // pause would miss if it came before gdb's continue: it is chosen again until gdb has it).
+  d.command(kCmdStartCpu);
+  gdb.let_go();
+  ASSERT_TRUE(gdb.wait_for("<paused>", [&] { d.command(kCmdPauseCpu); })) << gdb.out();
+  EXPECT_NE(gdb.out().find("Program received signal SIGINT"), std::string::npos) << gdb.out();
+  const std::string pc = shown_pc(d, "General Purpose Registers", kGprFieldIds.pc);
+  EXPECT_NE(gdb.out().find("$1 = 0x" + pc + "\n"), std::string::npos) << pc << "\n" << gdb.out();
+  EXPECT_EQ(shown_pc(d, "Commands", kIdListingPc), pc);
+  d.wait_until([&] { return gdb.ended(); });
+  EXPECT_NE(gdb.out().find("detached"), std::string::npos) << gdb.out();
+}
+
+void closing_the_program_ends_a_run_gdb_waits_on(DesktopDriver& d) {
+  d.open_rom(sample_rom("spin.z64"));
+  GdbClient gdb(d, {"continue", "echo <after>\\n"});
+  d.wait_until([&] { return shared.running.load() == 1 || gdb.ended(); });
+  d.close();
+  d.wait_until([&] { return gdb.ended(); });
+  EXPECT_NE(gdb.out().find("exited normally]\n<after>"), std::string::npos) << gdb.out();
+}
+
+constexpr DesktopCase kCases[] = {
+    {"DesktopGdb", "GdbAndTheMenusStopAndRunOneMachine",
+     gdb_and_the_menus_stop_and_run_one_machine},
+    {"DesktopGdb", "ClosingTheProgramEndsARunGdbWaitsOn",
+     closing_the_program_ends_a_run_gdb_waits_on},
+};
+
+}  // namespace
+
+std::span<const DesktopCase> gdb_cases() {
+  return kCases;
+}
