@@ -25,7 +25,7 @@ std::string file_text(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-// The command that holds gdb until the case lets it go.
+// A command that holds gdb until the case lets it go, each in its turn.
 constexpr const char* kHold = "<hold>";
 
 // gdb-multiarch run in the background on the host with `commands`, against the window's gdb
@@ -36,15 +36,16 @@ class GdbClient {
     EXPECT_TRUE(d.commands().serve_gdb({"127.0.0.1", 0}));
     std::ofstream script(dir_.path() / "commands.gdb");
     script << "set endian big\ntarget remote " << d.commands().gdb_endpoint() << "\n";
+    int holds = 0;
     for (const std::string& command : commands)
-      script << (command == kHold ? held() : command) << "\n";
+      script << (command == kHold ? held(++holds) : command) << "\n";
     script.close();
     run_host_command("(" KORVEL_GDB " -nx -batch -x '" + host_path(dir_.path() / "commands.gdb") +
                      "' > '" + host_path(dir_.path() / "out") + "' 2>&1; touch '" +
                      host_path(dir_.path() / "done") + "') &");
   }
 
-  void let_go() const { std::ofstream(dir_.path() / "go").put('\n'); }
+  void let_go() { std::ofstream(go(++let_go_)).put('\n'); }
 
   std::string out() const { return file_text(dir_.path() / "out"); }
   bool ended() const { return std::filesystem::exists(dir_.path() / "done"); }
@@ -60,12 +61,14 @@ class GdbClient {
   }
 
  private:
-  std::string held() const {
-    return "shell while [ ! -e '" + host_path(dir_.path() / "go") + "' ]; do sleep 0.02; done";
+  std::filesystem::path go(int hold) const { return dir_.path() / ("go" + std::to_string(hold)); }
+  std::string held(int hold) const {
+    return "shell while [ ! -e '" + host_path(go(hold)) + "' ]; do sleep 0.02; done";
   }
 
   DesktopDriver& d_;
   TempDir dir_;
+  int let_go_ = 0;
 };
 
 std::string shown_pc(DesktopDriver& d, const char* title, int id) {
@@ -78,7 +81,8 @@ void gdb_and_the_menus_stop_and_run_one_machine(DesktopDriver& d) {
   d.command(kCmdGprWindow);
   d.command(kCmdCommandsWindow);
   GdbClient gdb(d, {"break *0x04000050", "continue", "echo <stopped>\\n", "delete", kHold,
-                    "continue", "echo <paused>\\n", "p/x $pc", "detach"});
+                    "continue", "echo <paused>\\n", "p/x $pc", kHold, "break *0x04000050",
+                    "reverse-continue", "p/x $pc", "detach"});
   ASSERT_TRUE(gdb.wait_for("<stopped>")) << gdb.out();
   EXPECT_NE(gdb.out().find("Breakpoint 1, 0x04000050"), std::string::npos) << gdb.out();
   EXPECT_EQ(shown_pc(d, "General Purpose Registers", kGprFieldIds.pc), "4000050");
@@ -95,8 +99,24 @@ void gdb_and_the_menus_stop_and_run_one_machine(DesktopDriver& d) {
   const std::string pc = shown_pc(d, "General Purpose Registers", kGprFieldIds.pc);
   EXPECT_NE(gdb.out().find("$1 = 0x" + pc + "\n"), std::string::npos) << pc << "\n" << gdb.out();
   EXPECT_EQ(shown_pc(d, "Commands", kIdListingPc), pc);
+
+  // Going backwards moves the windows too.
+  gdb.let_go();
   d.wait_until([&] { return gdb.ended(); });
+  EXPECT_NE(gdb.out().find("$2 = 0x4000050\n"), std::string::npos) << gdb.out();
+  EXPECT_EQ(shown_pc(d, "General Purpose Registers", kGprFieldIds.pc), "4000050");
+  EXPECT_EQ(shown_pc(d, "Commands", kIdListingPc), "4000050");
   EXPECT_NE(gdb.out().find("detached"), std::string::npos) << gdb.out();
+}
+
+void a_message_box_is_shown_and_is_a_stop_gdb_sees(DesktopDriver& d) {
+  d.open_rom(sample_rom("demo.z64"));
+  GdbClient gdb(d, {"continue", "p/x $pc", "detach"});
+  d.wait_until([&] { return gdb.ended(); });
+  ASSERT_EQ(d.boxes().size(), 1u);
+  EXPECT_EQ(d.boxes()[0].caption, "Breakpoint Encountered");
+  EXPECT_NE(gdb.out().find("Program received signal SIGTRAP"), std::string::npos) << gdb.out();
+  EXPECT_NE(gdb.out().find("$1 = 0x40000b0\n"), std::string::npos) << gdb.out();
 }
 
 void closing_the_program_ends_a_run_gdb_waits_on(DesktopDriver& d) {
@@ -114,6 +134,8 @@ void closing_the_program_ends_a_run_gdb_waits_on(DesktopDriver& d) {
 constexpr DesktopCase kCases[] = {
     {"DesktopGdb", "GdbAndTheMenusStopAndRunOneMachine",
      gdb_and_the_menus_stop_and_run_one_machine},
+    {"DesktopGdb", "AMessageBoxIsShownAndIsAStopGdbSees",
+     a_message_box_is_shown_and_is_a_stop_gdb_sees},
     {"DesktopGdb", "ClosingTheProgramEndsARunGdbWaitsOn",
      closing_the_program_ends_a_run_gdb_waits_on},
 };
