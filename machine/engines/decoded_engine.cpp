@@ -1,6 +1,7 @@
 #include "machine/engines/decoded_engine.h"
 
 #include "cpu/cpu_state.h"
+#include "cpu/r4300i/interpreter.h"
 #include "machine/engines/decoded_arithmetic.h"
 #include "machine/engines/decoded_control.h"
 #include "machine/engines/decoded_memory.h"
@@ -9,6 +10,7 @@
 #include "machine/stops/stops.h"
 
 namespace ca = r4300i::alu;
+namespace fpu = r4300i::fpu;
 
 // Every operation but decode and exit, in the order of `DecodedOp`, which the run loop's label
 // tables follow: what may stand in a delay slot, then the branches and the jumps, each in its
@@ -33,18 +35,18 @@ namespace {
 #define KORVEL_LIST(name, ...) op_##name,
 #define KORVEL_LIST_LIKELY(delayed, likely, taken_if) op_##likely,
 constexpr DecodedOp kBodies[] = {KORVEL_SLOT_BODIES(KORVEL_LIST) KORVEL_CONTROL(
-    KORVEL_LIST, KORVEL_LIST, KORVEL_LIST_LIKELY, KORVEL_LIST)};
+    KORVEL_LIST, KORVEL_LIST, KORVEL_LIST_LIKELY, KORVEL_LIST) KORVEL_IN_PLACE(KORVEL_LIST)};
 #undef KORVEL_LIST_LIKELY
 #undef KORVEL_LIST
 constexpr bool bodies_in_table_order() {
   if (std::size(kBodies) != op_count - op_nop) return false;
   for (std::size_t i = 0; i < std::size(kBodies); ++i) {
     const DecodedOp op = kBodies[i];
-    if (op != op_nop + i || runs_in_a_slot(op) != (op <= op_sd_checked)) return false;
+    if (op != op_nop + i || runs_in_a_slot(op) != (op <= op_sdc1)) return false;
     const Kind kind = operation(op).kind;
     if (op >= op_beq && op <= op_bne && kind != Kind::branch) return false;
-    if (op >= op_beq_delayed && op <= op_bgez && kind != Kind::delayed_branch) return false;
-    if (op >= op_beql && op <= op_bgezl && kind != Kind::likely_branch) return false;
+    if (op >= op_beq_delayed && op <= op_bc1t && kind != Kind::delayed_branch) return false;
+    if (op >= op_beql && op <= op_bc1tl && kind != Kind::likely_branch) return false;
   }
   return true;
 }
@@ -122,6 +124,31 @@ namespace {
   cpu.pc = continuation - 4;
 }
 
+// The interpreter's handler of `word`, run with pc at `address` as the exact path runs it: where
+// it leaves pc, the next word's address or an exception's vector. Out of line: the run loop's
+// registers stay its own.
+[[gnu::noinline]] uint32_t run_in_place(const DecodedWord& word, uint32_t address) {
+  cpu.pc = address;
+  cpu.current_instruction = word.word;
+  const InstrFields f{word.word};
+  const OpcodeEntry& row = r4300i::opcode_entry(f);
+  row.exec(f, row.name);
+  cpu.gpr[0] = 0;  // as the run loop keeps it
+  return cpu.pc;
+}
+
+// The same for a delay slot, as the exact path runs one after the branch or jump's hand-over: true
+// when the run goes on at `continuation`, false when the word raised an exception (pc at its
+// vector, the slot's branch in EPC).
+[[gnu::noinline]] bool run_slot_in_place(const DecodedWord& word, uint32_t address,
+                                         uint32_t continuation) {
+  cpu.delay_slot_pc = address;
+  cpu.delay_slot_pending = 1;
+  const uint32_t pc = run_in_place(word, continuation - 4);
+  cpu.delay_slot_pending = 0;
+  return pc == continuation;
+}
+
 // What the interpreter leaves behind it after the last word of a batch.
 [[gnu::always_inline]] inline void leave_behind(const DecodedWord& last) {
   cpu.current_instruction = last.word;
@@ -133,14 +160,16 @@ namespace {
 // Where each operation goes, in the order of DecodedOp: when words run `way` (uncounted or
 // counted), and as a delay slot, which a jump, a branch or an exit never is. A jump goes to one
 // place either way.
-#define KORVEL_LABELS(way)                                   \
-  &&way##_decode, &&out,                                     \
-      KORVEL_SLOT_BODIES(KORVEL_LABEL_##way) KORVEL_CONTROL( \
-          KORVEL_LABEL_##way, KORVEL_LABEL_##way, KORVEL_LIKELY_LABEL_##way, KORVEL_JUMP_LABEL)
-#define KORVEL_SLOT_LABELS                                  \
-  &&slot_decode, &&slot_refused,                            \
-      KORVEL_SLOT_BODIES(KORVEL_LABEL_slot) KORVEL_CONTROL( \
-          KORVEL_REFUSED_LABEL, KORVEL_REFUSED_LABEL, KORVEL_REFUSED_LABEL, KORVEL_REFUSED_LABEL)
+#define KORVEL_LABELS(way)                                                                      \
+  &&way##_decode, &&out,                                                                        \
+      KORVEL_SLOT_BODIES(KORVEL_LABEL_##way) KORVEL_CONTROL(                                    \
+          KORVEL_LABEL_##way, KORVEL_LABEL_##way, KORVEL_LIKELY_LABEL_##way, KORVEL_JUMP_LABEL) \
+          KORVEL_IN_PLACE(KORVEL_JUMP_LABEL)
+#define KORVEL_SLOT_LABELS                                                                        \
+  &&slot_decode, &&slot_refused,                                                                  \
+      KORVEL_SLOT_BODIES(KORVEL_LABEL_slot) KORVEL_CONTROL(                                       \
+          KORVEL_REFUSED_LABEL, KORVEL_REFUSED_LABEL, KORVEL_REFUSED_LABEL, KORVEL_REFUSED_LABEL) \
+          KORVEL_IN_PLACE(KORVEL_IN_PLACE_SLOT_LABEL)
 #define KORVEL_LABEL_uncounted(name, ...) &&uncounted_##name,
 #define KORVEL_LABEL_counted(name, ...) &&counted_##name,
 #define KORVEL_LABEL_slot(name, ...) &&slot_##name,
@@ -148,6 +177,7 @@ namespace {
 #define KORVEL_LIKELY_LABEL_counted(delayed, likely, taken_if) &&counted_##likely,
 #define KORVEL_JUMP_LABEL(name, ...) &&jump_##name,
 #define KORVEL_REFUSED_LABEL(...) &&slot_refused,
+#define KORVEL_IN_PLACE_SLOT_LABEL(...) &&slot_in_place,
 
 // Each word's handlers, where REFUSED is where a word goes when it leaves to the exact path.
 // Uncounted, a word goes on to the next one's handler, and a branch to `taken` or `passed`;
@@ -307,6 +337,13 @@ skipped:
   before_segment = e;
   e += 2;
   goto begin_segment;
+  // A slot the interpreter's handler runs, which may raise an exception instead of going on.
+  KORVEL_SLOT(
+      in_place, if (!run_slot_in_place(*e, address_of(e), address_of(landing))) {
+        --left;
+        last = e;
+        goto finish;
+      })
 slot_refused:
   // A slot this engine does not run, or whose access it cannot make.
   --e;
@@ -328,6 +365,7 @@ jump:
   e = word_at(target);
   goto begin_segment;
   KORVEL_DELAYED_JUMPS(KORVEL_DELAYED_JUMP)
+  KORVEL_IN_PLACE(KORVEL_JUMP)
 delayed_jump:
   left -= segment_through(e);
   // The slot runs here only when the target lies in this page and pc may stop the run neither

@@ -29,6 +29,7 @@ DecodedWord decoded_form(uint32_t physical) {
       static_cast<uint32_t>(load_big_endian(code_page_storage(page) + 4 * index, 4))};
   DecodedWord word{};
   DecodedOp op = operation_for(cpu.model, opcode_entry(cpu.model, f).exec);
+  if (cpu.model == CpuModel::r4300i && runs_in_place(f)) op = op_fpu;
   word.a = op == op_jal || op == op_jal_delayed ? 31 : f.op() == kSpecialOpcode ? f.rd() : f.rt();
   // Register 0 reads as 0 within a batch, which is zeroed once at its start. In the 0.2c model a
   // word that writes it, which could leave a value there, runs on the exact path, all but the

@@ -8,6 +8,8 @@
 #include "cpu/handlers.h"
 #include "cpu/r4300i/arithmetic.h"
 #include "cpu/r4300i/branches.h"
+#include "cpu/r4300i/fpu_operations.h"
+#include "cpu/r4300i/fpu_transfers.h"
 #include "cpu/r4300i/load_store.h"
 
 // The operations the fast engines run, and one table of what each reads, writes and may do: the
@@ -86,6 +88,11 @@ enum DecodedOp : uint8_t {
   op_sh_checked,
   op_sw_checked,
   op_sd_checked,
+  // The FPU's loads and stores, while it is usable (the exact path raises Coprocessor Unusable).
+  op_lwc1,
+  op_ldc1,
+  op_swc1,
+  op_sdc1,
   op_beq,
   op_bne,
   op_beq_delayed,
@@ -94,12 +101,16 @@ enum DecodedOp : uint8_t {
   op_bgtz,
   op_bltz,
   op_bgez,
+  op_bc1f,
+  op_bc1t,
   op_beql,
   op_bnel,
   op_blezl,
   op_bgtzl,
   op_bltzl,
   op_bgezl,
+  op_bc1fl,
+  op_bc1tl,
   op_j,
   op_jal,
   op_jr,
@@ -107,6 +118,9 @@ enum DecodedOp : uint8_t {
   op_jal_delayed,
   op_jr_delayed,
   op_jalr,
+  // The complete model's FPU words that neither branch nor touch memory: the interpreter's handler
+  // runs where the word stands.
+  op_fpu,
   op_count,
 };
 
@@ -122,6 +136,7 @@ enum class Kind : uint8_t {
   delayed_branch,  // the complete model's: its delay slot runs whether taken or not
   likely_branch,   // its delay slot runs only when taken, and is skipped otherwise
   delayed_jump,    // its delay slot runs, then it takes effect
+  in_place,        // the interpreter's handler runs it, and the run goes on where it left pc
 };
 
 struct Operation {
@@ -150,6 +165,9 @@ inline constexpr Kind P = Kind::plain;
 inline constexpr Kind DB = Kind::delayed_branch;
 inline constexpr Kind LB = Kind::likely_branch;
 inline constexpr Kind DJ = Kind::delayed_jump;
+template <Handler handler>
+inline constexpr Handler on_fpu = c::exec_if_fpu_usable<handler>;
+inline constexpr r4300i::Width W = r4300i::Width::word;
 
 inline constexpr Operation kTable[] = {
     {op_decode, Kind::marker, nullptr, nullptr, kNone, false, 0, false, false},
@@ -221,6 +239,12 @@ inline constexpr Operation kTable[] = {
     {op_sh_checked, P, nullptr, c::exec_store<2>, kAB, false, 2, true, true},
     {op_sw_checked, P, nullptr, c::exec_store<4>, kAB, false, 4, true, true},
     {op_sd_checked, P, nullptr, c::exec_store<8>, kAB, false, 8, true, true},
+    {op_lwc1, P, nullptr, on_fpu<c::exec_load<4, false, W, c::load_fpr32>>, kB, false, 4, false,
+     false},
+    {op_ldc1, P, nullptr, on_fpu<c::exec_load<8, false, W, c::load_fpr64>>, kB, false, 8, false,
+     false},
+    {op_swc1, P, nullptr, on_fpu<c::exec_store<4, W, c::stored_fpr32>>, kB, false, 4, true, false},
+    {op_sdc1, P, nullptr, on_fpu<c::exec_store<8, W, c::stored_fpr64>>, kB, false, 8, true, false},
     {op_beq, Kind::branch, exec_beq, nullptr, kBC, false, 0, false, true},
     {op_bne, Kind::branch, exec_bne, nullptr, kBC, false, 0, false, true},
     {op_beq_delayed, DB, nullptr, c::exec_branch<ca::equal, kPlain>, kBC, false, 0, false, true},
@@ -230,12 +254,20 @@ inline constexpr Operation kTable[] = {
     {op_bgtz, DB, nullptr, c::exec_branch<ca::above_zero, kPlain>, kB, false, 0, false, true},
     {op_bltz, DB, nullptr, c::exec_branch<ca::below_zero, kPlain>, kB, false, 0, false, true},
     {op_bgez, DB, nullptr, c::exec_branch<ca::at_least_zero, kPlain>, kB, false, 0, false, true},
+    {op_bc1f, DB, nullptr, on_fpu<c::exec_branch<c::fpu_condition_clear, kPlain>>, kNone, false, 0,
+     false, false},
+    {op_bc1t, DB, nullptr, on_fpu<c::exec_branch<c::fpu_condition_set, kPlain>>, kNone, false, 0,
+     false, false},
     {op_beql, LB, nullptr, c::exec_branch<ca::equal, kLikely>, kBC, false, 0, false, true},
     {op_bnel, LB, nullptr, c::exec_branch<ca::not_equal, kLikely>, kBC, false, 0, false, true},
     {op_blezl, LB, nullptr, c::exec_branch<ca::at_most_zero, kLikely>, kB, false, 0, false, true},
     {op_bgtzl, LB, nullptr, c::exec_branch<ca::above_zero, kLikely>, kB, false, 0, false, true},
     {op_bltzl, LB, nullptr, c::exec_branch<ca::below_zero, kLikely>, kB, false, 0, false, true},
     {op_bgezl, LB, nullptr, c::exec_branch<ca::at_least_zero, kLikely>, kB, false, 0, false, true},
+    {op_bc1fl, LB, nullptr, on_fpu<c::exec_branch<c::fpu_condition_clear, kLikely>>, kNone, false,
+     0, false, false},
+    {op_bc1tl, LB, nullptr, on_fpu<c::exec_branch<c::fpu_condition_set, kLikely>>, kNone, false, 0,
+     false, false},
     {op_j, Kind::jump, exec_j, nullptr, kNone, false, 0, false, true},
     {op_jal, Kind::jump, exec_jal, nullptr, kNone, true, 0, false, true},
     {op_jr, Kind::jump, exec_jr, nullptr, kB, false, 0, false, true},
@@ -243,6 +275,7 @@ inline constexpr Operation kTable[] = {
     {op_jal_delayed, DJ, nullptr, c::exec_jal, kNone, true, 0, false, true},
     {op_jr_delayed, DJ, nullptr, c::exec_jr, kB, false, 0, false, true},
     {op_jalr, DJ, nullptr, c::exec_jalr, kB, true, 0, false, true},
+    {op_fpu, Kind::in_place, nullptr, nullptr, kNone, false, 0, false, false},
 };
 
 // The operations in order, and the loads and stores together. That each model's handlers stand in
@@ -253,7 +286,7 @@ constexpr bool rows_in_order() {
   for (std::size_t i = 0; i < std::size(kTable); ++i) {
     const Operation& row = kTable[i];
     if (row.op != i) return false;
-    if ((row.bytes != 0) != (row.op >= op_lb && row.op <= op_sd_checked)) return false;
+    if ((row.bytes != 0) != (row.op >= op_lb && row.op <= op_sdc1)) return false;
   }
   return true;
 }
@@ -304,6 +337,11 @@ constexpr bool traps_on_overflow(uint8_t op) {
 // address error to the exact path.
 constexpr bool checks_address(uint8_t op) {
   return op >= op_lb_checked && op <= op_sd_checked;
+}
+// The complete model's FPU words that run where they stand: all of coprocessor 1's but its
+// branches, whose rs field is 8 (its loads and stores have opcodes of their own).
+constexpr bool runs_in_place(InstrFields f) {
+  return f.op() == 0x11 && f.rs() != 8;
 }
 // The jumps whose target field the word holds, as opposed to a register.
 constexpr bool jumps_to_field(uint8_t op) {

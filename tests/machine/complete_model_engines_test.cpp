@@ -11,6 +11,8 @@
 #include "cpu/r4300i/cop0.h"
 #include "cpu/r4300i/exceptions.h"
 #include "machine/engines/engine_operations.h"
+#include "machine/engines/engine_set.h"
+#include "machine/menu_commands.h"
 #include "memory/memory_map.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/cpu_runner.h"
@@ -183,9 +185,9 @@ TEST_P(CompleteModelMatchesExact, ExceptionsLeaveWhereTheInterpreterRaisesThem) 
               0, 0, 200);
 }
 
-// The FPU's instructions run on the exact path from every engine, among words the fast engines
-// run themselves: its branches and their slots, a floating-point exception in a slot, and with
-// CU1 clear the Coprocessor Unusable exceptions.
+// The FPU's instructions among words the fast engines run themselves (the decoded engine runs the
+// FPU's too, the translator leaves them to it): its branches and their slots, a floating-point
+// exception in a slot, and with CU1 clear the Coprocessor Unusable exceptions.
 TEST_P(CompleteModelMatchesExact, FpuInstructions) {
   const std::string program = R"(
       lui $s0, 0x8000
@@ -220,6 +222,31 @@ TEST_P(CompleteModelMatchesExact, FpuInstructions) {
   expect_same(program, r4300i::kStatusCU1 | r4300i::kStatusFR);
   expect_same(program, r4300i::kStatusCU1);
   expect_same(program, 0);
+}
+
+// A floating-point loop stays in the decoded engine for as long as its budget lasts, its loads,
+// stores, arithmetic, compares and branches alike, while the FPU is usable; unusable, its first
+// FPU word raises Coprocessor Unusable there, and the batch ends at the vector.
+TEST_F(CoreTest, TheDecodedEngineRunsAFloatingPointLoopItself) {
+  choose_cpu_model(CpuModel::r4300i);
+  place_words(kCodeAddress, assemble(R"(
+      lui $s0, 0x8000
+      lui $t0, 0x3f80
+      mtc1 $t0, $f2
+  loop:
+      lwc1 $f0, 0x400($s0)
+      add.s $f0, $f0, $f2
+      swc1 $f0, 0x400($s0)
+      c.lt.s $f0, $f2
+      bc1f loop
+      nop
+  )"));
+  for (const uint32_t status : {r4300i::kStatusCU1, 0u}) {
+    cpu.pc = kCodeAddress;
+    cpu.cp0[r4300i::kStatus] = status;
+    EXPECT_EQ(engines.decoded.run(1000, nullptr).instructions, status ? 1000u : 3u) << status;
+  }
+  EXPECT_EQ(cpu.pc, r4300i::kExceptionVector);
 }
 
 TEST_P(CompleteModelMatchesExact, TheTimerInterrupt) {
@@ -514,13 +541,14 @@ TEST_P(CompleteModelMatchesExact, RandomPrograms) {
 }
 
 // Each operation stands for handlers its model's map has (one word of each encoding table is
-// enough to meet every handler), each handler in one row at most, and markers alone for none.
+// enough to meet every handler), each handler in one row at most, and markers alone for none,
+// besides the FPU's words that the interpreter's own handlers run in place.
 TEST(EngineOperations, EachStandsForHandlersOfItsModelsMapOnce) {
   for (CpuModel model : {CpuModel::v02c, CpuModel::r4300i}) {
     std::set<Handler> in_map;
     for (uint32_t n = 0; n < 64; ++n) {
       for (uint32_t word : {n << 26, n, 1u << 26 | (n & 31) << 16, 16u << 26 | (n & 31) << 21,
-                            16u << 26 | 16u << 21 | n}) {
+                            16u << 26 | 16u << 21 | n, 17u << 26 | 8u << 21 | (n & 31) << 16}) {
         in_map.insert(opcode_entry(model, InstrFields{word}).exec);
       }
     }
@@ -530,7 +558,7 @@ TEST(EngineOperations, EachStandsForHandlersOfItsModelsMapOnce) {
       const Handler exec = handler(operation(op), model);
       const bool marker =
           !handler(operation(op), CpuModel::v02c) && !handler(operation(op), CpuModel::r4300i);
-      EXPECT_EQ(operation(op).kind == Kind::marker, marker);
+      EXPECT_EQ(operation(op).kind == Kind::marker || operation(op).kind == Kind::in_place, marker);
       if (!exec) continue;
       EXPECT_TRUE(in_map.count(exec));
       EXPECT_TRUE(seen.insert(exec).second);
