@@ -119,16 +119,23 @@ void GdbSession::follow_run() {
     execution.interrupt();
   input_begin_ = input_end_ = 0;
   if (!execution.run_ended()) return;
+  report_stop(await_run_end());
+}
+
+StopReason GdbSession::await_run_end() {
   running_ = false;
-  report_stop(execution.wait_for_run_end());
+  const StopReason reason = execution.wait_for_run_end();
+  // A breakpoint's or an interrupt's stop leaves `running` set: the machine is at rest now, as the
+  // windows and the Screen show it.
+  shared.running = 0;
+  return reason;
 }
 
 SessionEnd GdbSession::end(SessionEnd how) {
   // Nobody is left to tell of a stop: the run pauses where it is.
   if (running_) {
     execution.interrupt();
-    execution.wait_for_run_end();
-    running_ = false;
+    await_run_end();
   }
   user_breakpoints.clear();
   watchpoints.clear();

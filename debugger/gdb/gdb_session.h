@@ -66,6 +66,8 @@ class GdbSession {
   // the client sends nothing else meanwhile; anything else is dropped), and a run that has stopped
   // is reported.
   void follow_run();
+  // Waits for the end of the client's run, and leaves the machine at rest.
+  StopReason await_run_end();
   // What the client set goes with it.
   SessionEnd end(SessionEnd how);
   // bs and bc: one instruction back, or back to where a run would last have stopped, then the

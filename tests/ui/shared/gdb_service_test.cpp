@@ -15,6 +15,7 @@
 #include "machine/execution.h"
 #include "machine/machine_state.h"
 #include "machine/menu_commands.h"
+#include "machine/stops/stops.h"
 #include "platform/socket_system.h"
 #include "tests/support/core_fixture.h"
 #include "tests/support/program_rom.h"
@@ -149,6 +150,49 @@ TEST_F(GdbServiceTest, TheClientAndTheMenusDriveOneMachineAtOnce) {
   service.serve();
   EXPECT_EQ(unanswered, 0);
   execution.end_run_thread();
+}
+
+// A client that goes away during its run leaves the machine paused where the run was, its
+// breakpoints gone, and the next client is served.
+TEST_F(GdbServiceTest, AClientThatGoesAwayLeavesTheMachinePausedForTheNext) {
+  TempDir dir;
+  ASSERT_EQ(load_program_rom(dir, "loop: addiu $t0, $t0, 1\n b loop\n nop\n"), 1);
+  GdbService service([] {});
+  ASSERT_TRUE(service.listen({"127.0.0.1", 0}));
+  auto serve_until = [&](const std::atomic<bool>& done) {
+    while (!done) {
+      service.serve();
+      std::this_thread::sleep_for(milliseconds(1));
+    }
+  };
+  std::atomic<bool> gone = false;
+  std::thread first([&] {
+    Client client(service.endpoint());
+    EXPECT_EQ(client.ask("Z0,4000050,4"), "OK");
+    client.send(frame_packet("c"));
+    // Until the run is under way: the session answers nothing meanwhile.
+    while (!shared.running.load()) std::this_thread::sleep_for(milliseconds(1));
+    gone = true;
+  });
+  serve_until(gone);
+  first.join();
+  // The client's end reaches the service's thread and then the session.
+  while (execution.has_run_thread() && !execution.run_ended()) {
+    service.serve();
+    std::this_thread::sleep_for(milliseconds(1));
+  }
+  EXPECT_EQ(shared.running.load(), 0);
+  EXPECT_TRUE(user_breakpoints.empty());
+
+  std::atomic<bool> answered = false;
+  std::thread next([&] {
+    Client client(service.endpoint());
+    EXPECT_EQ(client.ask("?"), "T05thread:1;");
+    EXPECT_EQ(client.ask("D"), "OK");
+    answered = true;
+  });
+  serve_until(answered);
+  next.join();
 }
 
 TEST(GdbEndpoint, TakesAPortAnAddressAndPortOrABracketedIpv6Address) {
