@@ -14,7 +14,7 @@ namespace fpu = r4300i::fpu;
 
 // Every operation but decode and exit, in the order of `DecodedOp`, which the run loop's label
 // tables follow: what may stand in a delay slot, then the branches and the jumps, each in its
-// family's list.
+// family's list, and last the words run in place (KORVEL_IN_PLACE), in slots too.
 #define KORVEL_SLOT_BODIES(X) KORVEL_ARITHMETIC(X) KORVEL_LOADS_AND_STORES(X)
 #define KORVEL_CONTROL(BRANCH, DELAYED, LIKELY, JUMP) \
   KORVEL_BRANCHES(BRANCH)                             \
@@ -158,8 +158,8 @@ namespace {
 }  // namespace
 
 // Where each operation goes, in the order of DecodedOp: when words run `way` (uncounted or
-// counted), and as a delay slot, which a jump, a branch or an exit never is. A jump goes to one
-// place either way.
+// counted), and as a delay slot, which a jump, a branch or an exit never is. A jump, and a word
+// run in place, goes to one place either way.
 #define KORVEL_LABELS(way)                                                                      \
   &&way##_decode, &&out,                                                                        \
       KORVEL_SLOT_BODIES(KORVEL_LABEL_##way) KORVEL_CONTROL(                                    \
