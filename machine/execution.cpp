@@ -331,6 +331,9 @@ ExecutionController::ScopedPause::~ScopedPause() {
 
 StopReason ExecutionController::step(RunObserver* observer) {
   ScopedPause pause(*this);
+  ++steps_taken_;
+  // Cleared while the run thread is parked: it ends before another instruction.
+  if (steps_end_runs_) shared.running.store(0);
   const uint64_t read_errors_before = fault_messages.read_errors();
   watchpoints.take_hit();  // what went before this step is not its business
   if (step_instruction(observer) == -1) return StopReason::unhandled_opcode;
@@ -359,5 +362,6 @@ void ExecutionController::reset() {
   requests_.store(0);
   published_count_.store(0);
   shown_count_ = UINT64_MAX;
+  steps_end_runs_ = false;
   last_reason_.store(StopReason::paused);
 }

@@ -68,6 +68,11 @@ class ExecutionController {
   // A single step, taken between two of the run thread's instructions if one is executing:
   // unhandled_opcode, memory_error, watchpoint or step_done.
   StopReason step(RunObserver* observer = nullptr);
+  // How many single steps have been taken: a debugger that follows a run sees another's step.
+  uint64_t steps_taken() const { return steps_taken_; }
+  // While set (a debugger follows the run), a single step taken between the run's instructions
+  // also ends the run there, as Pause CPU would.
+  void set_steps_end_runs(bool on) { steps_end_runs_ = on; }
 
   // Parks the run thread at an instruction boundary for as long as it lives, so the window thread
   // can read and change processor and memory state. Nests, also when a message box served while
@@ -141,7 +146,9 @@ class ExecutionController {
   std::atomic<bool> thread_finished_{true};
   std::atomic<uint64_t> published_count_{0};
   std::atomic<StopReason> last_reason_{StopReason::paused};
-  int pause_depth_ = 0;  // window thread only, changed only while it holds `state_mutex_`
+  int pause_depth_ = 0;       // window thread only, changed only while it holds `state_mutex_`
+  uint64_t steps_taken_ = 0;  // window thread only, as the next
+  bool steps_end_runs_ = false;
   uint64_t shown_count_ = UINT64_MAX;
 };
 

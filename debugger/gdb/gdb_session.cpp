@@ -119,11 +119,15 @@ void GdbSession::follow_run() {
     execution.interrupt();
   input_begin_ = input_end_ = 0;
   if (!execution.run_ended()) return;
-  report_stop(await_run_end());
+  const StopReason reason = await_run_end();
+  // A step another part of the program took (a debugger window's) ended the run: the client sees
+  // a step.
+  report_stop(execution.steps_taken() != steps_before_run_ ? StopReason::step_done : reason);
 }
 
 StopReason GdbSession::await_run_end() {
   running_ = false;
+  execution.set_steps_end_runs(false);
   const StopReason reason = execution.wait_for_run_end();
   // A breakpoint's or an interrupt's stop leaves `running` set: the machine is at rest now, as the
   // windows and the Screen show it.
@@ -210,6 +214,8 @@ void GdbSession::resume(char action, std::string_view address) {
   }
   if (execution.run_ended()) start_run_();
   running_ = true;
+  steps_before_run_ = execution.steps_taken();
+  execution.set_steps_end_runs(true);
 }
 
 // gdb takes a watchpoint's stop on MIPS as the processor's own watch exception comes, before the

@@ -91,5 +91,6 @@ class GdbSession {
   std::string last_reply_;        // framed, for a client's '-'
   std::string last_stop_ = "T05thread:1;";
   bool running_ = false;
+  uint64_t steps_before_run_ = 0;  // the single steps taken before the client's run began
   uint64_t answers_ = 0;
 };

@@ -109,6 +109,24 @@ void gdb_and_the_menus_stop_and_run_one_machine(DesktopDriver& d) {
   EXPECT_NE(gdb.out().find("detached"), std::string::npos) << gdb.out();
 }
 
+void a_window_step_during_gdbs_run_is_a_step_gdb_sees(DesktopDriver& d) {
+  d.open_rom(sample_rom("spin.z64"));
+  d.command(kCmdGprWindow);
+  GdbClient gdb(d, {"continue", "echo <stepped>\\n", "detach"});
+  d.wait_until([&] { return shared.running.load() == 1 || gdb.ended(); });
+  const std::unique_ptr<DialogProbe> gpr = d.newest_window("General Purpose Registers");
+  ASSERT_NE(gpr, nullptr);
+  gpr->press(kIdStep);
+  ASSERT_TRUE(gdb.wait_for("<stepped>")) << gdb.out();
+  EXPECT_NE(gdb.out().find("Program received signal SIGTRAP"), std::string::npos) << gdb.out();
+  EXPECT_EQ(shared.running.load(), 0);
+  // The run ended right after the step, where the window shows it, within spin's loop.
+  const unsigned long pc = std::stoul(gpr->text(kGprFieldIds.pc), nullptr, 16);
+  EXPECT_GE(pc, 0x400003Cu);
+  EXPECT_LE(pc, 0x4000058u);
+  d.wait_until([&] { return gdb.ended(); });
+}
+
 void a_message_box_is_shown_and_is_a_stop_gdb_sees(DesktopDriver& d) {
   d.open_rom(sample_rom("demo.z64"));
   GdbClient gdb(d, {"continue", "p/x $pc", "detach"});
@@ -134,6 +152,8 @@ void closing_the_program_ends_a_run_gdb_waits_on(DesktopDriver& d) {
 constexpr DesktopCase kCases[] = {
     {"DesktopGdb", "GdbAndTheMenusStopAndRunOneMachine",
      gdb_and_the_menus_stop_and_run_one_machine},
+    {"DesktopGdb", "AWindowStepDuringGdbsRunIsAStepGdbSees",
+     a_window_step_during_gdbs_run_is_a_step_gdb_sees},
     {"DesktopGdb", "AMessageBoxIsShownAndIsAStopGdbSees",
      a_message_box_is_shown_and_is_a_stop_gdb_sees},
     {"DesktopGdb", "ClosingTheProgramEndsARunGdbWaitsOn",
