@@ -1,14 +1,20 @@
 #!/usr/bin/env python3
-"""Korvel's engines against qemu-user on the benchmark loops, side by side in one run.
+"""Korvel's engines against qemu-user on the benchmark loops and the C sample, side by side.
 
 qemu-mips-static (Debian's qemu-user-static) is a generic MIPS emulator: it runs the same loops as
 static Linux programs, with a round counter and an exit added. Each rate is instructions per second
 of process time (user + system) less that of the same program doing almost nothing, so start-up
 and loading cost neither side anything.
 
+The C sample's work (bench/sorting_rounds.c) is compiled for each side: for Korvel as a ROM, as
+the build makes it, for qemu with `mips-linux-gnu-gcc -march=mips2 -O1 -static` (Debian's o32 C
+library cannot link MIPS III objects). The instructions differ, so its rates are rounds per second,
+for the complete processor model (--cpu r4300i).
+
     bench/qemu_yardstick.py build/default/cli/korvel-cli build/default/samples [--repeat 5]
 """
 import argparse
+import pathlib
 import os
 import resource
 import statistics
@@ -100,6 +106,43 @@ def linux_program(folder, loop, rounds):
     return program
 
 
+SOURCE_TREE = pathlib.Path(__file__).resolve().parent.parent
+
+
+def c_program(folder, korvel_cli, rounds, linux):
+    program = os.path.join(folder, f"sorting_{rounds}_{'linux' if linux else 'rom'}")
+    flags = [f"-DROUNDS={rounds}", f"-I{SOURCE_TREE}", str(SOURCE_TREE / "bench/sorting_rounds.c")]
+    if linux:
+        subprocess.run(["mips-linux-gnu-gcc", "-march=mips2", "-O1", "-static", "-DLINUX_PROGRAM",
+                        "-o", program] + flags, check=True)
+        return program
+    # As samples/CMakeLists.txt builds the C programs.
+    subprocess.run(["mips-linux-gnu-gcc", "-march=vr4300", "-mabi=32", "-EB", "-O1",
+                    "-ffreestanding", "-nostdlib", "-mno-abicalls", "-fno-pic", "-G0", "-static",
+                    "-no-pie", "-Wl,--build-id=none",
+                    f"-Wl,-T,{SOURCE_TREE / 'samples/sorting.ld'}", "-o", program + ".elf"] + flags,
+                   check=True)
+    subprocess.run([korvel_cli, "rom", program + ".elf", "-o", program + ".z64"], check=True,
+                   stdout=subprocess.DEVNULL)
+    return program + ".z64"
+
+
+def c_sample_row(folder, args, engines):
+    rounds = args.rounds
+    qemu = median_rate(rounds, ["qemu-mips-static", c_program(folder, None, rounds, True)],
+                       ["qemu-mips-static", c_program(folder, None, 1, True)], args.repeat)
+    rates = {}
+    for engine in engines:
+        count = rounds // (20 if engine == "exact" else 4 if engine == "decoded" else 1)
+        run = [args.korvel_cli, "run", "--cpu", "r4300i", "--engine", engine]
+        rates[engine] = median_rate(count, run + [c_program(folder, args.korvel_cli, count, False)],
+                                    run + [c_program(folder, args.korvel_cli, 1, False)],
+                                    args.repeat)
+    ratio = f"   {rates['jit'] / qemu:.2f}" if "jit" in rates else ""
+    print(f"{'sorting':8} {qemu / 1e3:10.1f} " + " ".join(f"{rates[e] / 1e3:10.1f}" for e in engines)
+          + ratio + "   (k rounds/s)")
+
+
 def median_rate(instructions, full, empty, repeat):
     rates = []
     for _ in range(repeat):
@@ -114,6 +157,7 @@ def main():
     parser.add_argument("samples")
     parser.add_argument("--repeat", type=int, default=5)
     parser.add_argument("--instructions", type=int, default=2_000_000_000)
+    parser.add_argument("--rounds", type=int, default=1_000_000, help="of the C sample")
     parser.add_argument("--engines", default="exact,decoded,jit")
     args = parser.parse_args()
     engines = args.engines.split(",")
@@ -137,6 +181,7 @@ def main():
             ratio = f"   {rates['jit'] / qemu:.2f}" if "jit" in rates else ""
             print(f"{loop:8} {qemu / 1e9:10.2f} "
                   + " ".join(f"{rates[e] / 1e9:10.2f}" for e in engines) + ratio)
+        c_sample_row(folder, args, engines)
     return 0
 
 
