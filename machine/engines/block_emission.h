@@ -77,6 +77,7 @@ static_assert(mapped_segments_reach_no_memory() &&
 // one host access, as the byte-wise one would read the same bytes.
 inline constexpr uint32_t kSpFromRdram =
     offsetof(MemoryStorage, sp_dmem) - offsetof(MemoryStorage, rdram);
+static_assert(kSpFromRdram % kCodePageBytes == 0, "pages of the SP memories are pages apart");
 
 inline x86::Mem cpu_field(std::size_t offset, uint32_t size) {
   return x86::ptr(kCpu, static_cast<int32_t>(offset), size);
@@ -94,14 +95,12 @@ inline const x86::Mem kExitKind = context_field(offsetof(JitContext, exit), 4);
 inline const x86::Mem kLinkSite = context_field(offsetof(JitContext, link_site), 8);
 inline const x86::Mem kSavedAddress = context_field(offsetof(JitContext, saved_address), 8);
 inline const x86::Mem kFirstRound = context_field(offsetof(JitContext, first_round_budget), 8);
-// The taken flag of a branch whose delay slot may change what it compared, kept while the slot
-// runs, and the target of a jump through a register, kept while its slot runs.
-inline const x86::Mem kTaken = host_calls::frame_byte(0);
-inline const x86::Mem kJumpTarget = [] {
-  x86::Mem target = host_calls::frame_byte(4);
-  target.setSize(4);
-  return target;
-}();
+inline const x86::Mem kTaken = context_field(offsetof(JitContext, taken), 1);
+inline const x86::Mem kJumpTarget = context_field(offsetof(JitContext, jump_target), 4);
+inline const x86::Mem kEntryStack = context_field(offsetof(JitContext, entry_stack), 8);
+inline const x86::Mem kDeepestStack = context_field(offsetof(JitContext, deepest_stack), 8);
+// The guest return address of the newest return frame, above the host's.
+inline const x86::Mem kFramedReturn = x86::dword_ptr(x86::rsp, 8);
 
 // The program's data that translated code reaches, as displacements from `cpu` (rbx): they all lie
 // in one image, so a 32-bit displacement reaches them and no host address needs a register.
@@ -151,6 +150,26 @@ inline bool loops_to_itself(const BlockSource& block) {
   }
   return false;
 }
+
+// The offset of a load's or store's bytes from its base register, as the word's model adds it.
+inline int64_t access_offset(const DecodedWord& w) {
+  return checks_address(w.op) ? int64_t{static_cast<int16_t>(w.imm)} : int64_t{w.imm};
+}
+
+// Bytes at offsets from one base register that one check finds in one page: from `low` to `high`
+// (exclusive) counted from the offset `anchor`, whose address is aligned on `alignment`.
+struct AccessRange {
+  int64_t anchor = 0;
+  int64_t low = 0;
+  int64_t high = 0;
+  uint32_t alignment = 0;
+
+  // Whether an access of `size` bytes at `offset` lies within, aligned on its size.
+  bool covers(int64_t offset, uint32_t size) const {
+    const int64_t from = offset - anchor;
+    return from >= low && from + size <= high && from % size == 0 && size <= alignment;
+  }
+};
 
 class BlockEmitter {
  public:
@@ -216,6 +235,23 @@ class BlockEmitter {
   // loop when it may have to stop there.
   void leave_for(uint32_t target, uint32_t last);
 
+  // Whether a jump to `target` may go straight into its block: it cannot stop there, and it is a
+  // word's address where code can stand.
+  bool links_to(uint32_t target) const;
+
+  // On to `target` with everything stored: through a jump patched once its block is translated,
+  // or back to the run loop when it may have to stop there.
+  void jump_to(uint32_t target);
+
+  // The way out of the unpatched jump or call before `after`: to the translator, which
+  // translates `target` and patches it.
+  void link_stub(const Label& stub, const Label& after, uint32_t target);
+
+  // A JAL to `target` once word `last` has run, as a host call that the JR to `return_address`
+  // returns from (see kReturnFrames); as `leave_for` where the jump cannot link, or the frames
+  // have run out.
+  void call_for(uint32_t target, uint32_t return_address, uint32_t last);
+
   void emit_straight(uint32_t k, uint32_t exit_before);
 
   // Computes a word that writes register `a` into `to`, which is free to use: rax, or `a`'s own
@@ -250,20 +286,26 @@ class BlockEmitter {
 
   // A load or store. Its bytes must lie in RDRAM or the SP memories, aligned on their size (so
   // that they stay in one code page), and for the complete model in KSEG0 or KSEG1; otherwise the
-  // block leaves before `exit_before` for the exact path to make the access. The bytes' distance
-  // from RDRAM's first byte is left in rdx, where a later access with the same base register and
-  // offset finds it, until the base changes.
+  // block leaves before `exit_before` for the exact path to make the access. The accesses after it
+  // with the same base register, up to where the block changes that register, are checked with
+  // it, as one range of bytes in one page (a stack frame's saves and restores, a structure's
+  // fields): the range's distance from RDRAM's first byte is left in rdx, where they find it.
   void emit_memory(uint32_t k, uint32_t exit_before);
 
-  // The distance from RDRAM's first byte of the `bytes` bytes at the effective address into rdx,
-  // for bytes aligned on their size that lie in RDRAM or the SP memories; anything else goes to
-  // `refused`. One test of RDRAM's bounds and the alignment at once keeps the common path short.
-  void find_bytes(const DecodedWord& w, uint32_t bytes, const Label& refused);
+  // The accesses from word `k` on that can share its check.
+  AccessRange access_range(uint32_t k) const;
 
-  // The effective address into edx: for the 0.2c model the low half of rs plus the offset,
-  // zero-extended; for the complete model rs plus the sign-extended offset, whose sum must be a
-  // sign-extended 32-bit address (anything else is an address error, and goes to `refused`).
-  void effective_address(const DecodedWord& w, const Label& refused);
+  // The distance from RDRAM's first byte of the range's anchor into rdx, for an anchor aligned on
+  // the range's alignment and a range that lies in one page of RDRAM or the SP memories; anything
+  // else goes to `refused`. One test of RDRAM's bounds and the alignment at once keeps
+  // the common path short.
+  void find_bytes(const DecodedWord& w, const AccessRange& range, const Label& refused);
+
+  // The effective address of `offset` from word `w`'s base register into edx: for the 0.2c model
+  // the low half of rs plus the offset, zero-extended; for the complete model rs plus the offset,
+  // whose sum must be a sign-extended 32-bit address (anything else is an address error, and goes
+  // to `refused`).
+  void effective_address(const DecodedWord& w, int64_t offset, const Label& refused);
 
   void emit_load(const DecodedWord& w, x86::Mem bytes);
 
@@ -274,11 +316,12 @@ class BlockEmitter {
   // decoded or translated words may stand, the copies of the stored bytes dropped. While no RDRAM
   // page holds any, a store into RDRAM need not look; the translator drops such blocks once one
   // does.
-  void emit_store(uint32_t k, const x86::Mem& bytes);
+  // `from_anchor` is the stored bytes' distance from the anchor of the range rdx finds.
+  void emit_store(uint32_t k, const x86::Mem& bytes, int32_t from_anchor);
 
   // The marks after a store, going on at `resume`; when translated blocks went, this block, which
   // may be one of them, leaves.
-  void emit_store_marks(uint32_t k, const Label& resume);
+  void emit_store_marks(uint32_t k, int32_t from_anchor, const Label& resume);
 
   // Leaves once the store at `k` has run, with everything stored already.
   void leave_after_store(uint32_t k);
@@ -302,13 +345,18 @@ class BlockEmitter {
   // take it and stop where it must.
   void emit_delayed_jump(uint32_t k);
 
-  // The target of the jump at `k` into eax: its field's, or the register's kept while its slot
-  // ran.
+  // Whether the delay slot of the jump through a register at `k` writes that register: the
+  // target is then kept in memory while the slot runs.
+  bool slot_changes_target(uint32_t k) const;
+
+  // The target of the jump at `k` into eax, once its slot has run: its field's, or the
+  // register's.
   void load_jump_target(uint32_t k);
 
   // On to the target in eax once word `last` has run: through the lookup table when it holds the
-  // target, unless that may be a stop address or is not a word's.
-  void jump_through_eax(uint32_t last);
+  // target, unless that is not a word's or, unless the jump has looked already (`may_stop`
+  // false), may be a stop address.
+  void jump_through_eax(uint32_t last, bool may_stop);
 
   x86::Assembler& a_;
   const BlockSource& block_;
@@ -325,16 +373,11 @@ class BlockEmitter {
   std::array<bool, 32> written_{};
   std::vector<std::function<void()>> cold_;  // out-of-line paths, emitted after the block
 
-  // What rdx holds where the code stands: the distance from RDRAM's first byte of an access with
-  // this base register and offset, found for accesses of up to `bytes` bytes.
+  // What rdx holds where the code stands: the distance from RDRAM's first byte of the range's
+  // anchor, for accesses with this base register.
   struct AddressInRdx {
     int base = -1;
-    uint32_t imm = 0;
-    uint32_t bytes = 0;
-
-    bool holds(unsigned b, uint32_t offset, uint32_t size) const {
-      return base == static_cast<int>(b) && imm == offset && size <= bytes;
-    }
+    AccessRange range;
   } address_;
 };
 

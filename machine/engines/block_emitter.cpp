@@ -143,7 +143,15 @@ void BlockEmitter::leave_for(uint32_t target, uint32_t last) {
   leave_loop_slot_behind();
   store_cached();
   a_.mov(kLastWord, block_.words[last].word);
-  if (may_stop_at(target) || (target & 3) != 0 || !holds_code(fixed_physical(target))) {
+  jump_to(target);
+}
+
+bool BlockEmitter::links_to(uint32_t target) const {
+  return !may_stop_at(target) && (target & 3) == 0 && holds_code(fixed_physical(target));
+}
+
+void BlockEmitter::jump_to(uint32_t target) {
+  if (!links_to(target)) {
     a_.mov(kPc, target);
     leave(JitExit::stopped);
     return;
@@ -152,12 +160,41 @@ void BlockEmitter::leave_for(uint32_t target, uint32_t last) {
   const Label after = a_.newLabel();
   a_.long_().jmp(stub);
   a_.bind(after);
+  link_stub(stub, after, target);
+}
+
+void BlockEmitter::link_stub(const Label& stub, const Label& after, uint32_t target) {
   cold_.push_back([this, stub, after, target] {
     a_.bind(stub);
     a_.mov(kPc, target);
     a_.lea(x86::rax, x86::ptr(after));
     a_.mov(kLinkSite, x86::rax);
     leave(JitExit::link);
+  });
+}
+
+void BlockEmitter::call_for(uint32_t target, uint32_t return_address, uint32_t last) {
+  if (target == block_.pc || !links_to(target)) {
+    leave_for(target, last);
+    return;
+  }
+  leave_loop_slot_behind();
+  store_cached();
+  a_.mov(kLastWord, block_.words[last].word);
+  const Label too_deep = a_.newLabel();
+  const Label stub = a_.newLabel();
+  const Label after = a_.newLabel();
+  a_.cmp(x86::rsp, kDeepestStack);
+  a_.jbe(too_deep);
+  a_.push(static_cast<int32_t>(return_address));
+  a_.call(stub);
+  a_.bind(after);
+  // Back from the JR that returned here: its block has left everything stored.
+  jump_to(return_address);
+  link_stub(stub, after, target);
+  cold_.push_back([this, too_deep, target] {
+    a_.bind(too_deep);
+    jump_to(target);
   });
 }
 
@@ -196,8 +233,14 @@ void emit_trampoline(x86::Assembler& a, const Label& leave) {
   a.mov(kCpu, host_calls::argument(0));
   a.mov(kContext, host_calls::argument(1));
   a.mov(kBudget, host_calls::argument(2));
+  a.mov(kEntryStack, x86::rsp);
+  a.push(kNoReturnAddress);
+  a.push(kNoReturnAddress);
+  a.lea(x86::rax, x86::ptr(x86::rsp, -16 * static_cast<int32_t>(kReturnFrames)));
+  a.mov(kDeepestStack, x86::rax);
   a.jmp(host_calls::argument(3));
   a.bind(leave);
+  a.mov(x86::rsp, kEntryStack);
   a.mov(x86::rax, kBudget);
   host_calls::emit_leave(a);
 }

@@ -17,7 +17,8 @@
 // A block is a run of words within one 4 KB page of RDRAM or an SP memory, keyed by the address
 // the program runs it at, ending with a jump, a branch and its delay slot, or before a word the
 // translator does not run. Blocks jump into each other directly once both exist (the jump is
-// patched), a JR through a lookup table. A store into a page holding translated words drops the
+// patched), a JR through a lookup table, or for the complete model back to the JAL that called
+// (see kReturnFrames). A store into a page holding translated words drops the
 // blocks it touches, through every alias, and unpatches the jumps into them. Everything is dropped
 // when a run starts or resumes after a pause.
 //

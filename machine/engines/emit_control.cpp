@@ -86,7 +86,7 @@ void BlockEmitter::emit_jump(uint32_t k) {
     return;
   }
   low_half(w.b, x86::rax);
-  jump_through_eax(k);
+  jump_through_eax(k, true);
 }
 
 // The complete model's jumps, the block's last word but their delay slot. A jump through a
@@ -101,7 +101,7 @@ void BlockEmitter::emit_delayed_jump(uint32_t k) {
     a_.lea(x86::ecx, x86::ptr(x86::rax, -static_cast<int32_t>(kStopAddress)));
     a_.cmp(x86::ecx, kStopSpan + 4);
     a_.jbe(stops);
-    a_.mov(kJumpTarget, x86::eax);
+    if (slot_changes_target(k)) a_.mov(kJumpTarget, x86::eax);
     cold_.push_back([this, stops, k] {
       a_.bind(stops);
       side_exit(k);
@@ -115,50 +115,68 @@ void BlockEmitter::emit_delayed_jump(uint32_t k) {
   emit_straight(k + 1, k);
   a_.mov(kDelaySlotPc, address(k) + 4);
   if (!through_register) {
-    leave_for(field_jump_target(address(k), w), k + 1);
+    const uint32_t target = field_jump_target(address(k), w);
+    if (operation(w.op).writes_a) {
+      call_for(target, address(k) + 8, k + 1);
+    } else {
+      leave_for(target, k + 1);
+    }
     return;
   }
-  a_.mov(x86::eax, kJumpTarget);
-  jump_through_eax(k + 1);
+  load_jump_target(k);
+  jump_through_eax(k + 1, false);
 }
 
-// The target of the jump at `k` into eax: its field's, or the register's kept while its slot
-// ran.
+bool BlockEmitter::slot_changes_target(uint32_t k) const {
+  const DecodedWord& slot = block_.words[k + 1];
+  return operation(slot.op).writes_a && slot.a == block_.words[k].b;
+}
+
 void BlockEmitter::load_jump_target(uint32_t k) {
   const DecodedWord& w = block_.words[k];
   if (jumps_to_field(w.op)) {
     a_.mov(x86::eax, field_jump_target(address(k), w));
-  } else {
+  } else if (slot_changes_target(k)) {
     a_.mov(x86::eax, kJumpTarget);
+  } else {
+    low_half(w.b, x86::rax);
   }
 }
 
-// On to the target in eax once word `last` has run: through the lookup table when it holds the
-// target, unless that may be a stop address or is not a word's.
-void BlockEmitter::jump_through_eax(uint32_t last) {
+void BlockEmitter::jump_through_eax(uint32_t last, bool may_stop) {
   const Label miss = a_.newLabel();
   const Label stop = a_.newLabel();
   store_cached();
   a_.mov(kLastWord, block_.words[last].word);
-  a_.mov(kPc, x86::eax);
-  // may_stop_at, in host code.
-  a_.lea(x86::ecx, x86::ptr(x86::rax, -static_cast<int32_t>(kStopAddress)));
-  a_.cmp(x86::ecx, kStopSpan);
-  a_.jbe(stop);
+  if (may_stop) {
+    // may_stop_at, in host code.
+    a_.lea(x86::ecx, x86::ptr(x86::rax, -static_cast<int32_t>(kStopAddress)));
+    a_.cmp(x86::ecx, kStopSpan);
+    a_.jbe(stop);
+  }
   a_.test(x86::al, 3);
   a_.jnz(stop);
+  if (!may_stop) {
+    // The complete model's: a return to a JAL's block that pushed the target.
+    const Label not_framed = a_.newLabel();
+    a_.cmp(kFramedReturn, x86::eax);
+    a_.jne(not_framed);
+    a_.ret(8);
+    a_.bind(not_framed);
+  }
+  // The entry of the word at eax, 16 bytes, as four times the word's address within the table.
+  static_assert(sizeof(JrEntry) == 16);
   a_.mov(x86::ecx, x86::eax);
-  a_.shr(x86::ecx, 2);
-  a_.and_(x86::ecx, kJrEntries - 1);
-  a_.shl(x86::ecx, 4);
+  a_.and_(x86::ecx, (kJrEntries - 1) << 2);
   a_.mov(x86::rdx, imm(reinterpret_cast<uint64_t>(tables_.jr_table)));
-  a_.add(x86::rdx, x86::rcx);
-  a_.cmp(x86::dword_ptr(x86::rdx), x86::eax);
+  a_.cmp(x86::dword_ptr(x86::rdx, x86::rcx, 2), x86::eax);
   a_.jne(miss);
-  a_.jmp(x86::qword_ptr(x86::rdx, 8));
+  a_.jmp(x86::qword_ptr(x86::rdx, x86::rcx, 2, 8));
   a_.bind(miss);
+  a_.mov(kPc, x86::eax);
   leave(JitExit::dispatch);
   a_.bind(stop);
+  a_.mov(kPc, x86::eax);
   leave(JitExit::stopped);
 }
 

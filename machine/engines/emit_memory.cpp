@@ -1,20 +1,21 @@
 #include "machine/engines/block_emission.h"
 
+#include <algorithm>
+
 namespace block_emission {
 
-// A load or store. Its bytes must lie in RDRAM or the SP memories, aligned on their size (so
-// that they stay in one code page), and for the complete model in KSEG0 or KSEG1; otherwise the
-// block leaves before `exit_before` for the exact path to make the access. The bytes' distance from
-// RDRAM's first byte is left in rdx, where a later access with the same base register and offset
-// finds it, until the base changes.
 void BlockEmitter::emit_memory(uint32_t k, uint32_t exit_before) {
   const DecodedWord& w = block_.words[k];
   const Operation& operation = ::operation(w.op);
   const Label refused = a_.newLabel();
-  if (!address_.holds(w.b, w.imm, operation.bytes)) find_bytes(w, operation.bytes, refused);
-  const x86::Mem bytes = x86::ptr(kCpu, x86::rdx, 0, reach_.rdram, operation.bytes);
+  const int64_t offset = access_offset(w);
+  if (address_.base != static_cast<int>(w.b) || !address_.range.covers(offset, operation.bytes))
+    find_bytes(w, access_range(k), refused);
+  const int64_t from_anchor = offset - address_.range.anchor;
+  const x86::Mem bytes = x86::ptr(
+      kCpu, x86::rdx, 0, reach_.rdram + static_cast<int32_t>(from_anchor), operation.bytes);
   if (operation.stores) {
-    emit_store(k, bytes);
+    emit_store(k, bytes, static_cast<int32_t>(from_anchor));
   } else {
     emit_load(w, bytes);
   }
@@ -24,22 +25,52 @@ void BlockEmitter::emit_memory(uint32_t k, uint32_t exit_before) {
   });
 }
 
-// The distance from RDRAM's first byte of the `bytes` bytes at the effective address into rdx,
-// for bytes aligned on their size that lie in RDRAM or the SP memories; anything else goes to
-// `refused`. One test of RDRAM's bounds and the alignment at once keeps the common path short: the
-// installed RDRAM's size is a power of two, and fixed while translated code exists (each run
+AccessRange BlockEmitter::access_range(uint32_t k) const {
+  const DecodedWord& first = block_.words[k];
+  const uint32_t size = operation(first.op).bytes;
+  AccessRange range{access_offset(first), 0, size, size};
+  for (uint32_t j = k; j < n_; ++j) {
+    const DecodedWord& w = block_.words[j];
+    const Operation& operation = ::operation(w.op);
+    if (j > k && operation.bytes != 0 && w.b == first.b &&
+        checks_address(w.op) == checks_address(first.op)) {
+      const int64_t from = access_offset(w) - range.anchor;
+      const int64_t low = std::min(range.low, from);
+      const int64_t high = std::max(range.high, from + operation.bytes);
+      // Aligned with the anchor, which the check finds aligned on its own size.
+      if (operation.bytes <= size && from % operation.bytes == 0 && high - low <= kCodePageBytes) {
+        range.low = low;
+        range.high = high;
+      }
+    }
+    // A load into the base register reads its bytes at the address from the register before.
+    if (operation.writes_a && w.a == first.b) break;
+  }
+  return range;
+}
+
+// The installed RDRAM's size is a power of two, and fixed while translated code exists (each run
 // begins with none).
-void BlockEmitter::find_bytes(const DecodedWord& w, uint32_t bytes, const Label& refused) {
+void BlockEmitter::find_bytes(const DecodedWord& w, const AccessRange& range,
+                              const Label& refused) {
   const Label sp_memories = a_.newLabel();
   const Label found = a_.newLabel();
-  effective_address(w, refused);
+  effective_address(w, range.anchor, refused);
   a_.mov(x86::ecx, x86::edx);
   a_.shr(x86::ecx, 29);
   const int32_t segments = cpu.model == CpuModel::r4300i ? reach_.fixed_segments : reach_.segments;
   a_.sub(x86::edx, x86::dword_ptr(kCpu, x86::rcx, 2, segments));
-  a_.test(x86::edx, ~(bus.rdram_bytes - bytes));
+  a_.test(x86::edx, ~(bus.rdram_bytes - range.alignment));
   a_.jnz(sp_memories);
   a_.bind(found);
+  // The range's first and last bytes in the anchor's page.
+  for (const int64_t end : {range.low, range.high - 1}) {
+    if (end >= 0 && end < range.alignment) continue;
+    a_.lea(x86::ecx, x86::ptr(x86::rdx, static_cast<int32_t>(end)));
+    a_.xor_(x86::ecx, x86::edx);
+    a_.test(x86::ecx, ~(kCodePageBytes - 1));
+    a_.jnz(refused);
+  }
   // Watchpoints change only between runs, which begin with no translated code.
   if (!watchpoints.empty()) {
     a_.mov(x86::ecx, x86::edx);
@@ -47,37 +78,34 @@ void BlockEmitter::find_bytes(const DecodedWord& w, uint32_t bytes, const Label&
     a_.cmp(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.watched), 0);
     a_.jne(refused);
   }
-  address_ = {static_cast<int>(w.b), w.imm, bytes};
-  cold_.push_back([this, sp_memories, found, refused, bytes] {
+  address_ = {static_cast<int>(w.b), range};
+  cold_.push_back([this, sp_memories, found, refused, alignment = range.alignment] {
     a_.bind(sp_memories);
     a_.sub(x86::edx, kSpDmemFirst);
-    a_.test(x86::edx, ~(2 * kSpMemoryBytes - bytes));
+    a_.test(x86::edx, ~(2 * kSpMemoryBytes - alignment));
     a_.jnz(refused);
     a_.add(x86::edx, kSpFromRdram);
     a_.jmp(found);
   });
 }
 
-// The effective address into edx: for the 0.2c model the low half of rs plus the offset,
-// zero-extended; for the complete model rs plus the sign-extended offset, whose sum must be a
-// sign-extended 32-bit address (anything else is an address error, and goes to `refused`).
-void BlockEmitter::effective_address(const DecodedWord& w, const Label& refused) {
+void BlockEmitter::effective_address(const DecodedWord& w, int64_t offset, const Label& refused) {
+  const int32_t displacement = static_cast<int32_t>(offset);
   if (checks_address(w.op)) {
-    const int32_t offset = static_cast<int16_t>(w.imm);
     if (cached(w.b)) {
-      a_.lea(x86::rdx, x86::ptr(host(w.b), offset));
+      a_.lea(x86::rdx, x86::ptr(host(w.b), displacement));
     } else {
       load(x86::rdx, w.b);
-      if (offset != 0) a_.add(x86::rdx, offset);
+      if (displacement != 0) a_.add(x86::rdx, displacement);
     }
     a_.movsxd(x86::rcx, x86::edx);
     a_.cmp(x86::rcx, x86::rdx);
     a_.jne(refused);
   } else if (cached(w.b)) {
-    a_.lea(x86::edx, x86::ptr(host(w.b), static_cast<int32_t>(w.imm)));
+    a_.lea(x86::edx, x86::ptr(host(w.b), displacement));
   } else {
     low_half(w.b, x86::rdx);
-    if (w.imm != 0) a_.add(x86::edx, w.imm);
+    if (displacement != 0) a_.add(x86::edx, displacement);
   }
 }
 
@@ -132,13 +160,13 @@ void BlockEmitter::store_bytes(const x86::Mem& bytes, const x86::Gp& from, uint3
 // decoded or translated words may stand, the copies of the stored bytes dropped. While no RDRAM
 // page holds any, a store into RDRAM need not look; the translator drops such blocks once one
 // does.
-void BlockEmitter::emit_store(uint32_t k, const x86::Mem& bytes) {
+void BlockEmitter::emit_store(uint32_t k, const x86::Mem& bytes, int32_t from_anchor) {
   const x86::Gp from = value(block_.words[k].a, x86::r11);
   const uint32_t size = operation(block_.words[k].op).bytes;
   const Label resume = a_.newLabel();
   if (!tables_.rdram_stores_unchecked) {
     store_bytes(bytes, from, size);
-    emit_store_marks(k, resume);
+    emit_store_marks(k, from_anchor, resume);
     a_.bind(resume);
     return;
   }
@@ -152,28 +180,28 @@ void BlockEmitter::emit_store(uint32_t k, const x86::Mem& bytes) {
     a_.mov(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.written), 1);
   }
   a_.bind(resume);
-  cold_.push_back([this, sp_memories, bytes, from, size, k, resume] {
+  cold_.push_back([this, sp_memories, bytes, from, size, k, from_anchor, resume] {
     a_.bind(sp_memories);
     store_bytes(bytes, from, size);
-    emit_store_marks(k, resume);
+    emit_store_marks(k, from_anchor, resume);
     a_.jmp(resume);
   });
 }
 
 // The marks after a store, going on at `resume`; when translated blocks went, this block, which
 // may be one of them, leaves.
-void BlockEmitter::emit_store_marks(uint32_t k, const Label& resume) {
+void BlockEmitter::emit_store_marks(uint32_t k, int32_t from_anchor, const Label& resume) {
   const Label hit = a_.newLabel();
   a_.mov(x86::ecx, x86::edx);
   a_.shr(x86::ecx, 12);
   if (code_pages.marks_wanted) a_.mov(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.written), 1);
   a_.cmp(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.copied), 0);
   a_.jne(hit);
-  cold_.push_back([this, hit, resume, k] {
+  cold_.push_back([this, hit, resume, k, from_anchor] {
     const Label dropped = a_.newLabel();
     a_.bind(hit);
     // Data beside code: no word stored into has copies.
-    a_.mov(x86::ecx, x86::edx);
+    a_.lea(x86::ecx, x86::ptr(x86::rdx, from_anchor));
     a_.shr(x86::ecx, 2);
     const uint32_t size = operation(block_.words[k].op).bytes;
     a_.cmp(x86::ptr(kCpu, x86::rcx, 0, reach_.words, size == 8 ? 2 : 1), 0);
@@ -183,10 +211,10 @@ void BlockEmitter::emit_store_marks(uint32_t k, const Label& resume) {
     store_cached();
     a_.mov(kSavedAddress, x86::rdx);
     a_.mov(host_calls::argument(0).r32(), x86::ecx);
-    a_.mov(host_calls::argument(1).r32(), x86::edx);
+    a_.lea(host_calls::argument(1).r32(), x86::ptr(x86::rdx, from_anchor));
     a_.mov(host_calls::argument(2).r32(), operation(block_.words[k].op).bytes);
     a_.mov(x86::rax, imm(reinterpret_cast<uint64_t>(tables_.store_hook)));
-    a_.call(x86::rax);
+    host_calls::emit_call(a_, x86::rax);
     a_.test(x86::eax, x86::eax);
     a_.jnz(dropped);
     reload_clobbered();

@@ -10,7 +10,7 @@ namespace {
 struct Convention {
   asmjit::CallConv rules;
   std::vector<x86::Gp> saved;  // in the order they are pushed
-  int32_t reserved = 0;        // bytes below the saved registers: a callee's room, then ours
+  int32_t reserved = 0;        // bytes below the saved registers, for the alignment
 };
 
 const Convention& convention() {
@@ -21,11 +21,10 @@ const Convention& convention() {
     for (uint32_t id = 0; id < 16; ++id) {
       if (id != x86::Gp::kIdSp && (preserved & (1u << id))) c.saved.push_back(x86::gpq(id));
     }
-    // The return address and the saved registers, then the room, leave the stack as a call
+    // The return address and the saved registers, then the rest, leave the stack as a call
     // expects it: aligned to 16 bytes.
     const int32_t pushed = 8 * static_cast<int32_t>(1 + c.saved.size());
-    const int32_t room = static_cast<int32_t>(c.rules.spillZoneSize()) + kFrameBytes;
-    c.reserved = room + (16 - (pushed + room) % 16) % 16;
+    c.reserved = (16 - pushed % 16) % 16;
     return c;
   }();
   return built;
@@ -53,8 +52,12 @@ void emit_leave(x86::Assembler& a) {
   a.ret();
 }
 
-x86::Mem frame_byte(int32_t offset) {
-  return x86::byte_ptr(x86::rsp, static_cast<int32_t>(convention().rules.spillZoneSize()) + offset);
+void emit_call(x86::Assembler& a, const x86::Gp& target) {
+  // A multiple of 16 on every convention asmjit knows (32 bytes on Windows, none on System V).
+  const auto room = static_cast<int32_t>(convention().rules.spillZoneSize());
+  if (room != 0) a.sub(x86::rsp, room);
+  a.call(target);
+  if (room != 0) a.add(x86::rsp, room);
 }
 
 }  // namespace host_calls

@@ -9,8 +9,8 @@
 // is all the emitter knows of the convention.
 //
 // Translated code runs inside one frame that `emit_enter` opens and `emit_leave` closes: every
-// register the convention preserves is saved there, since translated code may use any of them; the
-// stack is aligned for calls, with the room a callee may use below the frame's own bytes.
+// register the convention preserves is saved there, since translated code may use any of them, and
+// the stack is aligned for calls. Translated code may push pairs of 8 bytes below it.
 namespace host_calls {
 
 // The register of a call's integer argument `index` (0 to 3).
@@ -24,8 +24,8 @@ void emit_enter(asmjit::x86::Assembler& a);
 // Closes it and returns to the caller.
 void emit_leave(asmjit::x86::Assembler& a);
 
-// The frame's own bytes (`kFrameBytes` of them), which no call touches.
-inline constexpr int32_t kFrameBytes = 8;
-asmjit::x86::Mem frame_byte(int32_t offset);
+// Calls `target`, with the room the convention lets a callee use made below what translated code
+// has pushed.
+void emit_call(asmjit::x86::Assembler& a, const asmjit::x86::Gp& target);
 
 }  // namespace host_calls

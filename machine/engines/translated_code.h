@@ -29,7 +29,20 @@ struct JitContext {
   uint64_t link_site;           // the executable address just past the rel32 to patch
   uint64_t saved_address;       // kept across a call out of translated code
   uint64_t first_round_budget;  // what a looping block has left as it begins its first round
+  uint64_t entry_stack;         // rsp as translated code was entered, which leaving restores
+  uint64_t deepest_stack;       // below it, a JAL pushes no return frame
+  uint32_t jump_target;         // a jump's target through a register, kept while its slot runs
+  uint8_t taken;                // a branch's decision, kept while a slot that may change what
+                                // it compared runs
 };
+
+// A JAL whose target is translated is a host call, after a push of its return address: the
+// host's return prediction then takes a JR to that address, which compares its target with the
+// pushed one and returns (the return lands in the JAL's block, which goes on to the block at the
+// return address). Any other JR, and one whose target differs, takes the lookup table. Leaving
+// translated code drops the frames; a sentinel frame below them never matches.
+inline constexpr uint32_t kReturnFrames = 1024;
+inline constexpr uint64_t kNoReturnAddress = 1;  // never a word's address
 
 // The lookup table of JR targets: an entry per address, indexed by its word number.
 struct JrEntry {

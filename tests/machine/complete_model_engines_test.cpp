@@ -392,6 +392,89 @@ TEST_P(CompleteModelMatchesExact, MappedCodeAndData) {
   expect_same(mapped);
 }
 
+// C's calls: a recursive function whose frame a run of loads and stores of every width reaches
+// off $sp, returns to the JAL after the call and to elsewhere, JALs never returned from (more than
+// the translator's return frames), and accesses off one base register of which one, away from the
+// first, rewrites the word that runs next, that a load into the base divides, or that lie across
+// a page's end.
+TEST_P(CompleteModelMatchesExact, CallsReturnsAndFramesOnTheStack) {
+  expect_same(R"(
+      lui $sp, 0x8000
+      ori $sp, $sp, 0x0F00
+      addiu $a0, $zero, 6
+      jal 0x80001200              # fibonacci
+      nop
+      or $s2, $v0, $zero
+      jal 0x80001300              # returns a word further on
+      nop
+      addiu $s3, $s3, 1000
+      addiu $s3, $s3, 1
+      addiu $t0, $zero, 1100
+  deep:
+      jal 0x80001340
+      addiu $t0, $t0, -1
+  after_deep:
+      addiu $a0, $zero, 5
+      jal 0x80001200
+      nop
+      j 0x80001400
+      nop
+      .org 0x200
+      slti $t9, $a0, 2
+      bne $t9, $zero, 1f
+      or $v0, $a0, $zero
+      addiu $sp, $sp, -32
+      sd $ra, 24($sp)
+      sw $s0, 20($sp)
+      sh $a0, 18($sp)
+      sb $a0, 17($sp)
+      or $s0, $a0, $zero
+      jal 0x80001200
+      addiu $a0, $a0, -1
+      sw $v0, 8($sp)
+      jal 0x80001200
+      addiu $a0, $s0, -2
+      lw $t8, 8($sp)
+      lbu $t7, 17($sp)
+      lh $t6, 18($sp)
+      addu $v0, $v0, $t8
+      addu $s4, $s4, $t7
+      addu $s4, $s4, $t6
+      ld $ra, 24($sp)
+      lw $s0, 20($sp)
+      jr $ra
+      addiu $sp, $sp, 32
+  1:  jr $ra
+      nop
+      .org 0x300
+      addiu $ra, $ra, 4
+      jr $ra
+      nop
+      .org 0x340
+      bgtz $t0, deep
+      nop
+      b after_deep
+      nop
+      .org 0x400
+      lui $s6, 0xA000
+      lui $t5, 0x2529
+      ori $t5, $t5, 7             # addiu $t1, $t1, 7
+      sw $zero, 0x1FF0($s6)
+      sw $t5, 0x1414($s6)
+      addiu $t1, $t1, 1           # at 0x80001414, stored over
+      lui $s5, 0x8000
+      ori $s5, $s5, 0x2FF8
+      addiu $t4, $s5, -0x100
+      sw $t1, 0($t4)
+      sw $t4, 0($s5)
+      lw $s5, 0($s5)
+      lw $t3, 0($s5)              # off the loaded base
+      sw $s2, 4($s5)
+      sw $s2, 0x108($s5)          # in the next page
+      lw $t2, 4($s5)
+  )");
+}
+
 TEST_P(CompleteModelMatchesExact, StopAddressesReachedThroughDelaySlots) {
   // JR onto the stop address stops after its slot; onto the word after, pc stands on the stop
   // address with the slot still pending; onto the word before, the run stops a word later.
