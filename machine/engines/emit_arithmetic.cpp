@@ -221,6 +221,11 @@ void BlockEmitter::emit_comparison(const DecodedWord& w, const x86::Gp& to) {
 // The three-register operations: rs (its low half for ADDU and DSUBU) op rt, in rax first, as
 // `to` may be rt's own register; in place where rd is rs and not rt.
 void BlockEmitter::emit_register_arithmetic(const DecodedWord& w, const x86::Gp& to) {
+  // A move, as compilers write one: the other register as it stands.
+  if ((w.op == op_or || w.op == op_xor) && (w.b == 0 || w.c == 0)) {
+    load(to, w.b == 0 ? w.c : w.b);
+    return;
+  }
   if (to != x86::rax && w.a == w.b && w.a != w.c) {
     if (w.op == op_addu || w.op == op_dsubu) a_.mov(to.r32(), to.r32());
     apply_register_operation(w.op, to, value(w.c, x86::rcx));
