@@ -53,15 +53,14 @@ AccessRange BlockEmitter::access_range(uint32_t k) const {
 // begins with none).
 void BlockEmitter::find_bytes(const DecodedWord& w, const AccessRange& range,
                               const Label& refused) {
-  const Label sp_memories = a_.newLabel();
+  const Label elsewhere = a_.newLabel();
   const Label found = a_.newLabel();
   effective_address(w, range.anchor, refused);
-  a_.mov(x86::ecx, x86::edx);
-  a_.shr(x86::ecx, 29);
-  const int32_t segments = cpu.model == CpuModel::r4300i ? reach_.fixed_segments : reach_.segments;
-  a_.sub(x86::edx, x86::dword_ptr(kCpu, x86::rcx, 2, segments));
+  // KSEG0 first, where programs keep their data: no other address passes for one of it.
+  static_assert(kSegmentBase[4] == kKseg0First && kFixedSegmentBase[4] == kKseg0First);
+  a_.sub(x86::edx, kKseg0First);
   a_.test(x86::edx, ~(bus.rdram_bytes - range.alignment));
-  a_.jnz(sp_memories);
+  a_.jnz(elsewhere);
   a_.bind(found);
   // The range's first and last bytes in the anchor's page.
   for (const int64_t end : {range.low, range.high - 1}) {
@@ -79,8 +78,17 @@ void BlockEmitter::find_bytes(const DecodedWord& w, const AccessRange& range,
     a_.jne(refused);
   }
   address_ = {static_cast<int>(w.b), range};
-  cold_.push_back([this, sp_memories, found, refused, alignment = range.alignment] {
-    a_.bind(sp_memories);
+  cold_.push_back([this, elsewhere, found, refused, alignment = range.alignment] {
+    a_.bind(elsewhere);
+    a_.add(x86::edx, kKseg0First);
+    a_.mov(x86::ecx, x86::edx);
+    a_.shr(x86::ecx, 29);
+    const int32_t segments =
+        cpu.model == CpuModel::r4300i ? reach_.fixed_segments : reach_.segments;
+    a_.sub(x86::edx, x86::dword_ptr(kCpu, x86::rcx, 2, segments));
+    a_.test(x86::edx, ~(bus.rdram_bytes - alignment));
+    a_.jz(found);
+    // The SP memories.
     a_.sub(x86::edx, kSpDmemFirst);
     a_.test(x86::edx, ~(2 * kSpMemoryBytes - alignment));
     a_.jnz(refused);
