@@ -6,6 +6,7 @@
 
 #include <asmjit/x86.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <functional>
@@ -31,11 +32,13 @@ namespace ca = r4300i::alu;
 inline const x86::Gp kCpu = x86::rbx;
 inline const x86::Gp kContext = x86::rbp;
 inline const x86::Gp kBudget = x86::r12;
-// Host registers that hold guest registers, those that calls preserve everywhere first.
-inline const std::array<x86::Gp, 8> kPool = {x86::r13, x86::r14, x86::r15, x86::rsi,
-                                             x86::rdi, x86::r8,  x86::r9,  x86::r10};
+// Host registers that hold guest registers, those that calls preserve everywhere first; the last
+// ones hold the pinned registers.
+inline const std::array<x86::Gp, 8> kPool = {x86::r13, x86::rsi, x86::rdi, x86::r8,
+                                             x86::r9,  x86::r10, x86::r14, x86::r15};
 
 static_assert(offsetof(CpuState, gpr) == 0);
+static_assert(kPooledPlaces + kPinnedRegisters.size() == kPool.size());
 
 // What a virtual address's top three bits subtract to make it physical for the 0.2c model: KSEG0
 // and KSEG1 map onto the physical addresses below 0x20000000, and every other address is physical
@@ -199,6 +202,9 @@ class BlockEmitter {
   uint32_t branch_target(uint32_t k) const { return block_emission::branch_target(block_, k); }
 
   bool cached(unsigned g) const { return g != 0 && cached_[g] >= 0; }
+  static bool pinned(unsigned g) {
+    return std::ranges::find(kPinnedRegisters, g) != kPinnedRegisters.end();
+  }
   const x86::Gp& host(unsigned g) const { return kPool[cached_[g]]; }
 
   // A register holding guest register `g`: its host register, or `scratch` loaded with it.

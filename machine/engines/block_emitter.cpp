@@ -11,7 +11,7 @@ void BlockEmitter::emit() {
   a_.jl(bail);
   if (branch_loop_) a_.mov(kFirstRound, kBudget);
   for (unsigned g = 1; g < 32; ++g) {
-    if (cached_[g] >= 0) a_.mov(kPool[cached_[g]], guest(g));
+    if (cached_[g] >= 0 && !pinned(g)) a_.mov(kPool[cached_[g]], guest(g));
   }
   a_.bind(body_);
   uint32_t k = 0;
@@ -84,7 +84,7 @@ void BlockEmitter::set(unsigned g, const x86::Gp& from) {
 
 void BlockEmitter::store_cached() {
   for (unsigned g = 1; g < 32; ++g) {
-    if (cached(g) && written_[g]) a_.mov(guest(g), host(g));
+    if (cached(g) && written_[g] && !pinned(g)) a_.mov(guest(g), host(g));
   }
 }
 
@@ -216,8 +216,10 @@ std::array<int, 32> host_registers(const BlockSource& block) {
   }
   std::array<int, 32> kept;
   kept.fill(-1);
+  for (std::size_t k = 0; k < kPinnedRegisters.size(); ++k)
+    kept[kPinnedRegisters[k]] = kPooledPlaces + static_cast<int>(k);
   const int fewest = loops_to_itself(block) ? 1 : 4;
-  for (int slot = 0; slot < static_cast<int>(kPool.size()); ++slot) {
+  for (int slot = 0; slot < kPooledPlaces; ++slot) {
     int best = 0;
     for (int g = 1; g < 32; ++g) {
       if (kept[g] < 0 && uses[g] >= fewest && (best == 0 || uses[g] > uses[best])) best = g;
@@ -233,6 +235,8 @@ void emit_trampoline(x86::Assembler& a, const Label& leave) {
   a.mov(kCpu, host_calls::argument(0));
   a.mov(kContext, host_calls::argument(1));
   a.mov(kBudget, host_calls::argument(2));
+  for (std::size_t k = 0; k < kPinnedRegisters.size(); ++k)
+    a.mov(kPool[kPooledPlaces + k], guest(kPinnedRegisters[k]));
   a.mov(kEntryStack, x86::rsp);
   a.push(kNoReturnAddress);
   a.push(kNoReturnAddress);
@@ -240,6 +244,8 @@ void emit_trampoline(x86::Assembler& a, const Label& leave) {
   a.mov(kDeepestStack, x86::rax);
   a.jmp(host_calls::argument(3));
   a.bind(leave);
+  for (std::size_t k = 0; k < kPinnedRegisters.size(); ++k)
+    a.mov(guest(kPinnedRegisters[k]), kPool[kPooledPlaces + k]);
   a.mov(x86::rsp, kEntryStack);
   a.mov(x86::rax, kBudget);
   host_calls::emit_leave(a);

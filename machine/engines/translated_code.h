@@ -70,6 +70,12 @@ struct BlockSource {
   std::vector<DecodedWord> words;
 };
 
+// The stack pointer and the return address, which compiled code uses everywhere, stay in host
+// registers all the while translated code runs: entering loads them, leaving stores them, and no
+// block does either. They take the pool's last places, which calls preserve.
+inline constexpr std::array<unsigned, 2> kPinnedRegisters = {29, 31};
+inline constexpr int kPooledPlaces = 6;  // the places before them
+
 // Which guest registers a block keeps in host registers while it runs: for each register, the
 // place in the pool of host registers it takes, or -1.
 std::array<int, 32> host_registers(const BlockSource& block);
