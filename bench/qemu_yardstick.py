@@ -6,10 +6,11 @@ static Linux programs, with a round counter and an exit added. Each rate is inst
 of process time (user + system) less that of the same program doing almost nothing, so start-up
 and loading cost neither side anything; the best of --repeat runs, taken in turns.
 
-The C sample's work (bench/sorting_rounds.c) is compiled for each side: for Korvel as a ROM, as
-the build makes it, for qemu with `mips-linux-gnu-gcc -march=mips2 -O1 -static` (Debian's o32 C
-library cannot link MIPS III objects). The instructions differ, so its rates are rounds per second,
-for the complete processor model (--cpu r4300i).
+The C programs, the C sample's work (bench/sorting_rounds.c) and the floating-point work
+(bench/float_rounds.c), are compiled for each side: for Korvel as ROMs, as the build makes them,
+for qemu with `mips-linux-gnu-gcc -march=mips2 -O1 -static` (Debian's o32 C library cannot link
+MIPS III objects). The instructions differ, so their rates are rounds per second, for the complete
+processor model (--cpu r4300i).
 
     bench/qemu_yardstick.py build/default/cli/korvel-cli build/default/samples [--repeat 5]
 """
@@ -108,9 +109,16 @@ def linux_program(folder, loop, rounds):
 SOURCE_TREE = pathlib.Path(__file__).resolve().parent.parent
 
 
-def c_program(folder, korvel_cli, rounds, linux):
-    program = os.path.join(folder, f"sorting_{rounds}_{'linux' if linux else 'rom'}")
-    flags = [f"-DROUNDS={rounds}", f"-I{SOURCE_TREE}", str(SOURCE_TREE / "bench/sorting_rounds.c")]
+# The C programs: their sources, and how many times fewer rounds than --rounds they run.
+C_PROGRAMS = {
+    "sorting": ("bench/sorting_rounds.c", 1),
+    "floats": ("bench/float_rounds.c", 50),
+}
+
+
+def c_program(folder, korvel_cli, name, rounds, linux):
+    program = os.path.join(folder, f"{name}_{rounds}_{'linux' if linux else 'rom'}")
+    flags = [f"-DROUNDS={rounds}", f"-I{SOURCE_TREE}", str(SOURCE_TREE / C_PROGRAMS[name][0])]
     if linux:
         subprocess.run(["mips-linux-gnu-gcc", "-march=mips2", "-O1", "-static", "-DLINUX_PROGRAM",
                         "-o", program] + flags, check=True)
@@ -174,15 +182,17 @@ def main():
                 contenders[engine] = (count, run + [str(count)], run + ["1000"])
             print_row(loop, best_rates(contenders, args.repeat), engines, 1e9)
 
-        rounds = args.rounds
-        contenders = {"qemu": (rounds, ["qemu-mips-static", c_program(folder, None, rounds, True)],
-                               ["qemu-mips-static", c_program(folder, None, 1, True)])}
-        for engine in engines:
-            count = rounds // share(engine)
-            run = [args.korvel_cli, "run", "--cpu", "r4300i", "--engine", engine]
-            contenders[engine] = (count, run + [c_program(folder, args.korvel_cli, count, False)],
-                                  run + [c_program(folder, args.korvel_cli, 1, False)])
-        print_row("sorting", best_rates(contenders, args.repeat), engines, 1e3, "   (k rounds/s)")
+        for name, (_, fewer) in C_PROGRAMS.items():
+            rounds = args.rounds // fewer
+            linux = [c_program(folder, None, name, count, True) for count in (rounds, 1)]
+            contenders = {"qemu": (rounds, ["qemu-mips-static", linux[0]],
+                                   ["qemu-mips-static", linux[1]])}
+            for engine in engines:
+                count = rounds // share(engine)
+                run = [args.korvel_cli, "run", "--cpu", "r4300i", "--engine", engine]
+                roms = [c_program(folder, args.korvel_cli, name, n, False) for n in (count, 1)]
+                contenders[engine] = (count, run + [roms[0]], run + [roms[1]])
+            print_row(name, best_rates(contenders, args.repeat), engines, 1e3, "   (k rounds/s)")
     return 0
 
 
