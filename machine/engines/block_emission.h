@@ -307,11 +307,10 @@ class BlockEmitter {
   // the common path short.
   void find_bytes(const DecodedWord& w, const AccessRange& range, const Label& refused);
 
-  // The effective address of `offset` from word `w`'s base register into edx: for the 0.2c model
+  // The effective address of `offset` from word `w`'s base register into rdx: for the 0.2c model
   // the low half of rs plus the offset, zero-extended; for the complete model rs plus the offset,
-  // whose sum must be a sign-extended 32-bit address (anything else is an address error, and goes
-  // to `refused`).
-  void effective_address(const DecodedWord& w, int64_t offset, const Label& refused);
+  // which `find_bytes` finds a sign-extended 32-bit address or refuses (an address error).
+  void effective_address(const DecodedWord& w, int64_t offset);
 
   void emit_load(const DecodedWord& w, x86::Mem bytes);
 

@@ -55,11 +55,18 @@ void BlockEmitter::find_bytes(const DecodedWord& w, const AccessRange& range,
                               const Label& refused) {
   const Label elsewhere = a_.newLabel();
   const Label found = a_.newLabel();
-  effective_address(w, range.anchor, refused);
-  // KSEG0 first, where programs keep their data: no other address passes for one of it.
+  effective_address(w, range.anchor);
+  // KSEG0 first, where programs keep their data: no other address passes for one of it. For the
+  // complete model the whole register is tested, so that the one test also finds the address
+  // sign-extended, as KSEG0's are (the immediates are sign-extended, and the mask's top bit is
+  // set).
   static_assert(kSegmentBase[4] == kKseg0First && kFixedSegmentBase[4] == kKseg0First);
-  a_.sub(x86::edx, kKseg0First);
-  a_.test(x86::edx, ~(bus.rdram_bytes - range.alignment));
+  static_assert(static_cast<int32_t>(kKseg0First) < 0 && ~(kRdramExpansionBytes - 1) >> 31 == 1);
+  const bool whole = checks_address(w.op);
+  const x86::Gp address = whole ? x86::Gp(x86::rdx) : x86::Gp(x86::edx);
+  const auto kseg0 = static_cast<int32_t>(kKseg0First);
+  a_.sub(address, kseg0);
+  a_.test(address, static_cast<int32_t>(~(bus.rdram_bytes - range.alignment)));
   a_.jnz(elsewhere);
   a_.bind(found);
   // The range's first and last bytes in the anchor's page.
@@ -78,26 +85,33 @@ void BlockEmitter::find_bytes(const DecodedWord& w, const AccessRange& range,
     a_.jne(refused);
   }
   address_ = {static_cast<int>(w.b), range};
-  cold_.push_back([this, elsewhere, found, refused, alignment = range.alignment] {
-    a_.bind(elsewhere);
-    a_.add(x86::edx, kKseg0First);
-    a_.mov(x86::ecx, x86::edx);
-    a_.shr(x86::ecx, 29);
-    const int32_t segments =
-        cpu.model == CpuModel::r4300i ? reach_.fixed_segments : reach_.segments;
-    a_.sub(x86::edx, x86::dword_ptr(kCpu, x86::rcx, 2, segments));
-    a_.test(x86::edx, ~(bus.rdram_bytes - alignment));
-    a_.jz(found);
-    // The SP memories.
-    a_.sub(x86::edx, kSpDmemFirst);
-    a_.test(x86::edx, ~(2 * kSpMemoryBytes - alignment));
-    a_.jnz(refused);
-    a_.add(x86::edx, kSpFromRdram);
-    a_.jmp(found);
-  });
+  cold_.push_back(
+      [this, elsewhere, found, refused, address, kseg0, whole, alignment = range.alignment] {
+        a_.bind(elsewhere);
+        a_.add(address, kseg0);
+        if (whole) {
+          // Anything else is an address error.
+          a_.movsxd(x86::rcx, x86::edx);
+          a_.cmp(x86::rcx, x86::rdx);
+          a_.jne(refused);
+        }
+        a_.mov(x86::ecx, x86::edx);
+        a_.shr(x86::ecx, 29);
+        const int32_t segments =
+            cpu.model == CpuModel::r4300i ? reach_.fixed_segments : reach_.segments;
+        a_.sub(x86::edx, x86::dword_ptr(kCpu, x86::rcx, 2, segments));
+        a_.test(x86::edx, ~(bus.rdram_bytes - alignment));
+        a_.jz(found);
+        // The SP memories.
+        a_.sub(x86::edx, kSpDmemFirst);
+        a_.test(x86::edx, ~(2 * kSpMemoryBytes - alignment));
+        a_.jnz(refused);
+        a_.add(x86::edx, kSpFromRdram);
+        a_.jmp(found);
+      });
 }
 
-void BlockEmitter::effective_address(const DecodedWord& w, int64_t offset, const Label& refused) {
+void BlockEmitter::effective_address(const DecodedWord& w, int64_t offset) {
   const int32_t displacement = static_cast<int32_t>(offset);
   if (checks_address(w.op)) {
     if (cached(w.b)) {
@@ -106,9 +120,6 @@ void BlockEmitter::effective_address(const DecodedWord& w, int64_t offset, const
       load(x86::rdx, w.b);
       if (displacement != 0) a_.add(x86::rdx, displacement);
     }
-    a_.movsxd(x86::rcx, x86::edx);
-    a_.cmp(x86::rcx, x86::rdx);
-    a_.jne(refused);
   } else if (cached(w.b)) {
     a_.lea(x86::edx, x86::ptr(host(w.b), displacement));
   } else {

@@ -164,6 +164,10 @@ TEST_P(CompleteModelMatchesExact, ExceptionsLeaveWhereTheInterpreterRaisesThem) 
       break
       dsll32 $t8, $t2, 0
       lb $t9, 0($t8)              # not a sign-extended address
+      lw $t9, 1($t0)              # nor is 0x7FFFFFFF + 1, KSEG0's by its low half
+      ori $a0, $zero, 0x8000
+      dsll $a0, $a0, 16
+      sw $t9, 0x400($a0)
       teq $zero, $zero
       sd $t0, 0x408($s0)
       ld $a0, 0x408($s0)
