@@ -1,14 +1,14 @@
 // The floating-point work over and over, for the benchmarks: a dot product of two arrays of
 // floats and a row of the Mandelbrot set in single precision, round after round, each row a
-// little lower. Built as it stands it never stops by itself; with ROUNDS defined (the qemu
-// yardstick's builds) it ends after that many rounds, at the address where a run stops, or as a
-// Linux program (LINUX_PROGRAM) with an exit.
+// little lower (rounds and entry: bench/rounds.h).
 enum { kLength = 64, kWidth = 64, kDepth = 32 };
 
 float xs[kLength];
 float ys[kLength];
 float dot;
 int escapes[kWidth];
+
+#include "bench/rounds.h"
 
 __attribute__((noinline)) static float dot_product(const float* a, const float* b, int n) {
   float sum = 0.0f;
@@ -39,25 +39,9 @@ static void run_rounds(void) {
     ys[i] = 1.0f / (i + 1);
   }
   float y = -1.0f;
-#ifdef ROUNDS
-  for (int round = 0; round < ROUNDS; ++round, y += 0.0625f) {
-#else
-  for (;; y += 0.0625f) {
-#endif
+  for (int round = 0; more_rounds(round); ++round, y += 0.0625f) {
     if (y > 1.0f) y = -1.0f;
     dot = dot_product(xs, ys, kLength);
     mandelbrot_row(y, escapes);
   }
 }
-
-#ifdef LINUX_PROGRAM
-int main(void) {
-  run_rounds();
-  return 0;
-}
-#else
-void _start(void) {
-  run_rounds();
-  ((void (*)(void))0x040000A8)();
-}
-#endif
