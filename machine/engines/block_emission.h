@@ -241,6 +241,10 @@ class BlockEmitter {
   // loop when it may have to stop there.
   void leave_for(uint32_t target, uint32_t last);
 
+  // What every way from word `last` into another block does first: the loop's slot address, the
+  // registers held and the word last run into the machine.
+  void hand_over(uint32_t last);
+
   // Whether a jump to `target` may go straight into its block: it cannot stop there, and it is a
   // word's address where code can stand.
   bool links_to(uint32_t target) const;

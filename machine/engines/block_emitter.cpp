@@ -140,10 +140,14 @@ void BlockEmitter::leave_for(uint32_t target, uint32_t last) {
     });
     return;
   }
+  hand_over(last);
+  jump_to(target);
+}
+
+void BlockEmitter::hand_over(uint32_t last) {
   leave_loop_slot_behind();
   store_cached();
   a_.mov(kLastWord, block_.words[last].word);
-  jump_to(target);
 }
 
 bool BlockEmitter::links_to(uint32_t target) const {
@@ -178,9 +182,7 @@ void BlockEmitter::call_for(uint32_t target, uint32_t return_address, uint32_t l
     leave_for(target, last);
     return;
   }
-  leave_loop_slot_behind();
-  store_cached();
-  a_.mov(kLastWord, block_.words[last].word);
+  hand_over(last);
   const Label too_deep = a_.newLabel();
   const Label stub = a_.newLabel();
   const Label after = a_.newLabel();
