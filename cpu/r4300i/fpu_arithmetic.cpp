@@ -1,5 +1,8 @@
 #include "cpu/r4300i/fpu_arithmetic.h"
 
+#include "cpu/r4300i/fpu_patterns.h"
+#include "cpu/r4300i/fpu_quick.h"
+
 #include <xmmintrin.h>
 
 #include <bit>
@@ -65,42 +68,6 @@ class HostEnvironment {
 template <typename T>
 void fence(T& value) {
   asm volatile("" : "+m"(value) : : "memory");
-}
-
-// The fields of a format's patterns, and MIPS's default NaN: the largest quiet one.
-template <typename T>
-struct Traits {
-  using Bits = std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>;
-  static constexpr int kFractionBits = std::numeric_limits<T>::digits - 1;
-  static constexpr Bits kSign = Bits{1} << (8 * sizeof(T) - 1);
-  static constexpr Bits kFraction = (Bits{1} << kFractionBits) - 1;
-  static constexpr Bits kExponent = ~kSign & ~kFraction;
-  static constexpr Bits kSignalling = Bits{1} << (kFractionBits - 1);
-  static constexpr Bits kSmallestNormal = kFraction + 1;
-  static constexpr Bits kDefaultNan = kExponent | kFraction >> 1;
-};
-static_assert(Traits<float>::kDefaultNan == 0x7FBFFFFF &&
-              Traits<double>::kDefaultNan == 0x7FF7FFFFFFFFFFFF);
-
-template <typename T>
-using Bits = typename Traits<T>::Bits;
-
-// Zeros, normal numbers and infinities are numbers.
-enum class Kind : uint8_t { number, infinity, subnormal, quiet_nan, signalling_nan };
-
-template <typename T>
-Kind kind(Bits<T> bits) {
-  using F = Traits<T>;
-  const Bits<T> exponent = bits & F::kExponent;
-  const Bits<T> fraction = bits & F::kFraction;
-  if (exponent == 0) return fraction == 0 ? Kind::number : Kind::subnormal;
-  if (exponent != F::kExponent) return Kind::number;
-  if (fraction == 0) return Kind::infinity;
-  return (fraction & F::kSignalling) ? Kind::signalling_nan : Kind::quiet_nan;
-}
-
-bool is_nan(Kind k) {
-  return k == Kind::quiet_nan || k == Kind::signalling_nan;
 }
 
 // What an arithmetic operand raises before anything is computed.
@@ -205,17 +172,35 @@ Outcome between_floats(Bits<From> value, Rounding rounding, uint32_t fcsr) {
 constexpr double kLongLimit = 0x1p53;
 constexpr int64_t kLongSourceLimit = int64_t{1} << 55;
 
+// `source` rounded to an integer: but for the nearest, whose ties go to the even one in the host's
+// default mode, the rounding functions depend on no mode.
+double integral(double source, Rounding rounding) {
+  switch (rounding) {
+    case Rounding::nearest:
+      return std::nearbyint(source);
+    case Rounding::toward_zero:
+      return std::trunc(source);
+    case Rounding::up:
+      return std::ceil(source);
+    case Rounding::down:
+      break;
+  }
+  return std::floor(source);
+}
+
 // To W or L: a NaN, an infinity or a value out of range has no integer the VR4300 can give.
 template <typename From, typename Integer>
 Outcome to_integer(Bits<From> value, Rounding rounding) {
   if (kind<From>(value) != Kind::number) return {0, kUnimplemented};
   double source = static_cast<double>(std::bit_cast<From>(value));  // exact
   double rounded;
-  {
+  if (rounding == Rounding::nearest && !quick::host_rounds_to_nearest()) {
     HostEnvironment host(rounding);
     fence(source);
     rounded = std::nearbyint(source);
     fence(rounded);
+  } else {
+    rounded = integral(source, rounding);
   }
   const bool in_range = std::is_same_v<Integer, int32_t>
                             ? rounded >= -0x1p31 && rounded < 0x1p31
@@ -265,13 +250,20 @@ Comparison compare_in(unsigned condition, Bits<T> a_bits, Bits<T> b_bits) {
   if (!unordered) {
     T a = std::bit_cast<T>(a_bits);
     T b = std::bit_cast<T>(b_bits);
-    HostEnvironment host(Rounding::nearest);
-    fence(a);
-    fence(b);
-    less = a < b;
-    equal = a == b;
-    fence(less);
-    fence(equal);
+    if (a_kind != Kind::subnormal && b_kind != Kind::subnormal) {
+      // Comparing numbers depends on no mode: only a host that reads subnormals as zero would
+      // compare those differently.
+      less = a < b;
+      equal = a == b;
+    } else {
+      HostEnvironment host(Rounding::nearest);
+      fence(a);
+      fence(b);
+      less = a < b;
+      equal = a == b;
+      fence(less);
+      fence(equal);
+    }
   }
   const bool holds =
       ((condition & 1) && unordered) || ((condition & 2) && equal) || ((condition & 4) && less);
@@ -281,6 +273,7 @@ Comparison compare_in(unsigned condition, Bits<T> a_bits, Bits<T> b_bits) {
 }  // namespace
 
 Outcome arithmetic(Operation op, Format fmt, uint64_t a, uint64_t b, uint32_t fcsr) {
+  if (const auto outcome = quick::arithmetic(op, fmt, a, b, fcsr)) return *outcome;
   if (fmt == Format::D) return arithmetic_in<double>(op, a, b, fcsr);
   return arithmetic_in<float>(op, static_cast<uint32_t>(a), static_cast<uint32_t>(b), fcsr);
 }
@@ -291,6 +284,7 @@ Outcome sign_operation(bool negate, Format fmt, uint64_t a) {
 }
 
 Outcome convert(Format from, Format to, uint64_t value, Rounding rounding, uint32_t fcsr) {
+  if (const auto outcome = quick::convert(from, to, value, rounding)) return *outcome;
   switch (from) {
     case Format::S:
       return from_float<float>(to, value, rounding, fcsr);
