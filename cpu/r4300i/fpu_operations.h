@@ -12,11 +12,19 @@
 // the register fs and sa the destination fd.
 namespace r4300i {
 
+// How a computing instruction ends when it traps or finds the FPU unusable: `raising` takes the
+// exception, as the interpreter does; `declining` leaves everything as it was and returns
+// kNotCarriedOut, for translated code, which then leaves the word to the interpreter.
+enum class Completion : uint8_t { raising, declining };
+
 // Every instruction of coprocessor 1 finds it unusable while Status's CU1 is clear, before
 // anything else about it counts.
-template <Handler handler>
+template <Handler handler, Completion how = Completion::raising>
 int32_t exec_if_fpu_usable(InstrFields f, const char* name) {
-  if (!fpu::usable()) return raise(Exception::coprocessor_unusable, 1);
+  if (!fpu::usable()) {
+    if constexpr (how == Completion::declining) return kNotCarriedOut;
+    return raise(Exception::coprocessor_unusable, 1);
+  }
   return handler(f, name);
 }
 
@@ -31,34 +39,42 @@ inline bool fpu_traps(uint32_t fcsr) {
 // The end of a computing instruction: Cause shows the conditions it raised; when they trap, the
 // floating-point exception is taken with the destination unwritten and the flags unchanged;
 // otherwise the flags gather the conditions and `write` stores the result.
-template <typename Write>
+template <Completion how, typename Write>
 int32_t complete_fpu_operation(uint32_t conditions, Write write) {
-  cpu.fcr31 = (cpu.fcr31 & ~fpu::kCauseBits) | conditions << fpu::kCauseShift;
-  if (fpu_traps(cpu.fcr31)) return raise(Exception::floating_point);
-  cpu.fcr31 |= (conditions & 0x1F) << fpu::kFlagsShift;
+  const uint32_t fcsr = (cpu.fcr31 & ~fpu::kCauseBits) | conditions << fpu::kCauseShift;
+  if (fpu_traps(fcsr)) {
+    if constexpr (how == Completion::declining) return kNotCarriedOut;
+    cpu.fcr31 = fcsr;
+    return raise(Exception::floating_point);
+  }
+  cpu.fcr31 = fcsr | (conditions & 0x1F) << fpu::kFlagsShift;
   write();
+  if constexpr (how == Completion::declining) return kCarriedOut;
   return advance();
 }
 
 // ADD, SUB, MUL, DIV and SQRT.
-template <fpu::Format fmt, fpu::Operation op>
+template <fpu::Format fmt, fpu::Operation op, Completion how = Completion::raising>
 int32_t exec_fpu_arithmetic(InstrFields f, const char*) {
   const fpu::Outcome outcome =
       fpu::arithmetic(op, fmt, fpu::read(fmt, f.rd()), fpu::read(fmt, f.rt()), cpu.fcr31);
-  return complete_fpu_operation(outcome.conditions, [&] { fpu::write(fmt, f.sa(), outcome.bits); });
+  return complete_fpu_operation<how>(outcome.conditions,
+                                     [&] { fpu::write(fmt, f.sa(), outcome.bits); });
 }
 
 // ABS and NEG.
-template <fpu::Format fmt, bool negate>
+template <fpu::Format fmt, bool negate, Completion how = Completion::raising>
 int32_t exec_fpu_sign(InstrFields f, const char*) {
   const fpu::Outcome outcome = fpu::sign_operation(negate, fmt, fpu::read(fmt, f.rd()));
-  return complete_fpu_operation(outcome.conditions, [&] { fpu::write(fmt, f.sa(), outcome.bits); });
+  return complete_fpu_operation<how>(outcome.conditions,
+                                     [&] { fpu::write(fmt, f.sa(), outcome.bits); });
 }
 
 // MOV copies the pattern: it computes nothing and raises nothing.
-template <fpu::Format fmt>
+template <fpu::Format fmt, Completion how = Completion::raising>
 int32_t exec_fpu_move(InstrFields f, const char*) {
   fpu::write(fmt, f.sa(), fpu::read(fmt, f.rd()));
+  if constexpr (how == Completion::declining) return kCarriedOut;
   return advance();
 }
 
@@ -66,28 +82,31 @@ int32_t exec_fpu_move(InstrFields f, const char*) {
 // their own.
 enum class RoundingFrom : uint8_t { fcsr, nearest, toward_zero, up, down };
 
-template <fpu::Format from, fpu::Format to, RoundingFrom how = RoundingFrom::fcsr>
+template <fpu::Format from, fpu::Format to, RoundingFrom rounded = RoundingFrom::fcsr,
+          Completion how = Completion::raising>
 int32_t exec_fpu_convert(InstrFields f, const char*) {
-  const fpu::Rounding rounding = how == RoundingFrom::fcsr
+  const fpu::Rounding rounding = rounded == RoundingFrom::fcsr
                                      ? fpu::rounding_mode(cpu.fcr31)
-                                     : static_cast<fpu::Rounding>(static_cast<int>(how) - 1);
+                                     : static_cast<fpu::Rounding>(static_cast<int>(rounded) - 1);
   const fpu::Outcome outcome = fpu::convert(from, to, fpu::read(from, f.rd()), rounding, cpu.fcr31);
-  return complete_fpu_operation(outcome.conditions, [&] { fpu::write(to, f.sa(), outcome.bits); });
+  return complete_fpu_operation<how>(outcome.conditions,
+                                     [&] { fpu::write(to, f.sa(), outcome.bits); });
 }
 
 // C.cond: FCSR's condition bit tells whether the condition holds.
-template <fpu::Format fmt>
+template <fpu::Format fmt, Completion how = Completion::raising>
 int32_t exec_fpu_compare(InstrFields f, const char*) {
   const fpu::Comparison comparison =
       fpu::compare(fmt, f.funct() & 15u, fpu::read(fmt, f.rd()), fpu::read(fmt, f.rt()));
-  return complete_fpu_operation(comparison.conditions, [&] {
+  return complete_fpu_operation<how>(comparison.conditions, [&] {
     cpu.fcr31 = comparison.holds ? cpu.fcr31 | fpu::kConditionBit : cpu.fcr31 & ~fpu::kConditionBit;
   });
 }
 
 // A function or format the FPU does not have: an unimplemented operation.
-inline int32_t exec_fpu_unimplemented(InstrFields, const char*) {
-  return complete_fpu_operation(fpu::kUnimplemented, [] {});
+template <Completion how = Completion::raising>
+int32_t exec_fpu_unimplemented(InstrFields, const char*) {
+  return complete_fpu_operation<how>(fpu::kUnimplemented, [] {});
 }
 
 }  // namespace r4300i

@@ -33,4 +33,8 @@ const OpcodeEntry& opcode_entry(InstrFields f) {
   return opcode_map_detail::entry(f);
 }
 
+Handler declining_fpu_handler(InstrFields f) {
+  return opcode_map_detail::declining_cop1_handler(f);
+}
+
 }  // namespace r4300i

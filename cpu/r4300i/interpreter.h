@@ -21,4 +21,9 @@ int32_t execute_fetched(Fault fetch_fault);
 // The row of the map that `f` falls in, for the disassembler.
 const OpcodeEntry& opcode_entry(InstrFields f);
 
+// For a computing instruction of the FPU (formats S, D, W and L): its handler that, where the
+// interpreter's would raise an exception (the FPU unusable, a condition that traps), changes
+// nothing and returns kNotCarriedOut, and leaves pc alone. None for any other word.
+Handler declining_fpu_handler(InstrFields f);
+
 }  // namespace r4300i
