@@ -16,6 +16,7 @@
 #include "cpu/alu.h"
 #include "cpu/cpu_state.h"
 #include "cpu/r4300i/alu.h"
+#include "cpu/r4300i/fpu_registers.h"
 #include "machine/engines/copied_words.h"
 #include "machine/engines/host_calls.h"
 #include "machine/engines/translated_code.h"
@@ -184,13 +185,14 @@ class BlockEmitter {
         reach_(reach),
         n_(static_cast<uint32_t>(block.words.size())),
         branch_loop_(n_ >= 2 && is_branch(block.words[n_ - 2].op) &&
-                     branch_target(n_ - 2) == block.pc) {
+                     branch_target(n_ - 2) == block.pc),
+        full_fpu_registers_(r4300i::fpu::full_registers()) {
     const std::array<int, 32> kept = host_registers(block);
     for (unsigned g = 0; g < 32; ++g) {
       if (kept[g] >= 0) cached_[g] = kept[g];
     }
     for (const DecodedWord& w : block.words) {
-      if (operation(w.op).writes_a) written_[w.a] = true;
+      if (writes_a(w)) written_[w.a] = true;
     }
   }
 
@@ -346,6 +348,26 @@ class BlockEmitter {
   // decision, which it keeps in memory meanwhile.
   void emit_branch(uint32_t k);
 
+  // Whether the block has words that need the FPU.
+  bool uses_fpu() const;
+
+  // Leaves before the block's first word unless the FPU is usable and Status's FR is as it was
+  // when the block was translated.
+  void emit_fpu_guard();
+
+  // FPU register `n`'s `size` bytes as the block's FR places them.
+  x86::Mem fpr(unsigned n, uint32_t size) const;
+
+  // BC1F's and BC1T's decision, on FCSR's condition bit.
+  x86::CondCode emit_fpu_condition(const DecodedWord& w);
+
+  // An FPU word that runs as op_fpu; one that would raise an exception leaves before
+  // `exit_before`.
+  void emit_fpu_word(uint32_t k, uint32_t exit_before);
+
+  // MFC1, DMFC1, MTC1 and DMTC1.
+  void emit_fpu_move(const DecodedWord& w);
+
   // 0.2c's jumps, which take effect at once.
   void emit_jump(uint32_t k);
 
@@ -372,7 +394,8 @@ class BlockEmitter {
   const EmitterTables& tables_;
   const Reach& reach_;
   const uint32_t n_;
-  const bool branch_loop_;  // the block ends with a branch back to its own start
+  const bool branch_loop_;         // the block ends with a branch back to its own start
+  const bool full_fpu_registers_;  // Status's FR when the block was translated
   const Label body_ = a_.newLabel();
   std::array<int, 32> cached_ = [] {
     std::array<int, 32> none;

@@ -7,6 +7,7 @@ namespace block_emission {
 
 void BlockEmitter::emit() {
   const Label bail = a_.newLabel();
+  if (uses_fpu()) emit_fpu_guard();
   a_.sub(kBudget, n_);
   a_.jl(bail);
   if (branch_loop_) a_.mov(kFirstRound, kBudget);
@@ -210,11 +211,10 @@ using namespace block_emission;
 std::array<int, 32> host_registers(const BlockSource& block) {
   std::array<int, 32> uses{};
   for (const DecodedWord& w : block.words) {
-    const Operation& operation = ::operation(w.op);
-    if (operation.reads & kB) ++uses[w.b];
-    if (operation.reads & kC) ++uses[w.c];
-    if (operation.reads & kA) ++uses[w.a];
-    if (operation.writes_a) ++uses[w.a];
+    if (reads(w) & kB) ++uses[w.b];
+    if (reads(w) & kC) ++uses[w.c];
+    if (reads(w) & kA) ++uses[w.a];
+    if (writes_a(w)) ++uses[w.a];
   }
   std::array<int, 32> kept;
   kept.fill(-1);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cpu/cpu_state.h"
+#include "cpu/r4300i/interpreter.h"
 #include "machine/engines/copied_words.h"
 #include "machine/engines/fast_budget.h"
 #include "machine/engines/fixed_translation.h"
@@ -34,6 +35,21 @@ const char* name_after(uint32_t word) {
   if (word >> 26 == 2) return "J";
   if (word >> 26 == 0 && (word & 0x3F) == 8) return "JR";
   return "Reading";
+}
+
+// The FPU's computing words run through the interpreter's declining handlers, in a delay slot too,
+// and its moves to and from the integer registers in translated code; its control registers are
+// left to the others.
+bool translates(const DecodedWord& word) {
+  if (word.op == op_fpu) {
+    return moves_between_register_files(word) ||
+           r4300i::declining_fpu_handler(InstrFields{word.word}) != nullptr;
+  }
+  return operation(word.op).translated;
+}
+
+bool translates_in_a_slot(const DecodedWord& word) {
+  return translates(word) && (runs_in_a_slot(word.op) || word.op == op_fpu);
 }
 
 }  // namespace
@@ -113,7 +129,7 @@ BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
   BlockSource source{pc, {}};
   for (uint32_t address = physical; code_page_index(address) == page; address += 4) {
     DecodedWord word = decoded_form(address);
-    if (!operation(word.op).translated || source.words.size() >= kLongestBlock) break;
+    if (!translates(word) || source.words.size() >= kLongestBlock) break;
     if (is_branch(word.op) || is_delayed_jump(word.op)) {
       const uint32_t at = pc + 4 * static_cast<uint32_t>(source.words.size());
       if (code_page_index(address + 4) != page) break;
@@ -122,7 +138,7 @@ BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
         break;
       }
       DecodedWord slot = decoded_form(address + 4);
-      if (!operation(slot.op).translated || !runs_in_a_slot(slot.op)) break;
+      if (!translates_in_a_slot(slot)) break;
       source.words.push_back(word);
       source.words.push_back(slot);
       break;

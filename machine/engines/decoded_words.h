@@ -24,6 +24,24 @@ struct alignas(32) DecodedWord {
   uint16_t target;
 };
 
+// MFC1, DMFC1, MTC1 and DMTC1 (rs 0, 1, 4 and 5), which run as op_fpu: the first two write rt
+// (register `a`), the others read it.
+inline bool moves_between_register_files(const DecodedWord& w) {
+  const unsigned rs = InstrFields{w.word}.rs();
+  return w.op == op_fpu && (rs == 0 || rs == 1 || rs == 4 || rs == 5);
+}
+
+// Whether a word writes register `a`, and which of `a`, `b` and `c` it reads (Operands): its
+// operation's, with the FPU's moves.
+inline bool writes_a(const DecodedWord& w) {
+  return operation(w.op).writes_a ||
+         (moves_between_register_files(w) && InstrFields{w.word}.rs() < 4);
+}
+inline uint8_t reads(const DecodedWord& w) {
+  const bool moves_to_fpu = moves_between_register_files(w) && InstrFields{w.word}.rs() >= 4;
+  return operation(w.op).reads | (moves_to_fpu ? kA : kNone);
+}
+
 // The decoded words of one 4 KB page of plain storage, and after them one that leaves the page.
 struct DecodedPage {
   explicit DecodedPage(int index);

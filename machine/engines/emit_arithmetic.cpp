@@ -14,6 +14,8 @@ void BlockEmitter::emit_straight(uint32_t k, uint32_t exit_before) {
     emit_product(w);
   } else if (traps_on_overflow(w.op)) {
     emit_trapping(w, exit_before);
+  } else if (w.op == op_fpu) {
+    emit_fpu_word(k, exit_before);
   } else if (w.op != op_nop && w.a != 0) {
     const x86::Gp to = result_for(w.a);
     emit_arithmetic(w, to);

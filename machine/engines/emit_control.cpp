@@ -4,6 +4,7 @@ namespace block_emission {
 
 // How a branch decides: the condition on which it is taken, after comparing rs with rt or 0.
 x86::CondCode BlockEmitter::emit_comparison_of(const DecodedWord& w) {
+  if (is_fpu_branch(w.op)) return emit_fpu_condition(w);
   const x86::Gp rs = value(w.b, x86::rax);
   if (operation(w.op).reads & kC) {
     a_.cmp(rs, value(w.c, x86::rcx));
@@ -49,9 +50,11 @@ void BlockEmitter::emit_branch(uint32_t k) {
     emit_straight(k + 1, k);
   } else {
     const bool compares_c = (operation(w.op).reads & kC) != 0;
+    // An FPU word may change the condition BC1F and BC1T test.
     const bool slot_first =
-        !operation(slot.op).stores && !(operation(slot.op).writes_a && slot.a != 0 &&
-                                        (slot.a == w.b || (compares_c && slot.a == w.c)));
+        !operation(slot.op).stores &&
+        !(writes_a(slot) && slot.a != 0 && (slot.a == w.b || (compares_c && slot.a == w.c))) &&
+        !(is_fpu_branch(w.op) && slot.op == op_fpu);
     if (slot_first) {
       emit_straight(k + 1, k);
       a_.j(x86::negateCond(emit_comparison_of(w)), not_taken);
@@ -129,7 +132,7 @@ void BlockEmitter::emit_delayed_jump(uint32_t k) {
 
 bool BlockEmitter::slot_changes_target(uint32_t k) const {
   const DecodedWord& slot = block_.words[k + 1];
-  return operation(slot.op).writes_a && slot.a == block_.words[k].b;
+  return writes_a(slot) && slot.a == block_.words[k].b;
 }
 
 void BlockEmitter::load_jump_target(uint32_t k) {

@@ -44,7 +44,7 @@ AccessRange BlockEmitter::access_range(uint32_t k) const {
       }
     }
     // A load into the base register reads its bytes at the address from the register before.
-    if (operation.writes_a && w.a == first.b) break;
+    if (writes_a(w) && w.a == first.b) break;
   }
   return range;
 }
@@ -155,6 +155,13 @@ void BlockEmitter::emit_load(const DecodedWord& w, x86::Mem bytes) {
     case op_lwu_checked:
       a_.movbe(to.r32(), bytes);
       break;
+    case op_lwc1:
+    case op_ldc1: {
+      const x86::Gp loaded = w.op == op_lwc1 ? x86::Gp(x86::eax) : x86::Gp(x86::rax);
+      a_.movbe(loaded, bytes);
+      a_.mov(fpr(w.a, operation(w.op).bytes), loaded);
+      return;
+    }
     default:  // LD
       a_.movbe(to, bytes);
       break;
@@ -180,8 +187,12 @@ void BlockEmitter::store_bytes(const x86::Mem& bytes, const x86::Gp& from, uint3
 // page holds any, a store into RDRAM need not look; the translator drops such blocks once one
 // does.
 void BlockEmitter::emit_store(uint32_t k, const x86::Mem& bytes, int32_t from_anchor) {
-  const x86::Gp from = value(block_.words[k].a, x86::r11);
-  const uint32_t size = operation(block_.words[k].op).bytes;
+  const DecodedWord& w = block_.words[k];
+  const uint32_t size = operation(w.op).bytes;
+  if (moves_fpu_register(w.op)) {
+    a_.mov(size == 4 ? x86::Gp(x86::r11d) : x86::Gp(x86::r11), fpr(w.a, size));
+  }
+  const x86::Gp from = moves_fpu_register(w.op) ? x86::Gp(x86::r11) : value(w.a, x86::r11);
   const Label resume = a_.newLabel();
   if (!tables_.rdram_stores_unchecked) {
     store_bytes(bytes, from, size);

@@ -240,11 +240,11 @@ inline constexpr Operation kTable[] = {
     {op_sw_checked, P, nullptr, c::exec_store<4>, kAB, false, 4, true, true},
     {op_sd_checked, P, nullptr, c::exec_store<8>, kAB, false, 8, true, true},
     {op_lwc1, P, nullptr, on_fpu<c::exec_load<4, false, W, c::load_fpr32>>, kB, false, 4, false,
-     false},
+     true},
     {op_ldc1, P, nullptr, on_fpu<c::exec_load<8, false, W, c::load_fpr64>>, kB, false, 8, false,
-     false},
-    {op_swc1, P, nullptr, on_fpu<c::exec_store<4, W, c::stored_fpr32>>, kB, false, 4, true, false},
-    {op_sdc1, P, nullptr, on_fpu<c::exec_store<8, W, c::stored_fpr64>>, kB, false, 8, true, false},
+     true},
+    {op_swc1, P, nullptr, on_fpu<c::exec_store<4, W, c::stored_fpr32>>, kB, false, 4, true, true},
+    {op_sdc1, P, nullptr, on_fpu<c::exec_store<8, W, c::stored_fpr64>>, kB, false, 8, true, true},
     {op_beq, Kind::branch, exec_beq, nullptr, kBC, false, 0, false, true},
     {op_bne, Kind::branch, exec_bne, nullptr, kBC, false, 0, false, true},
     {op_beq_delayed, DB, nullptr, c::exec_branch<ca::equal, kPlain>, kBC, false, 0, false, true},
@@ -255,9 +255,9 @@ inline constexpr Operation kTable[] = {
     {op_bltz, DB, nullptr, c::exec_branch<ca::below_zero, kPlain>, kB, false, 0, false, true},
     {op_bgez, DB, nullptr, c::exec_branch<ca::at_least_zero, kPlain>, kB, false, 0, false, true},
     {op_bc1f, DB, nullptr, on_fpu<c::exec_branch<c::fpu_condition_clear, kPlain>>, kNone, false, 0,
-     false, false},
+     false, true},
     {op_bc1t, DB, nullptr, on_fpu<c::exec_branch<c::fpu_condition_set, kPlain>>, kNone, false, 0,
-     false, false},
+     false, true},
     {op_beql, LB, nullptr, c::exec_branch<ca::equal, kLikely>, kBC, false, 0, false, true},
     {op_bnel, LB, nullptr, c::exec_branch<ca::not_equal, kLikely>, kBC, false, 0, false, true},
     {op_blezl, LB, nullptr, c::exec_branch<ca::at_most_zero, kLikely>, kB, false, 0, false, true},
@@ -265,9 +265,9 @@ inline constexpr Operation kTable[] = {
     {op_bltzl, LB, nullptr, c::exec_branch<ca::below_zero, kLikely>, kB, false, 0, false, true},
     {op_bgezl, LB, nullptr, c::exec_branch<ca::at_least_zero, kLikely>, kB, false, 0, false, true},
     {op_bc1fl, LB, nullptr, on_fpu<c::exec_branch<c::fpu_condition_clear, kLikely>>, kNone, false,
-     0, false, false},
+     0, false, true},
     {op_bc1tl, LB, nullptr, on_fpu<c::exec_branch<c::fpu_condition_set, kLikely>>, kNone, false, 0,
-     false, false},
+     false, true},
     {op_j, Kind::jump, exec_j, nullptr, kNone, false, 0, false, true},
     {op_jal, Kind::jump, exec_jal, nullptr, kNone, true, 0, false, true},
     {op_jr, Kind::jump, exec_jr, nullptr, kB, false, 0, false, true},
@@ -333,10 +333,21 @@ constexpr bool runs_in_a_slot(uint8_t op) {
 constexpr bool traps_on_overflow(uint8_t op) {
   return op == op_add32 || op == op_addi32 || op == op_sub32;
 }
-// The complete model's loads and stores, which add their offsets sign-extended and leave an
-// address error to the exact path.
+// The complete model's loads and stores (the FPU's among them), which add their offsets
+// sign-extended and leave an address error to the exact path.
 constexpr bool checks_address(uint8_t op) {
-  return op >= op_lb_checked && op <= op_sd_checked;
+  return op >= op_lb_checked && op <= op_sdc1;
+}
+// The FPU's loads and stores.
+constexpr bool moves_fpu_register(uint8_t op) {
+  return op >= op_lwc1 && op <= op_sdc1;
+}
+constexpr bool is_fpu_branch(uint8_t op) {
+  return op == op_bc1f || op == op_bc1t || op == op_bc1fl || op == op_bc1tl;
+}
+// The words that need the FPU usable.
+constexpr bool is_fpu_word(uint8_t op) {
+  return moves_fpu_register(op) || is_fpu_branch(op) || op == op_fpu;
 }
 // The complete model's FPU words that run where they stand: all of coprocessor 1's but its
 // branches, whose rs field is 8 (its loads and stores have opcodes of their own).

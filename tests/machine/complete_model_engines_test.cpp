@@ -189,9 +189,10 @@ TEST_P(CompleteModelMatchesExact, ExceptionsLeaveWhereTheInterpreterRaisesThem) 
               0, 0, 200);
 }
 
-// The FPU's instructions among words the fast engines run themselves (the decoded engine runs the
-// FPU's too, the translator leaves them to it): its branches and their slots, a floating-point
-// exception in a slot, and with CU1 clear the Coprocessor Unusable exceptions.
+// The FPU's instructions among words the fast engines run themselves: its branches and their
+// slots, a floating-point exception in a slot, FPU words in a JR's and a JAL's slots, a block run
+// again after Status's FR has changed under it, and with CU1 clear the Coprocessor Unusable
+// exceptions.
 TEST_P(CompleteModelMatchesExact, FpuInstructions) {
   const std::string program = R"(
       lui $s0, 0x8000
@@ -222,10 +223,35 @@ TEST_P(CompleteModelMatchesExact, FpuInstructions) {
       cfc1 $t7, $31
       sqrt.s $f15, $f0
       trunc.l.d $f16, $f8
+      ctc1 $zero, $31
+      jal 0x80001200              # fpwork: the words are not linked
+      mtc1 $t1, $f1               # in JAL's slot
+      mfc0 $t8, $12
+      lui $t9, 0x0400             # FR
+      xor $t8, $t8, $t9
+      mtc0 $t8, $12
+      jal 0x80001200              # fpwork: the words are not linked
+      mtc1 $t8, $f1
+      beq $zero, $zero, done
+      nop
+      .org 0x200
+  fpwork:
+      add.s $f3, $f0, $f1
+      swc1 $f3, 0x408($s0)
+      ldc1 $f18, 0x400($s0)
+      dmtc1 $t4, $f20
+      mfc1 $s1, $f3
+      c.eq.s $f3, $f3
+      bc1t 1f
+      c.lt.s $f0, $f3             # changes the condition BC1T tests, in its slot
+      addiu $s2, $s2, 1
+  1:  jr $ra
+      mov.s $f5, $f3              # in JR's slot
+  done:
   )";
-  expect_same(program, r4300i::kStatusCU1 | r4300i::kStatusFR);
-  expect_same(program, r4300i::kStatusCU1);
-  expect_same(program, 0);
+  expect_same(program, r4300i::kStatusCU1 | r4300i::kStatusFR, 0, 300);
+  expect_same(program, r4300i::kStatusCU1, 0, 300);
+  expect_same(program, 0, 0, 300);
 }
 
 // A floating-point loop stays in the decoded engine for as long as its budget lasts, its loads,
