@@ -164,13 +164,17 @@ def main():
     parser.add_argument("--instructions", type=int, default=2_000_000_000)
     parser.add_argument("--rounds", type=int, default=1_000_000, help="of the C sample")
     parser.add_argument("--engines", default="exact,decoded,jit")
+    parser.add_argument("--rows", help="only these rows, by name (spin,floats,...)")
     args = parser.parse_args()
     engines = args.engines.split(",")
+    wanted = set(args.rows.split(",")) if args.rows else set(LINUX_LOOPS) | set(C_PROGRAMS)
 
     print(f"{'loop':8} {'qemu-mips':>10} " + " ".join(f"{e:>10}" for e in engines)
           + "   (G instructions/s, best of each; jit/qemu)")
     with tempfile.TemporaryDirectory() as folder:
         for loop, (_, per_round) in LINUX_LOOPS.items():
+            if loop not in wanted:
+                continue
             rounds = args.instructions // per_round
             contenders = {"qemu": (rounds * per_round,
                                    ["qemu-mips-static", linux_program(folder, loop, rounds)],
@@ -183,6 +187,8 @@ def main():
             print_row(loop, best_rates(contenders, args.repeat), engines, 1e9)
 
         for name, (_, fewer) in C_PROGRAMS.items():
+            if name not in wanted:
+                continue
             rounds = args.rounds // fewer
             linux = [c_program(folder, None, name, count, True) for count in (rounds, 1)]
             contenders = {"qemu": (rounds, ["qemu-mips-static", linux[0]],
