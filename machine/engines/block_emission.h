@@ -368,6 +368,24 @@ class BlockEmitter {
   // MFC1, DMFC1, MTC1 and DMTC1.
   void emit_fpu_move(const DecodedWord& w);
 
+  // Word `k` through the interpreter's declining handler.
+  void emit_fpu_call(uint32_t k, uint32_t exit_before);
+
+  // The word's common cases in the block's own code, which goes to `slow` for the others; false
+  // for a word without any.
+  bool emit_native_fpu(const DecodedWord& w, const Label& slow);
+  void emit_native_compare(bool wide, const x86::Mem& fs, const x86::Mem& ft, unsigned condition,
+                           const Label& slow);
+  void emit_native_arithmetic(bool wide, bool product, bool difference, const x86::Mem& fs,
+                              const x86::Mem& ft, const x86::Mem& fd, const Label& slow);
+
+  // Goes to `outside` unless the pattern in `bits` (which it changes) is a zero or has an
+  // exponent field from `least` to `most`.
+  void emit_exponent_check(const x86::Gp& bits, unsigned fraction_bits, unsigned least,
+                           unsigned most, const Label& outside);
+
+  x86::Mem fcsr() const;
+
   // 0.2c's jumps, which take effect at once.
   void emit_jump(uint32_t k);
 

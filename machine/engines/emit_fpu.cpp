@@ -5,6 +5,10 @@
 
 namespace block_emission {
 
+namespace {
+constexpr uint32_t kMxcsrRounding = 3u << 13;
+}
+
 bool BlockEmitter::uses_fpu() const {
   return std::ranges::any_of(block_.words, [](const DecodedWord& w) { return is_fpu_word(w.op); });
 }
@@ -19,6 +23,13 @@ void BlockEmitter::emit_fpu_guard() {
   a_.and_(x86::eax, r4300i::kStatusCU1 | r4300i::kStatusFR);
   a_.cmp(x86::eax, expected);
   a_.jne(elsewhere);
+  // The block's own FPU code rounds with the host's SSE, which rounds to nearest unless something
+  // has changed MXCSR's rounding control.
+  a_.push(x86::rax);
+  a_.stmxcsr(x86::dword_ptr(x86::rsp));
+  a_.pop(x86::rax);
+  a_.test(x86::eax, kMxcsrRounding);
+  a_.jnz(elsewhere);
   cold_.push_back([this, elsewhere] {
     a_.bind(elsewhere);
     a_.mov(kPc, block_.pc);
@@ -57,16 +68,32 @@ void BlockEmitter::emit_fpu_move(const DecodedWord& w) {
   set(w.a, to);
 }
 
-// A computing FPU word, through the interpreter's declining handler (a move between the register
-// files in place): where the interpreter would
-// raise an exception the block leaves before `exit_before`, with nothing changed, for the exact
-// path to raise it. The registers the call may change that hold guest registers are kept on the
-// stack, in pairs as the frame's alignment asks.
+// A computing FPU word: its common cases in the block's own code, the rest through the
+// interpreter's declining handler.
 void BlockEmitter::emit_fpu_word(uint32_t k, uint32_t exit_before) {
   if (moves_between_register_files(block_.words[k])) {
     emit_fpu_move(block_.words[k]);
     return;
   }
+  const Label slow = a_.newLabel();
+  if (!emit_native_fpu(block_.words[k], slow)) {
+    emit_fpu_call(k, exit_before);
+    return;
+  }
+  const Label done = a_.newLabel();
+  a_.bind(done);
+  address_ = {};  // the call on the other way needs rdx
+  cold_.push_back([this, slow, done, k, exit_before] {
+    a_.bind(slow);
+    emit_fpu_call(k, exit_before);
+    a_.jmp(done);
+  });
+}
+
+// Where the interpreter would raise an exception the block leaves before `exit_before`, with
+// nothing changed, for the exact path to raise it. The registers the call may change that hold
+// guest registers are kept on the stack, in pairs as the frame's alignment asks.
+void BlockEmitter::emit_fpu_call(uint32_t k, uint32_t exit_before) {
   const Handler handler = r4300i::declining_fpu_handler(InstrFields{block_.words[k].word});
   std::vector<x86::Gp> kept;
   for (unsigned g = 1; g < 32; ++g) {

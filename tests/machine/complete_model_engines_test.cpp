@@ -254,6 +254,91 @@ TEST_P(CompleteModelMatchesExact, FpuInstructions) {
   expect_same(program, 0, 0, 300);
 }
 
+// The FPU's arithmetic and comparisons on values at the edges of what the fast engines compute
+// themselves (zeros, subnormals, infinities, NaNs, the largest and smallest normals, sums that
+// round or cancel), in every rounding mode and with the inexact exception enabled, in both of
+// Status's FR settings.
+TEST_P(CompleteModelMatchesExact, FpuArithmeticAtTheEdges) {
+  const std::vector<uint32_t> singles = {0x3F800000, 0xBFC00000, 0x00000000, 0x80000000,
+                                         0x00000001, 0x7F800000, 0x7FC00000, 0x7F7FFFFF,
+                                         0x00800000, 0x01000000, 0x3F800001, 0x4B800000,
+                                         0x0DA24260, 0x7F000000, 0x3F8CCCCD, 0x33800000};
+  const std::vector<uint64_t> doubles = {0x3FF0000000000000,
+                                         0xBFF8000000000000,
+                                         0,
+                                         0x8000000000000000,
+                                         1,
+                                         0x7FF0000000000000,
+                                         0x7FF8000000000000,
+                                         0x7FEFFFFFFFFFFFFF,
+                                         0x0010000000000000,
+                                         0x0400000000000000,
+                                         0x3FF0000000000001,
+                                         0x4340000000000000,
+                                         0x3CA0000000000000,
+                                         0x7C00000000000000,
+                                         0x3FF199999999999A,
+                                         0x0400000000000001};
+  std::vector<uint32_t> data = singles;
+  for (uint64_t d : doubles) {
+    data.push_back(static_cast<uint32_t>(d >> 32));
+    data.push_back(static_cast<uint32_t>(d));
+  }
+  std::mt19937 random(20261211);
+  const auto pick = [&](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+  const auto reg = [&](bool wide) { return "$f" + std::to_string((wide ? 16 : 0) + 2 * pick(8)); };
+  const char* functions[] = {"add",  "sub",  "mul",  "add",   "sub",   "mul",   "mov",
+                             "c.eq", "c.lt", "c.le", "c.ult", "c.ngt", "c.seq", "c.un"};
+  // Each operation on two values of the table (by their indices), loaded afresh; a block ends
+  // after it, where a stop sees what it left in FCSR.
+  const auto operation = [&](std::string function, bool wide, uint32_t a, uint32_t b) {
+    const std::string fs = reg(wide), load = wide ? "ldc1 " : "lwc1 ";
+    std::string ft = reg(wide);
+    while (ft == fs) ft = reg(wide);
+    const auto offset = [&](uint32_t index) {
+      return std::to_string(wide ? 0x440 + 8 * index : 0x400 + 4 * index);
+    };
+    std::string words = load + fs + ", " + offset(a) + "($s0)\n" + load + ft + ", " + offset(b) +
+                        "($s0)\n" + function + (wide ? ".d " : ".s ");
+    if (function.starts_with("c.")) {
+      words += fs + ", " + ft + "\nbc1t 1f\nnop\naddiu $t2, $t2, 1\n1:\n";
+    } else if (function == "mov") {
+      words += reg(wide) + ", " + fs + "\n";
+    } else {
+      words += reg(wide) + ", " + fs + ", " + ft + "\n";
+    }
+    return words + "beq $zero, $zero, 1f\nnop\n1:\n";
+  };
+  // Where the quick way's reasoning is finest: a sum whose error double cannot hold, products
+  // just below the least normal and above the largest.
+  const std::string directed[] = {operation("sub", false, 14, 8), operation("add", false, 0, 12),
+                                  operation("mul", false, 9, 15), operation("mul", false, 7, 14),
+                                  operation("add", false, 0, 4)};
+  // Short programs, each stop of which the differential run can afford to compare.
+  for (int round = 0; round < 12; ++round) {
+    const uint32_t status = r4300i::kStatusCU1 | (round % 2 == 0 ? r4300i::kStatusFR : 0);
+    std::string source = "lui $s0, 0x8000\n";
+    if (round < static_cast<int>(std::size(directed))) source += directed[round];
+    for (int i = 0; i < 20; ++i) {
+      if (pick(30) == 0) {  // a rounding mode, and now and then the inexact exception enabled
+        source += "ori $t0, $zero, " + std::to_string(pick(4) | (pick(3) == 0 ? 0x80 : 0)) +
+                  "\nctc1 $t0, $31\nbeq $zero, $zero, 1f\nnop\n1:\n";
+      }
+      const std::string function = functions[pick(std::size(functions))];
+      const bool wide = pick(2) == 0;
+      source += operation(function, wide, pick(16), pick(16));
+    }
+    DifferentialProgram edges = program(assemble(source + kToBreakpoint), status);
+    edges.prepare = [base = edges.prepare, data] {
+      base();
+      place_words(0x80000400, data);
+      cpu.fcr31 = 0;
+    };
+    edges.longest_limit = 250;
+    expect_same(edges);
+  }
+}
+
 // A floating-point loop stays in the decoded engine for as long as its budget lasts, its loads,
 // stores, arithmetic, compares and branches alike, while the FPU is usable; unusable, its first
 // FPU word raises Coprocessor Unusable there, and the batch ends at the vector.
