@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cpu/cpu_state.h"
+#include "cpu/r4300i/fpu_quick.h"
 #include "cpu/r4300i/interpreter.h"
 #include "machine/engines/copied_words.h"
 #include "machine/engines/fast_budget.h"
@@ -222,7 +223,9 @@ int BlockTranslator::store_hook(uint32_t page, uint32_t from_rdram, uint32_t byt
 EngineRun BlockTranslator::run(uint32_t budget, RunObserver* observer) {
   if (cpu.delay_slot_pending) return {};
   budget = fast_budget(budget, observer);
-  if (budget == 0 || !available()) return {};
+  // Translated code rounds the FPU's common cases with the host's SSE, which must round to nearest
+  // as it does unless something has changed MXCSR; every call out of translated code restores it.
+  if (budget == 0 || !available() || !r4300i::fpu::quick::host_rounds_to_nearest()) return {};
   const uint32_t ran = run_blocks(budget);
   advance_clock(ran);
   return {ran};

@@ -5,10 +5,6 @@
 
 namespace block_emission {
 
-namespace {
-constexpr uint32_t kMxcsrRounding = 3u << 13;
-}
-
 bool BlockEmitter::uses_fpu() const {
   return std::ranges::any_of(block_.words, [](const DecodedWord& w) { return is_fpu_word(w.op); });
 }
@@ -23,13 +19,6 @@ void BlockEmitter::emit_fpu_guard() {
   a_.and_(x86::eax, r4300i::kStatusCU1 | r4300i::kStatusFR);
   a_.cmp(x86::eax, expected);
   a_.jne(elsewhere);
-  // The block's own FPU code rounds with the host's SSE, which rounds to nearest unless something
-  // has changed MXCSR's rounding control.
-  a_.push(x86::rax);
-  a_.stmxcsr(x86::dword_ptr(x86::rsp));
-  a_.pop(x86::rax);
-  a_.test(x86::eax, kMxcsrRounding);
-  a_.jnz(elsewhere);
   cold_.push_back([this, elsewhere] {
     a_.bind(elsewhere);
     a_.mov(kPc, block_.pc);

@@ -171,8 +171,17 @@ void BlockEmitter::emit_native_arithmetic(bool wide, bool product, bool differen
     emit_exponent_check(x86::rax, kDoubleFraction, 2, 2047 - 2, slow);
   } else {
     emit_exponent_check(x86::rax, kDoubleFraction, kDoubleBias - 125, kDoubleBias + 125, slow);
+    // The single straight from the operands, rounded as rounding the double again would round
+    // it, without the double's latency on the way from one operation to the next.
     const x86::Xmm single = x86::xmm3, back = x86::xmm4;
-    a_.cvtsd2ss(single, sum);
+    a_.movss(single, fs);
+    if (product) {
+      a_.mulss(single, ft);
+    } else if (difference) {
+      a_.subss(single, ft);
+    } else {
+      a_.addss(single, ft);
+    }
     a_.cvtss2sd(back, single);
     a_.ucomisd(back, sum);
     a_.setne(x86::al);
