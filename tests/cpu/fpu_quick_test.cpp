@@ -93,9 +93,10 @@ TEST(FpuQuick, EveryOutcomeItGivesIsTheEnvironments) {
       EXPECT_GT(given, kRounds / 3) << static_cast<int>(fmt) << " " << static_cast<int>(op);
     }
   }
-  for (const auto& [from, to] :
+  for (const auto& conversion :
        {std::pair{Format::S, Format::D}, std::pair{Format::D, Format::S},
         std::pair{Format::W, Format::S}, std::pair{Format::W, Format::D}}) {
+    const Format from = conversion.first, to = conversion.second;
     int given = 0;
     for (int n = 0; n < kRounds; ++n) {
       const uint64_t value =
