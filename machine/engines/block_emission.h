@@ -378,6 +378,14 @@ class BlockEmitter {
                            const Label& slow);
   void emit_native_arithmetic(bool wide, bool product, bool difference, const x86::Mem& fs,
                               const x86::Mem& ft, const x86::Mem& fd, const Label& slow);
+  void emit_single_arithmetic(bool product, bool difference, const x86::Mem& fs, const x86::Mem& ft,
+                              const x86::Mem& fd, const Label& slow);
+  void emit_double_arithmetic(bool difference, const x86::Mem& fs, const x86::Mem& ft,
+                              const x86::Mem& fd, const Label& slow);
+  void emit_sum(const x86::Xmm& to, const x86::Xmm& from, bool difference);
+  void emit_two_sum_error(const x86::Xmm& a, const x86::Xmm& b, const x86::Xmm& sum,
+                          bool difference);
+  void emit_inexact_cause();
 
   // Goes to `outside` unless the pattern in `bits` (which it changes) is a zero or has an
   // exponent field from `least` to `most`.

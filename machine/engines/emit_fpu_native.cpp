@@ -18,7 +18,7 @@ enum Function : unsigned { kAdd = 0, kSub = 1, kMul = 2, kMov = 6, kFirstCompare
 
 constexpr unsigned kSingleFraction = 23;
 constexpr unsigned kDoubleFraction = 52;
-constexpr unsigned kDoubleBias = 1023;
+constexpr uint32_t kSingleSubnormals = (1u << (kSingleFraction + 1)) - 1;
 
 // The FCSR bits of an operation that raised nothing or just an inexact result.
 constexpr uint32_t kInexactBits =
@@ -110,94 +110,131 @@ void BlockEmitter::emit_native_compare(bool wide, const x86::Mem& fs, const x86:
   a_.mov(fcsr(), x86::eax);
 }
 
-// ADD, SUB and MUL as the quick way computes them: singles in double, where a product of two is
-// exact and rounding a sum once more to single gives the single rounded once; whether a sum is
-// inexact from its exact error, by Knuth's two-sum.
+// ADD, SUB and MUL where they give what the VR4300 gives: rounding to nearest without the inexact
+// exception enabled, which every operation here checks as FCSR may have changed between them.
 void BlockEmitter::emit_native_arithmetic(bool wide, bool product, bool difference,
                                           const x86::Mem& fs, const x86::Mem& ft,
                                           const x86::Mem& fd, const Label& slow) {
   a_.test(fcsr(), fpu::kRoundingModeBits | fpu::kInexact << fpu::kEnablesShift);
   a_.jnz(slow);
-  // Singles: zeros or normal numbers. Doubles: far enough inside their range that no step of the
-  // two-sum overflows and its error is a normal number.
+  if (wide) {
+    emit_double_arithmetic(difference, fs, ft, fd, slow);
+  } else {
+    emit_single_arithmetic(product, difference, fs, ft, fd, slow);
+  }
+}
+
+// The host computes the single itself, from operands that are no subnormals: an infinity or a
+// NaN among them makes one of the result, which goes to the slow way with every result that is
+// not a normal number two exponents from the ends of the range (so that neither the overflow nor
+// the underflow test could tell otherwise, whether it looks before rounding or after) or a zero
+// that is exact. Whether it is inexact comes from the same operation in double, which holds a
+// product of two singles exactly and rounds a sum to what gives the same single (53 >= 2 x 24 + 2),
+// with the sum's own error from Knuth's two-sum.
+void BlockEmitter::emit_single_arithmetic(bool product, bool difference, const x86::Mem& fs,
+                                          const x86::Mem& ft, const x86::Mem& fd,
+                                          const Label& slow) {
   for (const x86::Mem& operand : {fs, ft}) {
-    const x86::Gp bits = wide ? x86::Gp(x86::rax) : x86::Gp(x86::eax);
-    a_.mov(bits, operand);
-    if (wide) {
-      emit_exponent_check(bits, kDoubleFraction, 64, 2047 - 64, slow);
-    } else {
-      emit_exponent_check(bits, kSingleFraction, 1, 254, slow);
-    }
+    a_.mov(x86::eax, operand);
+    // A subnormal's bits without the sign, less 1, lie below its fraction's room; a zero's wrap.
+    a_.lea(x86::eax, x86::ptr(x86::rax, x86::rax, 0, -1));
+    a_.cmp(x86::eax, kSingleSubnormals);
+    a_.jb(slow);
   }
-  const x86::Xmm a = x86::xmm0, b = x86::xmm1, sum = x86::xmm2;
-  if (wide) {
-    a_.movsd(a, fs);
-    a_.movsd(b, ft);
-  } else {
-    a_.cvtss2sd(a, fs);
-    a_.cvtss2sd(b, ft);
-  }
-  a_.xor_(x86::ecx, x86::ecx);  // inexact
-  a_.movapd(sum, a);
+  const x86::Xmm a = x86::xmm0, b = x86::xmm1, wide = x86::xmm2, single = x86::xmm3;
+  a_.movss(single, fs);
+  a_.cvtss2sd(a, fs);
+  a_.cvtss2sd(b, ft);
+  a_.movapd(wide, a);
   if (product) {
-    a_.mulsd(sum, b);
+    a_.mulss(single, ft);
+    a_.mulsd(wide, b);
+    a_.xor_(x86::ecx, x86::ecx);
   } else {
-    const x86::Xmm b_part = x86::xmm3, rest = x86::xmm4, error = x86::xmm5;
-    const auto add = [this](const x86::Xmm& to, const x86::Xmm& from, bool subtract) {
-      if (subtract) {
-        a_.subsd(to, from);
-      } else {
-        a_.addsd(to, from);
-      }
-    };
-    add(sum, b, difference);
-    a_.movapd(b_part, sum);
-    a_.subsd(b_part, a);
-    a_.movapd(rest, sum);
-    a_.subsd(rest, b_part);
-    a_.movapd(error, a);
-    a_.subsd(error, rest);
-    // (a - (sum - b_part)) + (b - b_part), with b's sign turned for a difference
-    add(b, b_part, !difference);
-    add(error, b, difference);
-    a_.xorpd(rest, rest);
-    a_.ucomisd(error, rest);
-    a_.setne(x86::cl);
-  }
-  // The result a normal number two exponents from the ends of its format's range, or zero (which
-  // a sum or a product of these operands only is exactly).
-  a_.movq(x86::rax, sum);
-  if (wide) {
-    emit_exponent_check(x86::rax, kDoubleFraction, 2, 2047 - 2, slow);
-  } else {
-    emit_exponent_check(x86::rax, kDoubleFraction, kDoubleBias - 125, kDoubleBias + 125, slow);
-    // The single straight from the operands, rounded as rounding the double again would round
-    // it, without the double's latency on the way from one operation to the next.
-    const x86::Xmm single = x86::xmm3, back = x86::xmm4;
-    a_.movss(single, fs);
-    if (product) {
-      a_.mulss(single, ft);
-    } else if (difference) {
+    if (difference) {
       a_.subss(single, ft);
     } else {
       a_.addss(single, ft);
     }
-    a_.cvtss2sd(back, single);
-    a_.ucomisd(back, sum);
-    a_.setne(x86::al);
-    a_.or_(x86::cl, x86::al);
+    emit_two_sum_error(a, b, wide, difference);
   }
+  const Label checked = a_.newLabel();
+  const Label zero = a_.newLabel();
+  a_.movd(x86::eax, single);
+  a_.add(x86::eax, x86::eax);
+  a_.jz(zero);
+  a_.sub(x86::eax, 2u << 24);
+  a_.cmp(x86::eax, 252u << 24);  // exponent fields 2 to 253
+  a_.jae(slow);
+  a_.bind(checked);
+  cold_.push_back([this, zero, checked, slow, wide] {
+    a_.bind(zero);
+    a_.xorpd(x86::xmm5, x86::xmm5);
+    a_.ucomisd(wide, x86::xmm5);
+    a_.jne(slow);
+    a_.jmp(checked);
+  });
+  const x86::Xmm back = x86::xmm4;
+  a_.cvtss2sd(back, single);
+  a_.ucomisd(back, wide);
+  a_.setne(x86::al);
+  a_.or_(x86::cl, x86::al);
+  emit_inexact_cause();
+  a_.movss(fd, single);
+}
+
+// Doubles far enough inside their range that no step of the two-sum overflows and its error is a
+// normal number; the result a normal number two exponents from the ends of the range, or zero.
+void BlockEmitter::emit_double_arithmetic(bool difference, const x86::Mem& fs, const x86::Mem& ft,
+                                          const x86::Mem& fd, const Label& slow) {
+  for (const x86::Mem& operand : {fs, ft}) {
+    a_.mov(x86::rax, operand);
+    emit_exponent_check(x86::rax, kDoubleFraction, 64, 2047 - 64, slow);
+  }
+  const x86::Xmm a = x86::xmm0, b = x86::xmm1, sum = x86::xmm2;
+  a_.movsd(a, fs);
+  a_.movsd(b, ft);
+  a_.movapd(sum, a);
+  emit_two_sum_error(a, b, sum, difference);
+  a_.movq(x86::rax, sum);
+  emit_exponent_check(x86::rax, kDoubleFraction, 2, 2047 - 2, slow);
+  emit_inexact_cause();
+  a_.movsd(fd, sum);
+}
+
+void BlockEmitter::emit_sum(const x86::Xmm& to, const x86::Xmm& from, bool difference) {
+  if (difference) {
+    a_.subsd(to, from);
+  } else {
+    a_.addsd(to, from);
+  }
+}
+
+// `sum` (holding `a`) becomes a + b or a - b in double, and cl whether that was inexact: Knuth's
+// two-sum, whose rounding error (a - (sum - b_part)) + (b - b_part) comes out exactly, with b's
+// sign turned for a difference. `a` and `b` are spent; xmm4 and xmm5 too.
+void BlockEmitter::emit_two_sum_error(const x86::Xmm& a, const x86::Xmm& b, const x86::Xmm& sum,
+                                      bool difference) {
+  const x86::Xmm b_part = x86::xmm4, rest = x86::xmm5;
+  emit_sum(sum, b, difference);
+  a_.movapd(b_part, sum);
+  a_.subsd(b_part, a);
+  a_.movapd(rest, sum);
+  a_.subsd(rest, b_part);
+  a_.subsd(a, rest);
+  emit_sum(b, b_part, !difference);
+  emit_sum(a, b, difference);
+  a_.xorpd(rest, rest);
+  a_.ucomisd(a, rest);
+  a_.setne(x86::cl);
+}
+
+// FCSR's cause field shows the inexact result when cl is 1 and nothing else; its flags gather it.
+void BlockEmitter::emit_inexact_cause() {
   a_.movzx(x86::ecx, x86::cl);
   a_.imul(x86::ecx, x86::ecx, kInexactBits);
-  a_.mov(x86::eax, fcsr());
-  a_.and_(x86::eax, ~fpu::kCauseBits);
-  a_.or_(x86::eax, x86::ecx);
-  a_.mov(fcsr(), x86::eax);
-  if (wide) {
-    a_.movsd(fd, sum);
-  } else {
-    a_.movss(fd, x86::xmm3);
-  }
+  a_.and_(fcsr(), ~fpu::kCauseBits);
+  a_.or_(fcsr(), x86::ecx);
 }
 
 }  // namespace block_emission

@@ -310,10 +310,11 @@ TEST_P(CompleteModelMatchesExact, FpuArithmeticAtTheEdges) {
     return words + "beq $zero, $zero, 1f\nnop\n1:\n";
   };
   // Where the quick way's reasoning is finest: a sum whose error double cannot hold, products
-  // just below the least normal and above the largest.
+  // just below the least normal, above the largest and so small that they round to zero, a
+  // subnormal operand.
   const std::string directed[] = {operation("sub", false, 14, 8), operation("add", false, 0, 12),
                                   operation("mul", false, 9, 15), operation("mul", false, 7, 14),
-                                  operation("add", false, 0, 4)};
+                                  operation("add", false, 0, 4),  operation("mul", false, 9, 9)};
   // Short programs, each stop of which the differential run can afford to compare.
   for (int round = 0; round < 12; ++round) {
     const uint32_t status = r4300i::kStatusCU1 | (round % 2 == 0 ? r4300i::kStatusFR : 0);
