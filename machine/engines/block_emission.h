@@ -224,6 +224,8 @@ class BlockEmitter {
   x86::Gp result_for(unsigned g) const { return cached(g) ? host(g) : x86::rax; }
 
   void set(unsigned g, const x86::Gp& from);
+  // A value that a 32-bit immediate sign-extends to goes in without a scratch register.
+  void set_constant(unsigned g, uint64_t value);
 
   void store_cached();
 
@@ -332,7 +334,9 @@ class BlockEmitter {
 
   // The marks after a store, going on at `resume`; when translated blocks went, this block, which
   // may be one of them, leaves.
-  void emit_store_marks(uint32_t k, int32_t from_anchor, const Label& resume);
+  void emit_store_marks(uint32_t k, int32_t from_anchor, const Label& resume, bool leave_on_copies);
+  // Whether a store through the same base register follows word `k` before the base changes.
+  bool stores_follow_through(uint32_t k) const;
 
   // Leaves once the store at `k` has run, with everything stored already.
   void leave_after_store(uint32_t k);
@@ -436,6 +440,7 @@ class BlockEmitter {
   struct AddressInRdx {
     int base = -1;
     AccessRange range;
+    bool page_clean = false;  // its page holds no copies, which the stores after need not check
   } address_;
 };
 

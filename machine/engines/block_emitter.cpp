@@ -83,6 +83,22 @@ void BlockEmitter::set(unsigned g, const x86::Gp& from) {
   }
 }
 
+void BlockEmitter::set_constant(unsigned g, uint64_t value) {
+  if (g == 0) return;
+  const auto low = static_cast<int32_t>(value);
+  if (static_cast<int64_t>(value) != low) {
+    a_.mov(x86::rcx, imm(value));
+    set(g, x86::rcx);
+    return;
+  }
+  if (static_cast<int>(g) == address_.base) address_ = {};
+  if (cached(g)) {
+    a_.mov(host(g), imm(low));
+  } else {
+    a_.mov(guest(g), imm(low));
+  }
+}
+
 void BlockEmitter::store_cached() {
   for (unsigned g = 1; g < 32; ++g) {
     if (cached(g) && written_[g] && !pinned(g)) a_.mov(guest(g), host(g));

@@ -6,7 +6,7 @@ namespace block_emission {
 x86::CondCode BlockEmitter::emit_comparison_of(const DecodedWord& w) {
   if (is_fpu_branch(w.op)) return emit_fpu_condition(w);
   const x86::Gp rs = value(w.b, x86::rax);
-  if (operation(w.op).reads & kC) {
+  if ((operation(w.op).reads & kC) && w.c != 0) {
     a_.cmp(rs, value(w.c, x86::rcx));
   } else {
     a_.test(rs, rs);
@@ -80,10 +80,7 @@ void BlockEmitter::emit_branch(uint32_t k) {
 // 0.2c's jumps, which take effect at once.
 void BlockEmitter::emit_jump(uint32_t k) {
   const DecodedWord& w = block_.words[k];
-  if (w.op == op_jal) {
-    a_.mov(x86::rax, imm(alu::jal_link(address(k))));
-    set(31, x86::rax);
-  }
+  if (w.op == op_jal) set_constant(31, alu::jal_link(address(k)));
   if (w.op != op_jr) {
     leave_for(field_jump_target(address(k), w), k);
     return;
@@ -110,10 +107,7 @@ void BlockEmitter::emit_delayed_jump(uint32_t k) {
       side_exit(k);
     });
   }
-  if (operation(w.op).writes_a) {
-    a_.mov(x86::rcx, imm(ca::link(address(k))));
-    set(w.a, x86::rcx);
-  }
+  if (operation(w.op).writes_a) set_constant(w.a, ca::link(address(k)));
   // A slot that leaves gives the jump back too: its link, written again, is the same.
   emit_straight(k + 1, k);
   a_.mov(kDelaySlotPc, address(k) + 4);

@@ -196,7 +196,13 @@ void BlockEmitter::emit_store(uint32_t k, const x86::Mem& bytes, int32_t from_an
   const Label resume = a_.newLabel();
   if (!tables_.rdram_stores_unchecked) {
     store_bytes(bytes, from, size);
-    emit_store_marks(k, from_anchor, resume);
+    // The range lies in one page: once it is found to hold no copies, and the way that finds
+    // some leaves the block, the stores after need not look again.
+    if (!address_.page_clean) {
+      const bool stores_follow = stores_follow_through(k);
+      emit_store_marks(k, from_anchor, resume, stores_follow);
+      address_.page_clean = stores_follow;
+    }
     a_.bind(resume);
     return;
   }
@@ -213,29 +219,41 @@ void BlockEmitter::emit_store(uint32_t k, const x86::Mem& bytes, int32_t from_an
   cold_.push_back([this, sp_memories, bytes, from, size, k, from_anchor, resume] {
     a_.bind(sp_memories);
     store_bytes(bytes, from, size);
-    emit_store_marks(k, from_anchor, resume);
+    emit_store_marks(k, from_anchor, resume, false);
     a_.jmp(resume);
   });
 }
 
+bool BlockEmitter::stores_follow_through(uint32_t k) const {
+  const unsigned base = block_.words[k].b;
+  for (uint32_t j = k + 1; j < n_; ++j) {
+    const DecodedWord& w = block_.words[j];
+    if (operation(w.op).stores && w.b == base) return true;
+    if (writes_a(w) && w.a == base) return false;
+  }
+  return false;
+}
+
 // The marks after a store, going on at `resume`; when translated blocks went, this block, which
-// may be one of them, leaves.
-void BlockEmitter::emit_store_marks(uint32_t k, int32_t from_anchor, const Label& resume) {
+// may be one of them, leaves, and with `leave_on_copies` it leaves whenever the page holds copies.
+void BlockEmitter::emit_store_marks(uint32_t k, int32_t from_anchor, const Label& resume,
+                                    bool leave_on_copies) {
   const Label hit = a_.newLabel();
   a_.mov(x86::ecx, x86::edx);
   a_.shr(x86::ecx, 12);
   if (code_pages.marks_wanted) a_.mov(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.written), 1);
   a_.cmp(x86::byte_ptr(kCpu, x86::rcx, 0, reach_.copied), 0);
   a_.jne(hit);
-  cold_.push_back([this, hit, resume, k, from_anchor] {
+  cold_.push_back([this, hit, resume, k, from_anchor, leave_on_copies] {
     const Label dropped = a_.newLabel();
+    const Label after = leave_on_copies ? a_.newLabel() : resume;
     a_.bind(hit);
     // Data beside code: no word stored into has copies.
     a_.lea(x86::ecx, x86::ptr(x86::rdx, from_anchor));
     a_.shr(x86::ecx, 2);
     const uint32_t size = operation(block_.words[k].op).bytes;
     a_.cmp(x86::ptr(kCpu, x86::rcx, 0, reach_.words, size == 8 ? 2 : 1), 0);
-    a_.je(resume);
+    a_.je(after);
     a_.mov(x86::ecx, x86::edx);
     a_.shr(x86::ecx, 12);
     store_cached();
@@ -249,9 +267,14 @@ void BlockEmitter::emit_store_marks(uint32_t k, int32_t from_anchor, const Label
     a_.jnz(dropped);
     reload_clobbered();
     a_.mov(x86::rdx, kSavedAddress);
-    a_.jmp(resume);
+    a_.jmp(after);
     a_.bind(dropped);
     leave_after_store(k);
+    if (leave_on_copies) {
+      a_.bind(after);
+      store_cached();
+      leave_after_store(k);
+    }
   });
 }
 
