@@ -1,16 +1,15 @@
 #include "cpu/r4300i/fpu_arithmetic.h"
 
-#include "cpu/r4300i/fpu_patterns.h"
-#include "cpu/r4300i/fpu_quick.h"
-
 #include <xmmintrin.h>
 
 #include <bit>
 #include <cfloat>
 #include <cmath>
-#include <limits>
 #include <type_traits>
 #include <utility>
+
+#include "cpu/r4300i/fpu_patterns.h"
+#include "cpu/r4300i/fpu_quick.h"
 
 // The host rounds each operation once, as the FPU does: its float and double operations run at
 // their own precision (no x87 excess precision), this file is built without contraction into

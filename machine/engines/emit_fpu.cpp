@@ -1,5 +1,5 @@
 #include "cpu/r4300i/cop0.h"
-#include "cpu/r4300i/fpu_arithmetic.h"
+#include "cpu/r4300i/fpu_values.h"
 #include "cpu/r4300i/interpreter.h"
 #include "machine/engines/block_emission.h"
 
