@@ -224,12 +224,13 @@ TEST_P(CompleteModelMatchesExact, FpuInstructions) {
       sqrt.s $f15, $f0
       trunc.l.d $f16, $f8
       ctc1 $zero, $31
+      mfc0 $t8, $12               # left to the exact path: the faster engines begin again after
       jal 0x80001200              # fpwork: the words are not linked
       mtc1 $t1, $f1               # in JAL's slot
-      mfc0 $t8, $12
       lui $t9, 0x0400             # FR
       xor $t8, $t8, $t9
       mtc0 $t8, $12
+      lui $t8, 0x4040             # 3.0
       jal 0x80001200              # fpwork: the words are not linked
       mtc1 $t8, $f1
       beq $zero, $zero, done
