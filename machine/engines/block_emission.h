@@ -380,9 +380,9 @@ class BlockEmitter {
   bool emit_native_fpu(const DecodedWord& w, const Label& slow);
   void emit_native_compare(bool wide, const x86::Mem& fs, const x86::Mem& ft, unsigned condition,
                            const Label& slow);
-  void emit_native_arithmetic(bool wide, bool product, bool difference, const x86::Mem& fs,
+  void emit_native_arithmetic(bool wide, r4300i::fpu::Operation op, const x86::Mem& fs,
                               const x86::Mem& ft, const x86::Mem& fd, const Label& slow);
-  void emit_single_arithmetic(bool product, bool difference, const x86::Mem& fs, const x86::Mem& ft,
+  void emit_single_arithmetic(r4300i::fpu::Operation op, const x86::Mem& fs, const x86::Mem& ft,
                               const x86::Mem& fd, const Label& slow);
   void emit_double_arithmetic(bool difference, const x86::Mem& fs, const x86::Mem& ft,
                               const x86::Mem& fd, const Label& slow);

@@ -14,7 +14,10 @@ namespace fpu = r4300i::fpu;
 
 constexpr unsigned kSingle = 16;
 constexpr unsigned kDouble = 17;
-enum Function : unsigned { kAdd = 0, kSub = 1, kMul = 2, kMov = 6, kFirstCompare = 0x30 };
+// The functions of ADD, SUB, MUL, DIV and SQRT are fpu::Operation's values.
+enum Function : unsigned { kSub = 1, kSqrt = 4, kMov = 6, kFirstCompare = 0x30 };
+static_assert(static_cast<unsigned>(fpu::Operation::sub) == kSub &&
+              static_cast<unsigned>(fpu::Operation::sqrt) == kSqrt);
 
 constexpr unsigned kSingleFraction = 23;
 constexpr unsigned kDoubleFraction = 52;
@@ -64,8 +67,8 @@ bool BlockEmitter::emit_native_fpu(const DecodedWord& w, const Label& slow) {
     a_.mov(fpr(f.sa(), size), value);
   } else if (function >= kFirstCompare) {
     emit_native_compare(wide, fs, ft, function & 15, slow);
-  } else if (function <= kMul && !(wide && function == kMul)) {
-    emit_native_arithmetic(wide, function == kMul, function == kSub, fs, ft, fpr(f.sa(), size),
+  } else if (function <= kSqrt && (!wide || function <= kSub)) {
+    emit_native_arithmetic(wide, static_cast<fpu::Operation>(function), fs, ft, fpr(f.sa(), size),
                            slow);
   } else {
     return false;
@@ -110,54 +113,71 @@ void BlockEmitter::emit_native_compare(bool wide, const x86::Mem& fs, const x86:
   a_.mov(fcsr(), x86::eax);
 }
 
-// ADD, SUB and MUL where they give what the VR4300 gives: rounding to nearest without the inexact
-// exception enabled, which every operation here checks as FCSR may have changed between them.
-void BlockEmitter::emit_native_arithmetic(bool wide, bool product, bool difference,
-                                          const x86::Mem& fs, const x86::Mem& ft,
-                                          const x86::Mem& fd, const Label& slow) {
+// ADD, SUB, MUL, DIV and SQRT where they give what the VR4300 gives: rounding to nearest
+// without the inexact exception enabled, which every operation here checks as FCSR may have
+// changed between them.
+void BlockEmitter::emit_native_arithmetic(bool wide, fpu::Operation op, const x86::Mem& fs,
+                                          const x86::Mem& ft, const x86::Mem& fd,
+                                          const Label& slow) {
   a_.test(fcsr(), fpu::kRoundingModeBits | fpu::kInexact << fpu::kEnablesShift);
   a_.jnz(slow);
   if (wide) {
-    emit_double_arithmetic(difference, fs, ft, fd, slow);
+    emit_double_arithmetic(op == fpu::Operation::sub, fs, ft, fd, slow);
   } else {
-    emit_single_arithmetic(product, difference, fs, ft, fd, slow);
+    emit_single_arithmetic(op, fs, ft, fd, slow);
   }
 }
 
 // The host computes the single itself, from operands that are no subnormals: an infinity or a
-// NaN among them makes one of the result, which goes to the slow way with every result that is
-// not a normal number two exponents from the ends of the range (so that neither the overflow nor
-// the underflow test could tell otherwise, whether it looks before rounding or after) or a zero
-// that is exact. Whether it is inexact comes from the same operation in double, which holds a
-// product of two singles exactly and rounds a sum to what gives the same single (53 >= 2 x 24 + 2),
-// with the sum's own error from Knuth's two-sum.
-void BlockEmitter::emit_single_arithmetic(bool product, bool difference, const x86::Mem& fs,
-                                          const x86::Mem& ft, const x86::Mem& fd,
-                                          const Label& slow) {
-  for (const x86::Mem& operand : {fs, ft}) {
-    a_.mov(x86::eax, operand);
+// NaN among them, or a division by zero, makes one of the result, which goes to the slow way
+// with every result that is not a normal number two exponents from the ends of the range (so that
+// neither the overflow nor the underflow test could tell otherwise, whether it looks before
+// rounding or after) or a zero that is exact. Whether it is inexact comes from double, which holds
+// a product of two singles exactly: a sum's own error by Knuth's two-sum and whether the double
+// sum or product rounds, a quotient or a root multiplied back.
+void BlockEmitter::emit_single_arithmetic(fpu::Operation op, const x86::Mem& fs, const x86::Mem& ft,
+                                          const x86::Mem& fd, const Label& slow) {
+  using fpu::Operation;
+  const bool binary = op != Operation::sqrt;
+  const x86::Mem* operands[] = {&fs, &ft};
+  for (int i = 0; i < (binary ? 2 : 1); ++i) {
+    a_.mov(x86::eax, *operands[i]);
     // A subnormal's bits without the sign, less 1, lie below its fraction's room; a zero's wrap.
     a_.lea(x86::eax, x86::ptr(x86::rax, x86::rax, 0, -1));
     a_.cmp(x86::eax, kSingleSubnormals);
     a_.jb(slow);
   }
   const x86::Xmm a = x86::xmm0, b = x86::xmm1, wide = x86::xmm2, single = x86::xmm3;
+  const x86::Xmm back = x86::xmm4;
   a_.movss(single, fs);
   a_.cvtss2sd(a, fs);
-  a_.cvtss2sd(b, ft);
-  a_.movapd(wide, a);
-  if (product) {
-    a_.mulss(single, ft);
-    a_.mulsd(wide, b);
-    a_.xor_(x86::ecx, x86::ecx);
-  } else {
-    if (difference) {
-      a_.subss(single, ft);
-    } else {
-      a_.addss(single, ft);
-    }
-    emit_two_sum_error(a, b, wide, difference);
+  if (binary) a_.cvtss2sd(b, ft);
+  a_.xor_(x86::ecx, x86::ecx);  // inexact
+  switch (op) {
+    case Operation::add:
+    case Operation::sub:
+      if (op == Operation::sub) {
+        a_.subss(single, ft);
+      } else {
+        a_.addss(single, ft);
+      }
+      a_.movapd(wide, a);
+      emit_two_sum_error(a, b, wide, op == Operation::sub);
+      break;
+    case Operation::mul:
+      a_.mulss(single, ft);
+      a_.movapd(wide, a);
+      a_.mulsd(wide, b);
+      break;
+    case Operation::div:
+      a_.divss(single, ft);
+      break;
+    case Operation::sqrt:
+      a_.sqrtss(single, single);
+      break;
   }
+  // Zero is exact where the double sum or product is, or the dividend or the root's operand.
+  const x86::Xmm exact_zero = binary && op != Operation::div ? wide : a;
   const Label checked = a_.newLabel();
   const Label zero = a_.newLabel();
   a_.movd(x86::eax, single);
@@ -167,16 +187,20 @@ void BlockEmitter::emit_single_arithmetic(bool product, bool difference, const x
   a_.cmp(x86::eax, 252u << 24);  // exponent fields 2 to 253
   a_.jae(slow);
   a_.bind(checked);
-  cold_.push_back([this, zero, checked, slow, wide] {
+  cold_.push_back([this, zero, checked, slow, exact_zero] {
     a_.bind(zero);
     a_.xorpd(x86::xmm5, x86::xmm5);
-    a_.ucomisd(wide, x86::xmm5);
+    a_.ucomisd(exact_zero, x86::xmm5);
     a_.jne(slow);
     a_.jmp(checked);
   });
-  const x86::Xmm back = x86::xmm4;
   a_.cvtss2sd(back, single);
-  a_.ucomisd(back, wide);
+  if (op == Operation::div || op == Operation::sqrt) {
+    a_.mulsd(back, op == Operation::div ? b : back);
+    a_.ucomisd(back, a);
+  } else {
+    a_.ucomisd(back, wide);
+  }
   a_.setne(x86::al);
   a_.or_(x86::cl, x86::al);
   emit_inexact_cause();

@@ -255,9 +255,9 @@ TEST_P(CompleteModelMatchesExact, FpuInstructions) {
   expect_same(program, 0, 0, 300);
 }
 
-// The FPU's arithmetic and comparisons on values at the edges of what the fast engines compute
-// themselves (zeros, subnormals, infinities, NaNs, the largest and smallest normals, sums that
-// round or cancel), in every rounding mode and with the inexact exception enabled, in both of
+// The FPU's arithmetic, roots and comparisons on values at the edges of what the fast engines
+// compute themselves (zeros, subnormals, infinities, NaNs, the largest and smallest normals, sums
+// that round or cancel), in every rounding mode and with the inexact exception enabled, in both of
 // Status's FR settings.
 TEST_P(CompleteModelMatchesExact, FpuArithmeticAtTheEdges) {
   const std::vector<uint32_t> singles = {0x3F800000, 0xBFC00000, 0x00000000, 0x80000000,
@@ -288,8 +288,8 @@ TEST_P(CompleteModelMatchesExact, FpuArithmeticAtTheEdges) {
   std::mt19937 random(20261211);
   const auto pick = [&](uint32_t n) { return static_cast<uint32_t>(random() % n); };
   const auto reg = [&](bool wide) { return "$f" + std::to_string((wide ? 16 : 0) + 2 * pick(8)); };
-  const char* functions[] = {"add",  "sub",  "mul",  "add",   "sub",   "mul",   "mov",
-                             "c.eq", "c.lt", "c.le", "c.ult", "c.ngt", "c.seq", "c.un"};
+  const char* functions[] = {"add", "sub",  "mul",  "div",  "add",   "sub",   "mul",   "sqrt",
+                             "mov", "c.eq", "c.lt", "c.le", "c.ult", "c.ngt", "c.seq", "c.un"};
   // Each operation on two values of the table (by their indices), loaded afresh; a block ends
   // after it, where a stop sees what it left in FCSR.
   const auto operation = [&](std::string function, bool wide, uint32_t a, uint32_t b) {
@@ -303,7 +303,7 @@ TEST_P(CompleteModelMatchesExact, FpuArithmeticAtTheEdges) {
                         "($s0)\n" + function + (wide ? ".d " : ".s ");
     if (function.starts_with("c.")) {
       words += fs + ", " + ft + "\nbc1t 1f\nnop\naddiu $t2, $t2, 1\n1:\n";
-    } else if (function == "mov") {
+    } else if (function == "mov" || function == "sqrt") {
       words += reg(wide) + ", " + fs + "\n";
     } else {
       words += reg(wide) + ", " + fs + ", " + ft + "\n";
@@ -312,10 +312,11 @@ TEST_P(CompleteModelMatchesExact, FpuArithmeticAtTheEdges) {
   };
   // Where the quick way's reasoning is finest: a sum whose error double cannot hold, products
   // just below the least normal, above the largest and so small that they round to zero, a
-  // subnormal operand.
+  // subnormal operand, a quotient that overflows, an inexact root.
   const std::string directed[] = {operation("sub", false, 14, 8), operation("add", false, 0, 12),
                                   operation("mul", false, 9, 15), operation("mul", false, 7, 14),
-                                  operation("add", false, 0, 4),  operation("mul", false, 9, 9)};
+                                  operation("add", false, 0, 4),  operation("mul", false, 9, 9),
+                                  operation("div", false, 7, 12), operation("sqrt", false, 14, 0)};
   // Short programs, each stop of which the differential run can afford to compare.
   for (int round = 0; round < 12; ++round) {
     const uint32_t status = r4300i::kStatusCU1 | (round % 2 == 0 ? r4300i::kStatusFR : 0);
