@@ -382,6 +382,9 @@ class BlockEmitter {
                            const Label& slow);
   void emit_native_arithmetic(bool wide, r4300i::fpu::Operation op, const x86::Mem& fs,
                               const x86::Mem& ft, const x86::Mem& fd, const Label& slow);
+  bool emit_native_conversion(InstrFields f, const Label& slow);
+  void emit_single_result_check(const x86::Xmm& single, const x86::Xmm& exact_zero,
+                                const Label& slow);
   void emit_single_arithmetic(r4300i::fpu::Operation op, const x86::Mem& fs, const x86::Mem& ft,
                               const x86::Mem& fd, const Label& slow);
   void emit_double_arithmetic(bool difference, const x86::Mem& fs, const x86::Mem& ft,

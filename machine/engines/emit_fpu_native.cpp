@@ -14,8 +14,16 @@ namespace fpu = r4300i::fpu;
 
 constexpr unsigned kSingle = 16;
 constexpr unsigned kDouble = 17;
+constexpr unsigned kWord = 20;
 // The functions of ADD, SUB, MUL, DIV and SQRT are fpu::Operation's values.
-enum Function : unsigned { kSub = 1, kSqrt = 4, kMov = 6, kFirstCompare = 0x30 };
+enum Function : unsigned {
+  kSub = 1,
+  kSqrt = 4,
+  kMov = 6,
+  kCvtS = 32,
+  kCvtD = 33,
+  kFirstCompare = 0x30
+};
 static_assert(static_cast<unsigned>(fpu::Operation::sub) == kSub &&
               static_cast<unsigned>(fpu::Operation::sqrt) == kSqrt);
 
@@ -55,6 +63,7 @@ void BlockEmitter::emit_exponent_check(const x86::Gp& bits, unsigned fraction_bi
 
 bool BlockEmitter::emit_native_fpu(const DecodedWord& w, const Label& slow) {
   const InstrFields f{w.word};
+  if (f.funct() == kCvtS || f.funct() == kCvtD) return emit_native_conversion(f, slow);
   if (f.rs() != kSingle && f.rs() != kDouble) return false;
   const bool wide = f.rs() == kDouble;
   const uint32_t size = wide ? 8 : 4;
@@ -111,6 +120,46 @@ void BlockEmitter::emit_native_compare(bool wide, const x86::Mem& fs, const x86:
   a_.and_(x86::eax, ~(fpu::kCauseBits | fpu::kConditionBit));
   a_.or_(x86::eax, x86::ecx);
   a_.mov(fcsr(), x86::eax);
+}
+
+// CVT.D from S or W, exact for a number; CVT.S from W or D, rounded to nearest as a single
+// operation's result is, and checked as one (a NaN, an infinity or a subnormal double becomes a
+// result the checks refuse).
+bool BlockEmitter::emit_native_conversion(InstrFields f, const Label& slow) {
+  const unsigned from = f.rs();
+  const bool to_double = f.funct() == kCvtD;
+  if (from != kWord && from != (to_double ? kSingle : kDouble)) return false;
+  const x86::Mem fs = fpr(f.rd(), from == kDouble ? 8 : 4);
+  const x86::Mem fd = fpr(f.sa(), to_double ? 8 : 4);
+  const x86::Xmm source = x86::xmm0, single = x86::xmm3, back = x86::xmm4;
+  if (to_double) {
+    if (from == kSingle) {
+      a_.mov(x86::eax, fs);
+      emit_exponent_check(x86::eax, kSingleFraction, 1, 254, slow);
+      a_.cvtss2sd(source, fs);
+    } else {
+      a_.cvtsi2sd(source, fs);
+    }
+    a_.and_(fcsr(), ~fpu::kCauseBits);
+    a_.movsd(fd, source);
+    return true;
+  }
+  a_.test(fcsr(), fpu::kRoundingModeBits | fpu::kInexact << fpu::kEnablesShift);
+  a_.jnz(slow);
+  if (from == kWord) {
+    a_.cvtsi2sd(source, fs);
+    a_.cvtsi2ss(single, fs);
+  } else {
+    a_.movsd(source, fs);
+    a_.cvtsd2ss(single, source);
+    emit_single_result_check(single, source, slow);
+  }
+  a_.cvtss2sd(back, single);
+  a_.ucomisd(back, source);
+  a_.setne(x86::cl);
+  emit_inexact_cause();
+  a_.movss(fd, single);
+  return true;
 }
 
 // ADD, SUB, MUL, DIV and SQRT where they give what the VR4300 gives: rounding to nearest
@@ -178,6 +227,24 @@ void BlockEmitter::emit_single_arithmetic(fpu::Operation op, const x86::Mem& fs,
   }
   // Zero is exact where the double sum or product is, or the dividend or the root's operand.
   const x86::Xmm exact_zero = binary && op != Operation::div ? wide : a;
+  emit_single_result_check(single, exact_zero, slow);
+  a_.cvtss2sd(back, single);
+  if (op == Operation::div || op == Operation::sqrt) {
+    a_.mulsd(back, op == Operation::div ? b : back);
+    a_.ucomisd(back, a);
+  } else {
+    a_.ucomisd(back, wide);
+  }
+  a_.setne(x86::al);
+  a_.or_(x86::cl, x86::al);
+  emit_inexact_cause();
+  a_.movss(fd, single);
+}
+
+// Goes to `slow` unless `single` is a normal number two exponents from the ends of the range or a
+// zero that is exact: where `exact_zero` is one too.
+void BlockEmitter::emit_single_result_check(const x86::Xmm& single, const x86::Xmm& exact_zero,
+                                            const Label& slow) {
   const Label checked = a_.newLabel();
   const Label zero = a_.newLabel();
   a_.movd(x86::eax, single);
@@ -194,17 +261,6 @@ void BlockEmitter::emit_single_arithmetic(fpu::Operation op, const x86::Mem& fs,
     a_.jne(slow);
     a_.jmp(checked);
   });
-  a_.cvtss2sd(back, single);
-  if (op == Operation::div || op == Operation::sqrt) {
-    a_.mulsd(back, op == Operation::div ? b : back);
-    a_.ucomisd(back, a);
-  } else {
-    a_.ucomisd(back, wide);
-  }
-  a_.setne(x86::al);
-  a_.or_(x86::cl, x86::al);
-  emit_inexact_cause();
-  a_.movss(fd, single);
 }
 
 // Doubles far enough inside their range that no step of the two-sum overflows and its error is a

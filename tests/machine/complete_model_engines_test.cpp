@@ -255,10 +255,10 @@ TEST_P(CompleteModelMatchesExact, FpuInstructions) {
   expect_same(program, 0, 0, 300);
 }
 
-// The FPU's arithmetic, roots and comparisons on values at the edges of what the fast engines
-// compute themselves (zeros, subnormals, infinities, NaNs, the largest and smallest normals, sums
-// that round or cancel), in every rounding mode and with the inexact exception enabled, in both of
-// Status's FR settings.
+// The FPU's arithmetic, roots, conversions and comparisons on values at the edges of what the fast
+// engines compute themselves (zeros, subnormals, infinities, NaNs, the largest and smallest
+// normals, sums that round or cancel), in every rounding mode and with the inexact exception
+// enabled, in both of Status's FR settings.
 TEST_P(CompleteModelMatchesExact, FpuArithmeticAtTheEdges) {
   const std::vector<uint32_t> singles = {0x3F800000, 0xBFC00000, 0x00000000, 0x80000000,
                                          0x00000001, 0x7F800000, 0x7FC00000, 0x7F7FFFFF,
@@ -288,8 +288,10 @@ TEST_P(CompleteModelMatchesExact, FpuArithmeticAtTheEdges) {
   std::mt19937 random(20261211);
   const auto pick = [&](uint32_t n) { return static_cast<uint32_t>(random() % n); };
   const auto reg = [&](bool wide) { return "$f" + std::to_string((wide ? 16 : 0) + 2 * pick(8)); };
-  const char* functions[] = {"add", "sub",  "mul",  "div",  "add",   "sub",   "mul",   "sqrt",
-                             "mov", "c.eq", "c.lt", "c.le", "c.ult", "c.ngt", "c.seq", "c.un"};
+  // "cvt" converts to the other format.
+  const char* functions[] = {"add",   "sub",  "mul",  "div",  "add",     "sub",    "mul",
+                             "sqrt",  "mov",  "c.eq", "c.lt", "c.le",    "c.ult",  "c.ngt",
+                             "c.seq", "c.un", "cvt",  "cvt",  "cvt.s.w", "cvt.d.w"};
   // Each operation on two values of the table (by their indices), loaded afresh; a block ends
   // after it, where a stop sees what it left in FCSR.
   const auto operation = [&](std::string function, bool wide, uint32_t a, uint32_t b) {
@@ -299,24 +301,42 @@ TEST_P(CompleteModelMatchesExact, FpuArithmeticAtTheEdges) {
     const auto offset = [&](uint32_t index) {
       return std::to_string(wide ? 0x440 + 8 * index : 0x400 + 4 * index);
     };
-    std::string words = load + fs + ", " + offset(a) + "($s0)\n" + load + ft + ", " + offset(b) +
-                        "($s0)\n" + function + (wide ? ".d " : ".s ");
+    std::string words =
+        load + fs + ", " + offset(a) + "($s0)\n" + load + ft + ", " + offset(b) + "($s0)\n";
+    if (function == "cvt") {
+      words += wide ? "cvt.s.d " : "cvt.d.s ";
+    } else {
+      words += function + (function.ends_with(".w") ? " " : wide ? ".d " : ".s ");
+    }
     if (function.starts_with("c.")) {
       words += fs + ", " + ft + "\nbc1t 1f\nnop\naddiu $t2, $t2, 1\n1:\n";
-    } else if (function == "mov" || function == "sqrt") {
+    } else if (function == "mov" || function == "sqrt" || function.starts_with("cvt")) {
       words += reg(wide) + ", " + fs + "\n";
     } else {
       words += reg(wide) + ", " + fs + ", " + ft + "\n";
     }
     return words + "beq $zero, $zero, 1f\nnop\n1:\n";
   };
+  // FCSR set, then a word left to the exact path, after which the translator runs the next.
+  const auto set_fcsr = [](uint32_t value) {
+    return "ori $t0, $zero, " + std::to_string(value) + "\nctc1 $t0, $31\nmfc0 $t9, $12\n";
+  };
   // Where the quick way's reasoning is finest: a sum whose error double cannot hold, products
   // just below the least normal, above the largest and so small that they round to zero, a
-  // subnormal operand, a quotient that overflows, an inexact root.
-  const std::string directed[] = {operation("sub", false, 14, 8), operation("add", false, 0, 12),
-                                  operation("mul", false, 9, 15), operation("mul", false, 7, 14),
-                                  operation("add", false, 0, 4),  operation("mul", false, 9, 9),
-                                  operation("div", false, 7, 12), operation("sqrt", false, 14, 0)};
+  // subnormal operand, a quotient that overflows, an inexact root, conversions that round toward
+  // zero or trap on an inexact result, a product rounded up and down.
+  const std::string directed[] = {operation("sub", false, 14, 8),
+                                  operation("add", false, 0, 12),
+                                  operation("mul", false, 9, 15),
+                                  operation("mul", false, 7, 14),
+                                  operation("add", false, 0, 4),
+                                  operation("mul", false, 9, 9),
+                                  operation("div", false, 7, 12),
+                                  operation("sqrt", false, 14, 0),
+                                  set_fcsr(1) + operation("cvt", true, 14, 0),
+                                  set_fcsr(0x80) + operation("cvt.s.w", false, 10, 0),
+                                  set_fcsr(2) + operation("mul", false, 14, 14),
+                                  set_fcsr(3) + operation("mul", false, 14, 14)};
   // Short programs, each stop of which the differential run can afford to compare.
   for (int round = 0; round < 12; ++round) {
     const uint32_t status = r4300i::kStatusCU1 | (round % 2 == 0 ? r4300i::kStatusFR : 0);
@@ -324,11 +344,10 @@ TEST_P(CompleteModelMatchesExact, FpuArithmeticAtTheEdges) {
     if (round < static_cast<int>(std::size(directed))) source += directed[round];
     for (int i = 0; i < 20; ++i) {
       if (pick(30) == 0) {  // a rounding mode, and now and then the inexact exception enabled
-        source += "ori $t0, $zero, " + std::to_string(pick(4) | (pick(3) == 0 ? 0x80 : 0)) +
-                  "\nctc1 $t0, $31\nbeq $zero, $zero, 1f\nnop\n1:\n";
+        source += set_fcsr(pick(4) | (pick(3) == 0 ? 0x80 : 0));
       }
       const std::string function = functions[pick(std::size(functions))];
-      const bool wide = pick(2) == 0;
+      const bool wide = pick(2) == 0 && !function.ends_with(".w");  // words load as singles
       source += operation(function, wide, pick(16), pick(16));
     }
     DifferentialProgram edges = program(assemble(source + kToBreakpoint), status);
