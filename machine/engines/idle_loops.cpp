@@ -49,10 +49,13 @@ constexpr uint64_t kLoads = codes({0x20, 0x21, 0x23, 0x24, 0x25, 0x27, 0x37});
 constexpr uint64_t kBranchesOnTwo = codes({0x04, 0x05, 0x14, 0x15});
 constexpr uint64_t kBranchesOnOne = codes({0x06, 0x07, 0x16, 0x17});
 constexpr unsigned kSpecial = 0x00, kRegimm = 0x01, kJump = 0x02, kLui = 0x0F, kSync = 0x0F;
+constexpr unsigned kCop0 = 0x10, kMoveFrom = 0x00, kCause = 13;
 
 // The instructions a waiting loop may hold: those whose only effect is on general registers they
-// name (no HI or LO, no coprocessor, no trap), loads, and the branches and jump without a link.
-// Anything else may change what the next time round sees.
+// name (no HI or LO, no coprocessor, no trap), loads, and the branches and jump without a link;
+// and MFC0 of Cause, whose interrupt lines change only at the machine's events and its other
+// fields only at an exception, which ends a skip (the loop runs in kernel mode, where MFC0 raises
+// nothing). Anything else may change what the next time round sees.
 Effects effects_of(InstrFields word) {
   const uint32_t rs = 1u << word.rs(), rt = 1u << word.rt(), rd = 1u << word.rd();
   const unsigned op = word.op();
@@ -67,6 +70,7 @@ Effects effects_of(InstrFields word) {
   if (op == kRegimm) return word.rt() <= 3 ? Effects{Kind::branch, rs, 0} : Effects{};
   if (op == kJump) return {Kind::jump, 0, 0};
   if (op == kLui) return {Kind::compute, 0, rt};
+  if (op == kCop0 && word.rs() == kMoveFrom && word.rd() == kCause) return {Kind::compute, 0, rt};
   if (in(kImmediates, op)) return {Kind::compute, rs, rt};
   if (in(kLoads, op)) return {Kind::load, rs, rt};
   if (in(kBranchesOnTwo, op)) return {Kind::branch, rs | rt, 0};

@@ -53,6 +53,23 @@ constexpr const char* kPollsTheInterrupt = R"(
       nop
 )";
 
+// Polling Cause for the interrupt line (IP2) with interrupts off.
+constexpr const char* kPollsCause = R"(
+      lui $t3, 0xA430
+      ori $t4, $zero, 0x80
+      sw $t4, 0xC($t3)          # MI_MASK: set VI
+      ori $s1, $zero, 3
+  wait:
+      mfc0 $t0, $13             # Cause
+      andi $t0, $t0, 0x400      # IP2
+      beq $t0, $zero, wait
+      nop
+      sw $zero, 0x10($a1)       # VI_V_CURRENT: the interrupt lowered
+      addiu $s1, $s1, -1
+      bne $s1, $zero, wait
+      nop
+)";
+
 // Polling a word in RDRAM, in which the VI's interrupt handler counts itself.
 constexpr const char* kPollsTheHandlersCount = R"(
       lui $t3, 0xA430
@@ -139,16 +156,16 @@ class IdleLoopsTest : public CoreTest {
   TempDir dir;
 };
 
-// Polling MI_INTR with interrupts off, a word in RDRAM that the interrupt's handler writes, and
-// the line the VI scans.
+// Polling MI_INTR and Cause with interrupts off, a word in RDRAM that the interrupt's handler
+// writes, and the line the VI scans.
 TEST_F(IdleLoopsTest, WaitsForTheViEndWhereRunningEveryInstructionLeavesTheMachine) {
   struct Waits {
     const char* waits;
     const char* handler;
   };
   for (const Waits& way :
-       {Waits{kPollsTheInterrupt, nullptr}, Waits{kPollsTheHandlersCount, kCountingHandler},
-        Waits{kPollsTheLine, nullptr}}) {
+       {Waits{kPollsTheInterrupt, nullptr}, Waits{kPollsCause, nullptr},
+        Waits{kPollsTheHandlersCount, kCountingHandler}, Waits{kPollsTheLine, nullptr}}) {
     const char* handler = way.handler;
     const std::string program = waiting_program(way.waits);
     SCOPED_TRACE(program);
@@ -183,6 +200,8 @@ TEST_F(IdleLoopsTest, OnlyALoopThatDoesTheSameEveryTimeRoundIsSkipped) {
   EXPECT_EQ(cpu.pc, 0x80002000u);
   EXPECT_EQ(turn_at(0x80002000, polls_mi, 100000, 602).instructions, 600u);  // the budget
   EXPECT_EQ(turn_at(0x80002000, "loop: b loop\n nop", 100).instructions, 100u);
+  const char* polls_cause = "wait: mfc0 $t0, $13\n andi $t0, $t0, 0x8000\n beqz $t0, wait\n nop";
+  EXPECT_EQ(turn_at(0x80004000, polls_cause, 1002).instructions, 1000u);
   // A register that counts with the clock: up to its next change, the next line.
   const uint64_t next_line = console_devices.vi.read_steady_until(VideoInterface::kVCurrent * 4);
   EXPECT_GT(turn_at(0x80003000, "wait: lw $t0, 0x10($a1)\n beq $t0, $zero, wait\n nop", 1u << 30)
