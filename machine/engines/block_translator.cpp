@@ -6,6 +6,7 @@
 #include "cpu/cpu_state.h"
 #include "cpu/r4300i/fpu_quick.h"
 #include "cpu/r4300i/interpreter.h"
+#include "machine/engines/batch_end.h"
 #include "machine/engines/copied_words.h"
 #include "machine/engines/fast_budget.h"
 #include "machine/engines/fixed_translation.h"
@@ -28,14 +29,6 @@ std::size_t place(asmjit::CodeHolder& holder, uint64_t base, uint8_t* destinatio
   const std::size_t size = holder.codeSize();
   if (size > room || holder.copyFlattenedData(destination, size)) return 0;
   return size;
-}
-
-// "J" and "JR" name the jumps that were last to run, as the 0.2c interpreter leaves them.
-const char* name_after(uint32_t word) {
-  if (cpu.model != CpuModel::v02c) return "Reading";
-  if (word >> 26 == 2) return "J";
-  if (word >> 26 == 0 && (word & 0x3F) == 8) return "JR";
-  return "Reading";
 }
 
 // The FPU's computing words run through the interpreter's declining handlers, in a delay slot too,
@@ -115,7 +108,8 @@ void BlockTranslator::flush() {
 
 BlockTranslator::Block* BlockTranslator::block_at(uint32_t pc) {
   auto found = blocks_.find(pc);
-  return found != blocks_.end() ? found->second.get() : translate(pc);
+  if (found == blocks_.end()) return translate(pc);
+  return found->second->code ? found->second.get() : nullptr;
 }
 
 BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
@@ -147,7 +141,10 @@ BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
     source.words.push_back(word);
     if (is_jump(word.op)) break;
   }
-  if (source.words.empty()) return nullptr;
+  if (source.words.empty()) {
+    remember_refusal(pc, physical);
+    return nullptr;
+  }
 
   if (kCodeBytes - used_ < kRoomForABlock) {
     flush();
@@ -177,6 +174,22 @@ BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
   statistics_.translation_seconds +=
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   return made;
+}
+
+// A word the others run stays so until it is stored into: a block without code stands for it,
+// covering its delay slot too, so that the run loop's turns there find it at once rather than
+// decoding it again (a loop that polls Count, say), and a store into it drops it as it drops any
+// block.
+void BlockTranslator::remember_refusal(uint32_t pc, uint32_t physical) {
+  const int page = code_page_index(physical);
+  const DecodedWord word = decoded_form(physical);
+  const bool with_slot =
+      (is_branch(word.op) || is_delayed_jump(word.op)) && code_page_index(physical + 4) == page;
+  auto refusal = std::make_unique<Block>(Block{pc, physical, with_slot ? 2u : 1u, nullptr, {}});
+  mark_code_page_copied(page);
+  for (uint32_t k = 0; k < refusal->length; ++k) mark_code_word_copied(physical + 4 * k);
+  blocks_in_page_[page].push_back(refusal.get());
+  blocks_[pc] = std::move(refusal);
 }
 
 void BlockTranslator::link(uint64_t site, Block& target) {
@@ -223,9 +236,7 @@ int BlockTranslator::store_hook(uint32_t page, uint32_t from_rdram, uint32_t byt
 EngineRun BlockTranslator::run(uint32_t budget, RunObserver* observer) {
   if (cpu.delay_slot_pending) return {};
   budget = fast_budget(budget, observer);
-  // Translated code rounds the FPU's common cases with the host's SSE, which must round to nearest
-  // as it does unless something has changed MXCSR; every call out of translated code restores it.
-  if (budget == 0 || !available() || !r4300i::fpu::quick::host_rounds_to_nearest()) return {};
+  if (budget == 0 || !available()) return {};
   const uint32_t ran = run_blocks(budget);
   advance_clock(ran);
   return {ran};
@@ -238,7 +249,9 @@ uint32_t BlockTranslator::run_blocks(uint32_t budget) {
   }
   keep_stores_checked();
   Block* block = block_at(cpu.pc);
-  if (!block) return 0;
+  // Translated code rounds the FPU's common cases with the host's SSE, which must round to nearest
+  // as it does unless something has changed MXCSR; every call out of translated code restores it.
+  if (!block || !r4300i::fpu::quick::host_rounds_to_nearest()) return 0;
   cpu.gpr[0] = 0;
   uint64_t left = budget;
   for (;;) {
@@ -261,7 +274,7 @@ uint32_t BlockTranslator::run_blocks(uint32_t budget) {
   const uint32_t ran = budget - static_cast<uint32_t>(left);
   if (ran != 0) {
     cpu.current_instruction = context_.last_word;
-    cpu.opcode_name.set(name_after(context_.last_word));
+    name_after_batch(context_.last_word);
   }
   return ran;
 }

@@ -65,8 +65,8 @@ class BlockTranslator final : public ExecutionEngine {
   struct Block {
     uint32_t pc;
     uint32_t physical;
-    uint32_t length;  // words
-    const uint8_t* code;
+    uint32_t length;      // words
+    const uint8_t* code;  // none for a word left to the others
     std::vector<Link> links_in;
   };
 
@@ -74,7 +74,8 @@ class BlockTranslator final : public ExecutionEngine {
   // Drops every block once an RDRAM page holds copies, if some block stores without looking.
   void keep_stores_checked();
   uint32_t run_blocks(uint32_t budget);
-  Block* block_at(uint32_t pc);
+  Block* block_at(uint32_t pc);  // none where the translator leaves the word to the others
+  void remember_refusal(uint32_t pc, uint32_t physical);
   Block* translate(uint32_t pc);
   void link(uint64_t site, Block& target);
   void kill(Block* block);

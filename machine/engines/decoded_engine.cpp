@@ -2,6 +2,7 @@
 
 #include "cpu/cpu_state.h"
 #include "cpu/r4300i/interpreter.h"
+#include "machine/engines/batch_end.h"
 #include "machine/engines/decoded_arithmetic.h"
 #include "machine/engines/decoded_control.h"
 #include "machine/engines/decoded_memory.h"
@@ -152,7 +153,7 @@ namespace {
 // What the interpreter leaves behind it after the last word of a batch.
 [[gnu::always_inline]] inline void leave_behind(const DecodedWord& last) {
   cpu.current_instruction = last.word;
-  cpu.opcode_name.set(last.op == op_j ? "J" : last.op == op_jr ? "JR" : "Reading");
+  name_after_batch(last.word);
 }
 
 }  // namespace
