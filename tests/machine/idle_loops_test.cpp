@@ -24,7 +24,7 @@ namespace {
 
 // Three waits for the VI's interrupt at line 1 ($a1 holds VI's address), each in the way `waits`
 // has it; then the stop address.
-std::string waiting_program(const char* waits) {
+std::string waiting_program(const std::string& waits) {
   return std::string(R"(
       lui $a1, 0xA440
       ori $t0, $zero, 2
@@ -38,13 +38,14 @@ std::string waiting_program(const char* waits) {
 )";
 }
 
-// Polling MI_INTR with interrupts off.
-constexpr const char* kPollsTheInterrupt = R"(
-      lui $a0, 0xA430
+// Three waits with interrupts off, each until `read` (after `setup`) finds the VI's interrupt,
+// which each then lowers.
+std::string polls_with_interrupts_off(const std::string& setup, const std::string& read) {
+  return setup + R"(
       ori $s1, $zero, 3
   wait:
-      lw $t0, 8($a0)            # MI_INTR
-      andi $t0, $t0, 8
+)" + read +
+         R"(
       beq $t0, $zero, wait
       nop
       sw $zero, 0x10($a1)       # VI_V_CURRENT: the interrupt lowered
@@ -52,23 +53,21 @@ constexpr const char* kPollsTheInterrupt = R"(
       bne $s1, $zero, wait
       nop
 )";
+}
 
-// Polling Cause for the interrupt line (IP2) with interrupts off.
-constexpr const char* kPollsCause = R"(
+// Polling MI_INTR.
+const std::string kPollsTheInterrupt = polls_with_interrupts_off("lui $a0, 0xA430", R"(
+      lw $t0, 8($a0)            # MI_INTR
+      andi $t0, $t0, 8)");
+
+// Polling Cause for the interrupt line (IP2).
+const std::string kPollsCause = polls_with_interrupts_off(R"(
       lui $t3, 0xA430
       ori $t4, $zero, 0x80
-      sw $t4, 0xC($t3)          # MI_MASK: set VI
-      ori $s1, $zero, 3
-  wait:
+      sw $t4, 0xC($t3)          # MI_MASK: set VI)",
+                                                          R"(
       mfc0 $t0, $13             # Cause
-      andi $t0, $t0, 0x400      # IP2
-      beq $t0, $zero, wait
-      nop
-      sw $zero, 0x10($a1)       # VI_V_CURRENT: the interrupt lowered
-      addiu $s1, $s1, -1
-      bne $s1, $zero, wait
-      nop
-)";
+      andi $t0, $t0, 0x400      # IP2)");
 
 // Polling a word in RDRAM, in which the VI's interrupt handler counts itself.
 constexpr const char* kPollsTheHandlersCount = R"(
@@ -160,7 +159,7 @@ class IdleLoopsTest : public CoreTest {
 // writes, and the line the VI scans.
 TEST_F(IdleLoopsTest, WaitsForTheViEndWhereRunningEveryInstructionLeavesTheMachine) {
   struct Waits {
-    const char* waits;
+    std::string waits;
     const char* handler;
   };
   for (const Waits& way :
