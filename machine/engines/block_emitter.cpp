@@ -227,9 +227,10 @@ using namespace block_emission;
 std::array<int, 32> host_registers(const BlockSource& block) {
   std::array<int, 32> uses{};
   for (const DecodedWord& w : block.words) {
-    if (reads(w) & kB) ++uses[w.b];
-    if (reads(w) & kC) ++uses[w.c];
-    if (reads(w) & kA) ++uses[w.a];
+    const uint8_t read = reads(w);
+    if (read & kB) ++uses[w.b];
+    if (read & kC) ++uses[w.c];
+    if (read & kA) ++uses[w.a];
     if (writes_a(w)) ++uses[w.a];
   }
   std::array<int, 32> kept;

@@ -177,17 +177,15 @@ BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
 }
 
 // A word the others run stays so until it is stored into: a block without code stands for it,
-// covering its delay slot too, so that the run loop's turns there find it at once rather than
-// decoding it again (a loop that polls Count, say), and a store into it drops it as it drops any
-// block.
+// covering the word after too (a delay slot may be why), so that the run loop's turns there find
+// it at once rather than decoding it again (a loop that polls Count, say), and a store into either
+// drops it as it drops any block.
 void BlockTranslator::remember_refusal(uint32_t pc, uint32_t physical) {
   const int page = code_page_index(physical);
-  const DecodedWord word = decoded_form(physical);
-  const bool with_slot =
-      (is_branch(word.op) || is_delayed_jump(word.op)) && code_page_index(physical + 4) == page;
-  auto refusal = std::make_unique<Block>(Block{pc, physical, with_slot ? 2u : 1u, nullptr, {}});
+  const uint32_t length = code_page_index(physical + 4) == page ? 2 : 1;
+  auto refusal = std::make_unique<Block>(Block{pc, physical, length, nullptr, {}});
   mark_code_page_copied(page);
-  for (uint32_t k = 0; k < refusal->length; ++k) mark_code_word_copied(physical + 4 * k);
+  for (uint32_t k = 0; k < length; ++k) mark_code_word_copied(physical + 4 * k);
   blocks_in_page_[page].push_back(refusal.get());
   blocks_[pc] = std::move(refusal);
 }
