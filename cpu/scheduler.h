@@ -77,6 +77,7 @@ extern Scheduler& scheduler;
 
 // `instructions` have run: the clock and Count move on (one cycle an instruction).
 inline void advance_clock(uint64_t instructions) {
-  cpu.cp0[kCountRegister] += scheduler.count_ticks(scheduler.now, instructions);
-  scheduler.now += instructions;
+  const uint64_t now = scheduler.now;  // read once: Count's store may alias it, for the compiler
+  cpu.cp0[kCountRegister] += scheduler.count_ticks(now, instructions);
+  scheduler.now = now + instructions;
 }

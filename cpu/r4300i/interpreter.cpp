@@ -1,8 +1,8 @@
 #include "cpu/r4300i/interpreter.h"
 
-#include "cpu/alu.h"
 #include "cpu/cpu_state.h"
 #include "cpu/r4300i/address_translation.h"
+#include "cpu/r4300i/execute_fetched.h"
 #include "cpu/r4300i/opcode_map.h"
 
 namespace r4300i {
@@ -10,23 +10,6 @@ namespace r4300i {
 int32_t execute_instruction() {
   return execute_fetched(
       translate_fetch(cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc).fault);
-}
-
-int32_t execute_fetched(Fault fetch_fault) {
-  cpu.gpr[0] = 0;
-  if (!take_pending_interrupt()) {
-    if (fetch_fault != Fault::none) [[unlikely]] {
-      const uint32_t fetched_from = cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc;
-      raise_translation_fault(fetch_fault, ::alu::sign_extend_32(fetched_from), Access::fetch);
-    } else {
-      const InstrFields f = decode_instruction(cpu.current_instruction);
-      const OpcodeEntry& row = opcode_map_detail::entry(f);
-      row.exec(f, row.name);
-    }
-  }
-  // A write to register 0 is never seen.
-  cpu.gpr[0] = 0;
-  return kCarriedOut;
 }
 
 const OpcodeEntry& opcode_entry(InstrFields f) {

@@ -14,9 +14,7 @@ enum class Fault : uint8_t;  // cpu/r4300i/address_translation.h
 // instruction raises leaves the processor at the exception vector. Everything is carried out: the
 // result is always 0. Register 0 holds 0 before and after.
 int32_t execute_instruction();
-
-// The same for a caller that has translated the fetch itself: `fetch_fault` is what stopped it.
-int32_t execute_fetched(Fault fetch_fault);
+// `execute_fetched` (execute_fetched.h) is the same for a caller that translates the fetch itself.
 
 // The row of the map that `f` falls in, for the disassembler.
 const OpcodeEntry& opcode_entry(InstrFields f);

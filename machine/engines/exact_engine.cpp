@@ -1,8 +1,10 @@
 #include "machine/engines/exact_engine.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "cpu/scheduler.h"
+#include "machine/engines/execute_from.h"
 #include "machine/stops/stops.h"
 #include "memory/bus.h"
 
@@ -21,27 +23,37 @@ inline bool ExactEngine::batch_ends(bool breakpoints, bool watching) const {
 EngineRun ExactEngine::run(uint32_t budget, RunObserver* observer) {
   const uint64_t unseen = observer ? observer->unseen_allowed() : UINT64_MAX;
   if (unseen == 0) {
-    const bool refused = not_carried_out(fetch_and_execute(fetch_, observer, !watchpoints.empty()));
+    const bool refused = not_carried_out(fetch_and_execute(fetch_, observer));
     advance_clock(1);
     return {1, refused};
   }
   const uint32_t limit = static_cast<uint32_t>(std::min<uint64_t>(unseen, std::max(budget, 1u)));
   const bool breakpoints = !user_breakpoints.empty();
-  return bus.console ? run_batch<true>(limit, breakpoints) : run_batch<false>(limit, breakpoints);
+  if (cpu.model != CpuModel::r4300i) return run_as<CpuModel::v02c, false>(limit, breakpoints);
+  std::memcpy(cpu.opcode_name.data, "Reading", sizeof "Reading");
+  return bus.console ? run_as<CpuModel::r4300i, true>(limit, breakpoints)
+                     : run_as<CpuModel::r4300i, false>(limit, breakpoints);
 }
 
-template <bool kLooksForWaits>
+template <CpuModel kModel, bool kLooksForWaits>
+EngineRun ExactEngine::run_as(uint32_t limit, bool breakpoints) {
+  return watchpoints.empty() ? run_batch<kModel, false, kLooksForWaits>(limit, breakpoints)
+                             : run_batch<kModel, true, kLooksForWaits>(limit, breakpoints);
+}
+
+template <CpuModel kModel, bool kWatching, bool kLooksForWaits>
 EngineRun ExactEngine::run_batch(uint32_t limit, bool breakpoints) {
-  const bool watching = !watchpoints.empty();
   for (uint32_t ran = 1;; ++ran) {
-    const uint32_t before = kLooksForWaits ? fetch_address(cpu) : 0;
-    const bool refused = not_carried_out(fetch_and_execute(fetch_, nullptr, watching));
+    const bool from_delay_slot = cpu.delay_slot_pending != 0;
+    const uint32_t address = from_delay_slot ? cpu.delay_slot_pc : cpu.pc;
+    const bool refused =
+        not_carried_out(execute_from<kModel, kWatching>(fetch_, nullptr, address, from_delay_slot));
     advance_clock(1);
     if (refused) return {ran, true};
-    if (ran >= limit || batch_ends(breakpoints, watching)) return {ran, false};
+    if (ran >= limit || batch_ends(breakpoints, kWatching)) return {ran, false};
     // A delay slot that has just sent control a little way back may have reached a loop that
     // waits: the run loop's next turn lets `idle_` look.
-    if (kLooksForWaits && before - cpu.pc - 1 < 4 * IdleLoops::kLongest &&
+    if (kLooksForWaits && from_delay_slot && address - cpu.pc - 1 < 4 * IdleLoops::kLongest &&
         !cpu.delay_slot_pending && idle_.worth_a_look(cpu.pc)) {
       return {ran, false};
     }

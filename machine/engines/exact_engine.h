@@ -23,8 +23,11 @@ class ExactEngine final : public ExecutionEngine {
 
  private:
   bool batch_ends(bool breakpoints, bool watching) const;
-  // Up to `limit` instructions; on the console machine, ending where a loop may wait.
-  template <bool kLooksForWaits>
+  // Up to `limit` instructions of the model's, ending where a loop may wait when
+  // `kLooksForWaits` (the console machine); `run_as` chooses whether the watchpoints see them.
+  template <CpuModel kModel, bool kLooksForWaits>
+  EngineRun run_as(uint32_t limit, bool breakpoints);
+  template <CpuModel kModel, bool kWatching, bool kLooksForWaits>
   EngineRun run_batch(uint32_t limit, bool breakpoints);
 
   const std::atomic<int32_t>& running_;

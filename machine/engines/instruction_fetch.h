@@ -4,10 +4,8 @@
 #include <cstring>
 
 #include "cpu/cpu_state.h"
-#include "cpu/interpreter.h"
 #include "cpu/r4300i/address_translation.h"
 #include "machine/engines/engine.h"
-#include "machine/stops/watchpoints.h"
 #include "memory/memory_map.h"
 
 // Reads instruction words as the processor fetches them: four byte reads at address + 0..3,
@@ -49,34 +47,15 @@ struct FetchedWord {
   uint32_t word;
   r4300i::Fault fault;
 };
+template <CpuModel kModel>
 [[gnu::always_inline]] inline FetchedWord fetch_word(FetchWindow& fetch, uint32_t address) {
-  if (cpu.model != CpuModel::r4300i) return {fetch.read_word(address), r4300i::Fault::none};
-  const r4300i::Translation at = r4300i::translate_fetch(address);
-  if (at.fault != r4300i::Fault::none) return {0, at.fault};
-  if (r4300i::in_fixed_segment(address)) [[likely]]
+  if constexpr (kModel != CpuModel::r4300i) {
     return {fetch.read_word(address), r4300i::Fault::none};
-  return {FetchWindow::read_translated_word(at.physical, address), r4300i::Fault::none};
-}
-
-// One fetch and execution on the exact path: "Reading" names the fetch in any read error, the word
-// comes from the delay slot when a taken branch left one pending, and the hand-over is consumed
-// afterwards. The watchpoints see the execution's data accesses, never the fetch's, when
-// `watching` (any are set). Returns `execute_instruction`'s result. Inlined, since the exact path
-// runs nothing else per instruction.
-[[gnu::always_inline]] inline int32_t fetch_and_execute(FetchWindow& fetch, RunObserver* observer,
-                                                        bool watching) {
-  std::memcpy(cpu.opcode_name.data, "Reading", sizeof "Reading");
-  bool from_delay_slot = cpu.delay_slot_pending != 0;
-  uint32_t address = from_delay_slot ? cpu.delay_slot_pc : cpu.pc;
-  const FetchedWord fetched = fetch_word(fetch, address);
-  cpu.current_instruction = fetched.word;
-  if (observer) observer->fetched(address, cpu.current_instruction);
-  int32_t result;
-  {
-    const WatchedAccesses watched(watching);
-    result = cpu.model == CpuModel::r4300i ? r4300i::execute_fetched(fetched.fault)
-                                           : execute_instruction();
+  } else {
+    const r4300i::Translation at = r4300i::translate_fetch(address);
+    if (at.fault != r4300i::Fault::none) return {0, at.fault};
+    if (r4300i::in_fixed_segment(address)) [[likely]]
+      return {fetch.read_word(address), r4300i::Fault::none};
+    return {FetchWindow::read_translated_word(at.physical, address), r4300i::Fault::none};
   }
-  if (from_delay_slot) cpu.delay_slot_pending = 0;
-  return result;
 }

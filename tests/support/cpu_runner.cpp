@@ -2,7 +2,7 @@
 
 #include "cpu/cpu_state.h"
 #include "cpu/interpreter.h"
-#include "machine/engines/instruction_fetch.h"
+#include "machine/engines/execute_from.h"
 #include "memory/memory_map.h"
 #include "tests/support/mips_assembler.h"
 
@@ -19,7 +19,7 @@ std::size_t load_program(uint32_t address, const std::string& source) {
 
 int32_t step() {
   FetchWindow fetch;
-  return fetch_and_execute(fetch, nullptr, !watchpoints.empty());
+  return fetch_and_execute(fetch, nullptr);
 }
 
 int32_t step(int count) {
