@@ -83,10 +83,10 @@ inline uint32_t status() {
   return static_cast<uint32_t>(cpu.cp0[kStatus]);
 }
 
-// Kernel mode: EXL or ERL set, or KSU 0.
+// Kernel mode: KSU 0 (the usual case, so looked at first), or EXL or ERL set.
 inline bool kernel_mode() {
   uint32_t s = status();
-  return (s & (kStatusEXL | kStatusERL)) != 0 || (s & kStatusKSU) == 0;
+  return (s & kStatusKSU) == 0 || (s & (kStatusEXL | kStatusERL)) != 0;
 }
 
 // Coprocessor 0's instructions run in kernel mode, elsewhere only with CU0 set.

@@ -187,19 +187,17 @@ inline constexpr uint8_t kRegimm = 1;
 inline constexpr uint8_t kCop0 = 16;
 inline constexpr uint8_t kCop0Function = 16;  // rs from here on: the CO group
 
+// The interpreter looks every word up here: SPECIAL and the opcodes with a row of their own, most
+// words, are found with one test each.
 inline const OpcodeEntry& entry(InstrFields f) {
-  switch (f.op()) {
-    case 0:
-      return special[f.funct()];
-    case kRegimm:
-      return regimm[f.rt()];
-    case kCop0:
-      return f.rs() >= kCop0Function ? cop0_function[f.funct()] : cop0[f.rs()];
-    case kCop1:
-      return cop1_entry(f);
-    default:
-      return primary[f.op()];
-  }
+  constexpr uint64_t kSelectsTable = 1ull << kRegimm | 1ull << kCop0 | 1ull << kCop1;
+  const uint8_t op = f.op();
+  if (op == 0) return special[f.funct()];
+  if (!((kSelectsTable >> op) & 1)) [[likely]]
+    return primary[op];
+  if (op == kRegimm) return regimm[f.rt()];
+  if (op == kCop0) return f.rs() >= kCop0Function ? cop0_function[f.funct()] : cop0[f.rs()];
+  return cop1_entry(f);
 }
 
 }  // namespace r4300i::opcode_map_detail
