@@ -94,7 +94,11 @@ inline x86::Mem context_field(std::size_t offset, uint32_t size) {
 }
 inline const x86::Mem kPc = cpu_field(offsetof(CpuState, pc), 4);
 inline const x86::Mem kDelaySlotPc = cpu_field(offsetof(CpuState, delay_slot_pc), 4);
-inline const x86::Mem kLastWord = context_field(offsetof(JitContext, last_word), 4);
+// The word last run goes straight into `current_instruction`, which lies just after the delay
+// slot's address: a jump or branch records both with one store.
+inline const x86::Mem kLastWord = cpu_field(offsetof(CpuState, current_instruction), 4);
+inline const x86::Mem kSlotPcAndLastWord = cpu_field(offsetof(CpuState, delay_slot_pc), 8);
+static_assert(offsetof(CpuState, current_instruction) == offsetof(CpuState, delay_slot_pc) + 4);
 inline const x86::Mem kExitKind = context_field(offsetof(JitContext, exit), 4);
 inline const x86::Mem kLinkSite = context_field(offsetof(JitContext, link_site), 8);
 inline const x86::Mem kSavedAddress = context_field(offsetof(JitContext, saved_address), 8);
@@ -242,12 +246,17 @@ class BlockEmitter {
 
   // Leaves for `target` once word `last` has run: straight into its block when that is
   // translated (the jump is patched then), round the block again for a loop, and back to the run
-  // loop when it may have to stop there.
-  void leave_for(uint32_t target, uint32_t last);
+  // loop when it may have to stop there. `slot_pc`, where a jump or branch has handed over to its
+  // delay slot, is the slot's address, which the machine keeps.
+  void leave_for(uint32_t target, uint32_t last, std::optional<uint32_t> slot_pc = {});
 
   // What every way from word `last` into another block does first: the loop's slot address, the
-  // registers held and the word last run into the machine.
-  void hand_over(uint32_t last);
+  // registers held, and the word last run and `slot_pc` into the machine.
+  void hand_over(uint32_t last, std::optional<uint32_t> slot_pc);
+
+  // The word last run, and the delay slot's address when there is one, into the machine: one
+  // store, through `scratch` for both.
+  void record_last_word(uint32_t last, std::optional<uint32_t> slot_pc, const x86::Gp& scratch);
 
   // Whether a jump to `target` may go straight into its block: it cannot stop there, and it is a
   // word's address where code can stand.
@@ -264,7 +273,7 @@ class BlockEmitter {
   // A JAL to `target` once word `last` has run, as a host call that the JR to `return_address`
   // returns from (see kReturnFrames); as `leave_for` where the jump cannot link, or the frames
   // have run out.
-  void call_for(uint32_t target, uint32_t return_address, uint32_t last);
+  void call_for(uint32_t target, uint32_t return_address, uint32_t last, uint32_t slot_pc);
 
   void emit_straight(uint32_t k, uint32_t exit_before);
 
@@ -420,7 +429,7 @@ class BlockEmitter {
   // On to the target in eax once word `last` has run: through the lookup table when it holds the
   // target, unless that is not a word's or, unless the jump has looked already (`may_stop`
   // false), may be a stop address.
-  void jump_through_eax(uint32_t last, bool may_stop);
+  void jump_through_eax(uint32_t last, bool may_stop, std::optional<uint32_t> slot_pc = {});
 
   x86::Assembler& a_;
   const BlockSource& block_;

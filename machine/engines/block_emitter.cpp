@@ -140,8 +140,9 @@ void BlockEmitter::side_exit(uint32_t k) {
 // Leaves for `target` once word `last` has run: straight into its block when that is
 // translated (the jump is patched then), round the block again for a loop, and back to the run
 // loop when it may have to stop there.
-void BlockEmitter::leave_for(uint32_t target, uint32_t last) {
+void BlockEmitter::leave_for(uint32_t target, uint32_t last, std::optional<uint32_t> slot_pc) {
   if (target == block_.pc) {
+    if (slot_pc) a_.mov(kDelaySlotPc, *slot_pc);
     const Label again = a_.newLabel();
     a_.sub(kBudget, n_);
     a_.jge(body_);
@@ -149,22 +150,33 @@ void BlockEmitter::leave_for(uint32_t target, uint32_t last) {
     cold_.push_back([this, again, last] {
       a_.bind(again);
       a_.add(kBudget, n_);
-      if (branch_loop_) a_.mov(kDelaySlotPc, address(n_ - 1));
       store_cached();
-      a_.mov(kLastWord, block_.words[last].word);
+      record_last_word(last, branch_loop_ ? std::optional(address(n_ - 1)) : std::nullopt,
+                       x86::rax);
       a_.mov(kPc, block_.pc);
       leave(JitExit::stopped);
     });
     return;
   }
-  hand_over(last);
+  hand_over(last, slot_pc);
   jump_to(target);
 }
 
-void BlockEmitter::hand_over(uint32_t last) {
+void BlockEmitter::hand_over(uint32_t last, std::optional<uint32_t> slot_pc) {
   leave_loop_slot_behind();
   store_cached();
-  a_.mov(kLastWord, block_.words[last].word);
+  record_last_word(last, slot_pc, x86::rax);
+}
+
+void BlockEmitter::record_last_word(uint32_t last, std::optional<uint32_t> slot_pc,
+                                    const x86::Gp& scratch) {
+  const uint32_t word = block_.words[last].word;
+  if (!slot_pc) {
+    a_.mov(kLastWord, word);
+    return;
+  }
+  a_.mov(scratch, uint64_t{word} << 32 | *slot_pc);
+  a_.mov(kSlotPcAndLastWord, scratch);
 }
 
 bool BlockEmitter::links_to(uint32_t target) const {
@@ -194,12 +206,13 @@ void BlockEmitter::link_stub(const Label& stub, const Label& after, uint32_t tar
   });
 }
 
-void BlockEmitter::call_for(uint32_t target, uint32_t return_address, uint32_t last) {
+void BlockEmitter::call_for(uint32_t target, uint32_t return_address, uint32_t last,
+                            uint32_t slot_pc) {
   if (target == block_.pc || !links_to(target)) {
-    leave_for(target, last);
+    leave_for(target, last, slot_pc);
     return;
   }
-  hand_over(last);
+  hand_over(last, slot_pc);
   const Label too_deep = a_.newLabel();
   const Label stub = a_.newLabel();
   const Label after = a_.newLabel();

@@ -270,9 +270,6 @@ uint32_t BlockTranslator::run_blocks(uint32_t budget) {
     block = next;
   }
   const uint32_t ran = budget - static_cast<uint32_t>(left);
-  if (ran != 0) {
-    cpu.current_instruction = context_.last_word;
-    name_after_batch(context_.last_word);
-  }
+  if (ran != 0) name_after_batch(cpu.current_instruction);
   return ran;
 }

@@ -65,16 +65,16 @@ void BlockEmitter::emit_branch(uint32_t k) {
       a_.je(not_taken);
     }
   }
-  if (!branch_loop_) a_.mov(kDelaySlotPc, address(k) + 4);
-  leave_for(branch_target(k), k + 1);
+  // A loop's own branch leaves its slot's address behind only on the way out.
+  leave_for(branch_target(k), k + 1, branch_loop_ ? std::nullopt : std::optional(address(k) + 4));
   a_.bind(not_taken);
   if (kind == Kind::likely_branch) {
     a_.add(kBudget, 1);  // the slot, which did not run
     leave_for(address(k) + 8, k);
     return;
   }
-  if (kind == Kind::delayed_branch) a_.mov(kDelaySlotPc, address(k) + 4);
-  leave_for(address(k) + 8, k + 1);
+  leave_for(address(k) + 8, k + 1,
+            kind == Kind::delayed_branch ? std::optional(address(k) + 4) : std::nullopt);
 }
 
 // 0.2c's jumps, which take effect at once.
@@ -110,18 +110,18 @@ void BlockEmitter::emit_delayed_jump(uint32_t k) {
   if (operation(w.op).writes_a) set_constant(w.a, ca::link(address(k)));
   // A slot that leaves gives the jump back too: its link, written again, is the same.
   emit_straight(k + 1, k);
-  a_.mov(kDelaySlotPc, address(k) + 4);
+  const uint32_t slot_pc = address(k) + 4;
   if (!through_register) {
     const uint32_t target = field_jump_target(address(k), w);
     if (operation(w.op).writes_a) {
-      call_for(target, address(k) + 8, k + 1);
+      call_for(target, address(k) + 8, k + 1, slot_pc);
     } else {
-      leave_for(target, k + 1);
+      leave_for(target, k + 1, slot_pc);
     }
     return;
   }
   load_jump_target(k);
-  jump_through_eax(k + 1, false);
+  jump_through_eax(k + 1, false, slot_pc);
 }
 
 bool BlockEmitter::slot_changes_target(uint32_t k) const {
@@ -140,11 +140,11 @@ void BlockEmitter::load_jump_target(uint32_t k) {
   }
 }
 
-void BlockEmitter::jump_through_eax(uint32_t last, bool may_stop) {
+void BlockEmitter::jump_through_eax(uint32_t last, bool may_stop, std::optional<uint32_t> slot_pc) {
   const Label miss = a_.newLabel();
   const Label stop = a_.newLabel();
   store_cached();
-  a_.mov(kLastWord, block_.words[last].word);
+  record_last_word(last, slot_pc, x86::rcx);
   if (may_stop) {
     // may_stop_at, in host code.
     a_.lea(x86::ecx, x86::ptr(x86::rax, -static_cast<int32_t>(kStopAddress)));

@@ -24,7 +24,6 @@ enum class JitExit : uint32_t {
 };
 
 struct JitContext {
-  uint32_t last_word;  // the word last run, for `current_instruction`
   JitExit exit;
   uint64_t link_site;           // the executable address just past the rel32 to patch
   uint64_t saved_address;       // kept across a call out of translated code
