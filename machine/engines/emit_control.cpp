@@ -151,16 +151,17 @@ void BlockEmitter::jump_through_eax(uint32_t last, bool may_stop, std::optional<
     a_.cmp(x86::ecx, kStopSpan);
     a_.jbe(stop);
   }
-  a_.test(x86::al, 3);
-  a_.jnz(stop);
   if (!may_stop) {
-    // The complete model's: a return to a JAL's block that pushed the target.
+    // The complete model's: a return to a JAL's block that pushed the target, which is a word's
+    // address.
     const Label not_framed = a_.newLabel();
     a_.cmp(kFramedReturn, x86::eax);
     a_.jne(not_framed);
     a_.ret(8);
     a_.bind(not_framed);
   }
+  a_.test(x86::al, 3);
+  a_.jnz(stop);
   // The entry of the word at eax, 16 bytes, as four times the word's address within the table.
   static_assert(sizeof(JrEntry) == 16);
   a_.mov(x86::ecx, x86::eax);
