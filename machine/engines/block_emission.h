@@ -31,12 +31,11 @@ using asmjit::Label;
 namespace ca = r4300i::alu;
 
 inline const x86::Gp kCpu = x86::rbx;
-inline const x86::Gp kContext = x86::rbp;
 inline const x86::Gp kBudget = x86::r12;
-// Host registers that hold guest registers, those that calls preserve everywhere first; the last
-// ones hold the pinned registers.
-inline const std::array<x86::Gp, 8> kPool = {x86::r13, x86::rsi, x86::rdi, x86::r8,
-                                             x86::r9,  x86::r10, x86::r14, x86::r15};
+// Host registers that hold guest registers: the pooled places, those that calls preserve on
+// Windows first, then the pinned registers' places, which calls preserve everywhere.
+inline const std::array<x86::Gp, 9> kPool = {x86::rsi, x86::rdi, x86::r8,  x86::r9, x86::r10,
+                                             x86::rbp, x86::r13, x86::r14, x86::r15};
 
 static_assert(offsetof(CpuState, gpr) == 0);
 static_assert(kPooledPlaces + kPinnedRegisters.size() == kPool.size());
@@ -89,9 +88,6 @@ inline x86::Mem cpu_field(std::size_t offset, uint32_t size) {
 inline x86::Mem guest(unsigned n) {
   return x86::qword_ptr(kCpu, static_cast<int32_t>(8 * n));
 }
-inline x86::Mem context_field(std::size_t offset, uint32_t size) {
-  return x86::ptr(kContext, static_cast<int32_t>(offset), size);
-}
 inline const x86::Mem kPc = cpu_field(offsetof(CpuState, pc), 4);
 inline const x86::Mem kDelaySlotPc = cpu_field(offsetof(CpuState, delay_slot_pc), 4);
 // The word last run goes straight into `current_instruction`, which lies just after the delay
@@ -99,14 +95,24 @@ inline const x86::Mem kDelaySlotPc = cpu_field(offsetof(CpuState, delay_slot_pc)
 inline const x86::Mem kLastWord = cpu_field(offsetof(CpuState, current_instruction), 4);
 inline const x86::Mem kSlotPcAndLastWord = cpu_field(offsetof(CpuState, delay_slot_pc), 8);
 static_assert(offsetof(CpuState, current_instruction) == offsetof(CpuState, delay_slot_pc) + 4);
-inline const x86::Mem kExitKind = context_field(offsetof(JitContext, exit), 4);
-inline const x86::Mem kLinkSite = context_field(offsetof(JitContext, link_site), 8);
-inline const x86::Mem kSavedAddress = context_field(offsetof(JitContext, saved_address), 8);
-inline const x86::Mem kFirstRound = context_field(offsetof(JitContext, first_round_budget), 8);
-inline const x86::Mem kTaken = context_field(offsetof(JitContext, taken), 1);
-inline const x86::Mem kJumpTarget = context_field(offsetof(JitContext, jump_target), 4);
-inline const x86::Mem kEntryStack = context_field(offsetof(JitContext, entry_stack), 8);
-inline const x86::Mem kDeepestStack = context_field(offsetof(JitContext, deepest_stack), 8);
+
+// The translator's JitContext, reached from `cpu` as the program's data is (see Reach), so that
+// no host register is kept for it.
+struct ContextFields {
+  int32_t from_cpu;
+
+  x86::Mem field(std::size_t offset, uint32_t size) const {
+    return x86::ptr(kCpu, from_cpu + static_cast<int32_t>(offset), size);
+  }
+  x86::Mem exit_kind() const { return field(offsetof(JitContext, exit), 4); }
+  x86::Mem link_site() const { return field(offsetof(JitContext, link_site), 8); }
+  x86::Mem saved_address() const { return field(offsetof(JitContext, saved_address), 8); }
+  x86::Mem first_round() const { return field(offsetof(JitContext, first_round_budget), 8); }
+  x86::Mem taken() const { return field(offsetof(JitContext, taken), 1); }
+  x86::Mem jump_target() const { return field(offsetof(JitContext, jump_target), 4); }
+  x86::Mem entry_stack() const { return field(offsetof(JitContext, entry_stack), 8); }
+  x86::Mem deepest_stack() const { return field(offsetof(JitContext, deepest_stack), 8); }
+};
 // The guest return address of the newest return frame, above the host's.
 inline const x86::Mem kFramedReturn = x86::dword_ptr(x86::rsp, 8);
 
@@ -121,16 +127,18 @@ struct Reach {
   int32_t fixed_segments;  // kFixedSegmentBase
   int32_t watched;         // the pages holding a watched byte
 
+  // The displacement of `data` from `cpu`, where a 32-bit one reaches it with room to spare.
+  static std::optional<int32_t> from_cpu(const void* data) {
+    const std::ptrdiff_t distance =
+        static_cast<const uint8_t*>(data) - reinterpret_cast<const uint8_t*>(&cpu);
+    if (distance < std::numeric_limits<int32_t>::min() / 2 ||
+        distance > std::numeric_limits<int32_t>::max() / 2) {
+      return std::nullopt;
+    }
+    return static_cast<int32_t>(distance);
+  }
+
   static std::optional<Reach> find() {
-    auto from_cpu = [](const void* data) -> std::optional<int32_t> {
-      const std::ptrdiff_t distance =
-          static_cast<const uint8_t*>(data) - reinterpret_cast<const uint8_t*>(&cpu);
-      if (distance < std::numeric_limits<int32_t>::min() / 2 ||
-          distance > std::numeric_limits<int32_t>::max() / 2) {
-        return std::nullopt;
-      }
-      return static_cast<int32_t>(distance);
-    };
     auto rdram = from_cpu(memory.rdram);
     auto written = from_cpu(code_pages.written);
     auto copied = from_cpu(code_pages.copied);
@@ -182,11 +190,12 @@ struct AccessRange {
 class BlockEmitter {
  public:
   BlockEmitter(x86::Assembler& a, const BlockSource& block, const EmitterTables& tables,
-               const Reach& reach)
+               const Reach& reach, const ContextFields& context)
       : a_(a),
         block_(block),
         tables_(tables),
         reach_(reach),
+        context_(context),
         n_(static_cast<uint32_t>(block.words.size())),
         branch_loop_(n_ >= 2 && is_branch(block.words[n_ - 2].op) &&
                      branch_target(n_ - 2) == block.pc),
@@ -435,6 +444,7 @@ class BlockEmitter {
   const BlockSource& block_;
   const EmitterTables& tables_;
   const Reach& reach_;
+  const ContextFields context_;
   const uint32_t n_;
   const bool branch_loop_;         // the block ends with a branch back to its own start
   const bool full_fpu_registers_;  // Status's FR when the block was translated

@@ -10,7 +10,7 @@ void BlockEmitter::emit() {
   if (uses_fpu()) emit_fpu_guard();
   a_.sub(kBudget, n_);
   a_.jl(bail);
-  if (branch_loop_) a_.mov(kFirstRound, kBudget);
+  if (branch_loop_) a_.mov(context_.first_round(), kBudget);
   for (unsigned g = 1; g < 32; ++g) {
     if (cached_[g] >= 0 && !pinned(g)) a_.mov(kPool[cached_[g]], guest(g));
   }
@@ -112,7 +112,7 @@ void BlockEmitter::reload_clobbered() {
 }
 
 void BlockEmitter::leave(JitExit why) {
-  a_.mov(kExitKind, static_cast<uint32_t>(why));
+  a_.mov(context_.exit_kind(), static_cast<uint32_t>(why));
   a_.jmp(imm(tables_.leave));
 }
 
@@ -121,7 +121,7 @@ void BlockEmitter::leave(JitExit why) {
 void BlockEmitter::leave_loop_slot_behind() {
   if (!branch_loop_) return;
   const Label first_round = a_.newLabel();
-  a_.cmp(kBudget, kFirstRound);
+  a_.cmp(kBudget, context_.first_round());
   a_.jge(first_round);
   a_.mov(kDelaySlotPc, address(n_ - 1));
   a_.bind(first_round);
@@ -201,7 +201,7 @@ void BlockEmitter::link_stub(const Label& stub, const Label& after, uint32_t tar
     a_.bind(stub);
     a_.mov(kPc, target);
     a_.lea(x86::rax, x86::ptr(after));
-    a_.mov(kLinkSite, x86::rax);
+    a_.mov(context_.link_site(), x86::rax);
     leave(JitExit::link);
   });
 }
@@ -216,7 +216,7 @@ void BlockEmitter::call_for(uint32_t target, uint32_t return_address, uint32_t l
   const Label too_deep = a_.newLabel();
   const Label stub = a_.newLabel();
   const Label after = a_.newLabel();
-  a_.cmp(x86::rsp, kDeepestStack);
+  a_.cmp(x86::rsp, context_.deepest_stack());
   a_.jbe(too_deep);
   a_.push(static_cast<int32_t>(return_address));
   a_.call(stub);
@@ -262,30 +262,34 @@ std::array<int, 32> host_registers(const BlockSource& block) {
   return kept;
 }
 
-void emit_trampoline(x86::Assembler& a, const Label& leave) {
+bool emit_trampoline(x86::Assembler& a, const Label& leave, const JitContext& context) {
+  const std::optional<int32_t> from_cpu = Reach::from_cpu(&context);
+  if (!from_cpu) return false;
+  const ContextFields context_{*from_cpu};
   host_calls::emit_enter(a);
   a.mov(kCpu, host_calls::argument(0));
-  a.mov(kContext, host_calls::argument(1));
-  a.mov(kBudget, host_calls::argument(2));
+  a.mov(kBudget, host_calls::argument(1));
   for (std::size_t k = 0; k < kPinnedRegisters.size(); ++k)
     a.mov(kPool[kPooledPlaces + k], guest(kPinnedRegisters[k]));
-  a.mov(kEntryStack, x86::rsp);
+  a.mov(context_.entry_stack(), x86::rsp);
   a.push(kNoReturnAddress);
   a.push(kNoReturnAddress);
   a.lea(x86::rax, x86::ptr(x86::rsp, -16 * static_cast<int32_t>(kReturnFrames)));
-  a.mov(kDeepestStack, x86::rax);
-  a.jmp(host_calls::argument(3));
+  a.mov(context_.deepest_stack(), x86::rax);
+  a.jmp(host_calls::argument(2));
   a.bind(leave);
   for (std::size_t k = 0; k < kPinnedRegisters.size(); ++k)
     a.mov(guest(kPinnedRegisters[k]), kPool[kPooledPlaces + k]);
-  a.mov(x86::rsp, kEntryStack);
+  a.mov(x86::rsp, context_.entry_stack());
   a.mov(x86::rax, kBudget);
   host_calls::emit_leave(a);
+  return true;
 }
 
 bool emit_block(x86::Assembler& a, const BlockSource& block, const EmitterTables& tables) {
   static const std::optional<Reach> reach = Reach::find();
-  if (!reach) return false;
-  BlockEmitter(a, block, tables, *reach).emit();
+  const std::optional<int32_t> context = Reach::from_cpu(tables.context);
+  if (!reach || !context) return false;
+  BlockEmitter(a, block, tables, *reach, ContextFields{*context}).emit();
   return true;
 }

@@ -69,7 +69,10 @@ bool BlockTranslator::map_code_region() {
   holder.init(asmjit::Environment::host(), reinterpret_cast<uint64_t>(executable));
   x86::Assembler a(&holder);
   const asmjit::Label leave = a.newLabel();
-  emit_trampoline(a, leave);
+  if (!emit_trampoline(a, leave, context_)) {
+    allocator_->release(executable);
+    return false;
+  }
   trampoline_size_ = place(holder, reinterpret_cast<uint64_t>(executable),
                            static_cast<uint8_t*>(writable), kCodeBytes);
   if (trampoline_size_ == 0) {
@@ -157,7 +160,7 @@ BlockTranslator::Block* BlockTranslator::translate(uint32_t pc) {
   holder.init(asmjit::Environment::host(), base);
   x86::Assembler a(&holder);
   const EmitterTables tables{leave_, jr_table_.data(), &store_hook,
-                             code_pages.rdram_pages_copied == 0};
+                             code_pages.rdram_pages_copied == 0, &context_};
   stores_unchecked_ |= tables.rdram_stores_unchecked;
   if (!emit_block(a, source, tables)) return nullptr;
   const std::size_t size = place(holder, base, writable_ + used_, kCodeBytes - used_);
@@ -255,7 +258,7 @@ uint32_t BlockTranslator::run_blocks(uint32_t budget) {
   for (;;) {
     const uint64_t flushes_before = flushes_;
     context_.exit = JitExit::stopped;
-    left = enter_(&cpu, &context_, left, block->code);
+    left = enter_(&cpu, left, block->code);
     if (context_.exit == JitExit::stopped || left == 0) break;
     Block* next = block_at(cpu.pc);
     if (!next) break;

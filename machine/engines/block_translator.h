@@ -92,7 +92,7 @@ class BlockTranslator final : public ExecutionEngine {
   std::size_t trampoline_size_ = 0;
   bool mapping_tried_ = false;
   bool stores_unchecked_ = false;  // a block stores into RDRAM without looking for copies
-  uint64_t (*enter_)(void* cpu, JitContext* context, uint64_t budget, const void* code) = nullptr;
+  uint64_t (*enter_)(void* cpu, uint64_t budget, const void* code) = nullptr;
   uint64_t leave_ = 0;
 
   std::unordered_map<uint32_t, std::unique_ptr<Block>> blocks_;

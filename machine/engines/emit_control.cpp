@@ -59,9 +59,9 @@ void BlockEmitter::emit_branch(uint32_t k) {
       emit_straight(k + 1, k);
       a_.j(x86::negateCond(emit_comparison_of(w)), not_taken);
     } else {
-      a_.set(emit_comparison_of(w), kTaken);
+      a_.set(emit_comparison_of(w), context_.taken());
       emit_straight(k + 1, k);
-      a_.cmp(kTaken, 0);
+      a_.cmp(context_.taken(), 0);
       a_.je(not_taken);
     }
   }
@@ -101,7 +101,7 @@ void BlockEmitter::emit_delayed_jump(uint32_t k) {
     a_.lea(x86::ecx, x86::ptr(x86::rax, -static_cast<int32_t>(kStopAddress)));
     a_.cmp(x86::ecx, kStopSpan + 4);
     a_.jbe(stops);
-    if (slot_changes_target(k)) a_.mov(kJumpTarget, x86::eax);
+    if (slot_changes_target(k)) a_.mov(context_.jump_target(), x86::eax);
     cold_.push_back([this, stops, k] {
       a_.bind(stops);
       side_exit(k);
@@ -134,7 +134,7 @@ void BlockEmitter::load_jump_target(uint32_t k) {
   if (jumps_to_field(w.op)) {
     a_.mov(x86::eax, field_jump_target(address(k), w));
   } else if (slot_changes_target(k)) {
-    a_.mov(x86::eax, kJumpTarget);
+    a_.mov(x86::eax, context_.jump_target());
   } else {
     low_half(w.b, x86::rax);
   }

@@ -257,7 +257,7 @@ void BlockEmitter::emit_store_marks(uint32_t k, int32_t from_anchor, const Label
     a_.mov(x86::ecx, x86::edx);
     a_.shr(x86::ecx, 12);
     store_cached();
-    a_.mov(kSavedAddress, x86::rdx);
+    a_.mov(context_.saved_address(), x86::rdx);
     a_.mov(host_calls::argument(0).r32(), x86::ecx);
     a_.lea(host_calls::argument(1).r32(), x86::ptr(x86::rdx, from_anchor));
     a_.mov(host_calls::argument(2).r32(), operation(block_.words[k].op).bytes);
@@ -266,7 +266,7 @@ void BlockEmitter::emit_store_marks(uint32_t k, int32_t from_anchor, const Label
     a_.test(x86::eax, x86::eax);
     a_.jnz(dropped);
     reload_clobbered();
-    a_.mov(x86::rdx, kSavedAddress);
+    a_.mov(x86::rdx, context_.saved_address());
     a_.jmp(after);
     a_.bind(dropped);
     leave_after_store(k);
@@ -291,7 +291,7 @@ void BlockEmitter::leave_after_store(uint32_t k) {
     const Label not_taken = a_.newLabel();
     const Label done = a_.newLabel();
     if (kind == Kind::branch || kind == Kind::delayed_branch) {
-      a_.cmp(kTaken, 0);
+      a_.cmp(context_.taken(), 0);
       a_.je(not_taken);
     }
     a_.mov(kDelaySlotPc, address(control) + 4);

@@ -60,6 +60,7 @@ struct EmitterTables {
   int (*store_hook)(uint32_t page, uint32_t from_rdram, uint32_t bytes);
   // No RDRAM page holds decoded or translated words: stores into RDRAM need not look for them.
   bool rdram_stores_unchecked;
+  const JitContext* context;  // the translator's, which translated code keeps up to date
 };
 
 // The words of a block, from `pc` on: straight-line words, possibly ending with a jump, or with a
@@ -69,11 +70,12 @@ struct BlockSource {
   std::vector<DecodedWord> words;
 };
 
-// The stack pointer and the return address, which compiled code uses everywhere, stay in host
+// The registers compiled code uses everywhere, across calls and returns: the result, the first
+// argument, the stack pointer and the return address (v0, a0, sp, ra). They stay in host
 // registers all the while translated code runs: entering loads them, leaving stores them, and no
 // block does either. They take the pool's last places, which calls preserve.
-inline constexpr std::array<unsigned, 2> kPinnedRegisters = {29, 31};
-inline constexpr int kPooledPlaces = 6;  // the places before them
+inline constexpr std::array<unsigned, 4> kPinnedRegisters = {2, 4, 29, 31};
+inline constexpr int kPooledPlaces = 5;  // the places before them
 
 // Which guest registers a block keeps in host registers while it runs: for each register, the
 // place in the pool of host registers it takes, or -1.
