@@ -8,6 +8,7 @@
 namespace r4300i {
 
 int32_t execute_instruction() {
+  cpu.gpr[0] = 0;
   return execute_fetched(
       translate_fetch(cpu.delay_slot_pending ? cpu.delay_slot_pc : cpu.pc).fault);
 }

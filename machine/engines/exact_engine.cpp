@@ -30,7 +30,9 @@ EngineRun ExactEngine::run(uint32_t budget, RunObserver* observer) {
   const uint32_t limit = static_cast<uint32_t>(std::min<uint64_t>(unseen, std::max(budget, 1u)));
   const bool breakpoints = !user_breakpoints.empty();
   if (cpu.model != CpuModel::r4300i) return run_as<CpuModel::v02c, false>(limit, breakpoints);
+  // The complete model's handlers never name themselves, and keep register 0 at 0.
   std::memcpy(cpu.opcode_name.data, "Reading", sizeof "Reading");
+  cpu.gpr[0] = 0;
   return bus.console ? run_as<CpuModel::r4300i, true>(limit, breakpoints)
                      : run_as<CpuModel::r4300i, false>(limit, breakpoints);
 }

@@ -2,6 +2,7 @@
 
 int32_t fetch_and_execute(FetchWindow& fetch, RunObserver* observer) {
   std::memcpy(cpu.opcode_name.data, "Reading", sizeof "Reading");
+  cpu.gpr[0] = 0;
   const bool from_delay_slot = cpu.delay_slot_pending != 0;
   const uint32_t address = from_delay_slot ? cpu.delay_slot_pc : cpu.pc;
   const bool watching = !watchpoints.empty();

@@ -116,6 +116,27 @@ TEST_F(RunApi, TheCompleteModelsDebuggerGoesThroughTheTlbWithoutSideEffects) {
   EXPECT_EQ(read_register({RegisterFile::cp0, r4300i::kRandom}), 31u - 5);
 }
 
+// Register 0 reads 0 whatever a debugger wrote into it while paused: in the run that follows, on
+// every engine and in either model, and in a single step.
+TEST_F(RunApi, ADebuggersWriteToRegisterZeroIsNeverRead) {
+  for (CpuModel model : {CpuModel::v02c, CpuModel::r4300i}) {
+    for (Engine engine : {Engine::exact, Engine::decoded, Engine::jit}) {
+      SCOPED_TRACE(testing::Message() << "engine " << static_cast<int>(engine) << " model "
+                                      << static_cast<int>(model));
+      choose_cpu_model(model);
+      shared.engine = engine;
+      load("addu $t0, $zero, $zero\n addu $t1, $zero, $zero\n .rept 20\n nop\n .endr");
+      write_register({RegisterFile::gpr, 0}, 0x1234);
+      execution.step();
+      EXPECT_EQ(cpu.gpr[8], 0u);
+      write_register({RegisterFile::gpr, 0}, 0x5678);
+      EXPECT_EQ(run(), StopReason::stop_address);
+      EXPECT_EQ(cpu.gpr[9], 0u);
+      EXPECT_EQ(cpu.gpr[0], 0u);
+    }
+  }
+}
+
 TEST_F(RunApi, RegistersByNumber) {
   write_register({RegisterFile::gpr, 31}, 0x8000000000000001);
   write_register({RegisterFile::hi}, 7);
