@@ -207,6 +207,7 @@ class BlockEmitter {
     for (const DecodedWord& w : block.words) {
       if (writes_a(w)) written_[w.a] = true;
     }
+    choose_unextended();
   }
 
   void emit();
@@ -240,7 +241,23 @@ class BlockEmitter {
   // A value that a 32-bit immediate sign-extends to goes in without a scratch register.
   void set_constant(unsigned g, uint64_t value);
 
-  void store_cached();
+  // The registers held that the block writes, into the machine, once the words before `ran` have
+  // run.
+  void store_cached(uint32_t ran);
+
+  // The complete model's 32-bit arithmetic sign-extends its results. A register held whose
+  // every reader uses no more than its low half (that arithmetic, a store of a word or less)
+  // keeps what that arithmetic computes unextended until it goes into the machine
+  // (`unextended_`); a block that loops to its own start by a jump rather than a branch keeps
+  // none so.
+  void choose_unextended();
+  // Of the words from `from` to `to`, whether the last that writes register `g` leaves it
+  // unextended; none when none writes it.
+  std::optional<bool> last_write_unextended(unsigned g, uint32_t from, uint32_t to) const;
+  // Sign-extends register `g` held unextended before it goes into the machine, once the words
+  // before `ran` have run: as the last of them to write it left it, or, none having written it,
+  // as the last to write it in the time round before, if a looping block has been round.
+  void extend_for_machine(unsigned g, uint32_t ran);
 
   void reload_clobbered();
 
@@ -455,6 +472,7 @@ class BlockEmitter {
     return none;
   }();
   std::array<bool, 32> written_{};
+  std::array<bool, 32> unextended_{};
   std::vector<std::function<void()>> cold_;  // out-of-line paths, emitted after the block
 
   // What rdx holds where the code stands: the distance from RDRAM's first byte of the range's

@@ -99,9 +99,60 @@ void BlockEmitter::set_constant(unsigned g, uint64_t value) {
   }
 }
 
-void BlockEmitter::store_cached() {
+void BlockEmitter::store_cached(uint32_t ran) {
   for (unsigned g = 1; g < 32; ++g) {
-    if (cached(g) && written_[g] && !pinned(g)) a_.mov(guest(g), host(g));
+    if (!cached(g) || !written_[g] || pinned(g)) continue;
+    if (unextended_[g]) extend_for_machine(g, ran);
+    a_.mov(guest(g), host(g));
+  }
+}
+
+// Words that read no more than the low halves of their operands and sign-extend their results.
+static bool is_word_arithmetic(uint8_t op) {
+  return op == op_addiu32 || (op >= op_sll32 && op <= op_subu32);
+}
+
+void BlockEmitter::choose_unextended() {
+  if (loops_to_itself(block_) && !branch_loop_) return;
+  std::array<bool, 32> whole{};  // read by a word that uses more than the low half
+  std::array<bool, 32> computed{};
+  for (const DecodedWord& w : block_.words) {
+    const uint8_t read = reads(w);
+    if (is_word_arithmetic(w.op)) {
+      computed[w.a] = true;
+      continue;
+    }
+    // A store of a word or less takes the low half of its data.
+    const bool narrow_store = w.op >= op_sb_checked && w.op <= op_sw_checked;
+    if ((read & kA) && !narrow_store) whole[w.a] = true;
+    if (read & kB) whole[w.b] = true;
+    if (read & kC) whole[w.c] = true;
+  }
+  for (unsigned g = 1; g < 32; ++g) {
+    unextended_[g] = cached(g) && !pinned(g) && computed[g] && !whole[g];
+  }
+}
+
+std::optional<bool> BlockEmitter::last_write_unextended(unsigned g, uint32_t from,
+                                                        uint32_t to) const {
+  std::optional<bool> last;
+  for (uint32_t k = from; k < to; ++k) {
+    const DecodedWord& w = block_.words[k];
+    if (writes_a(w) && w.a == g) last = is_word_arithmetic(w.op);
+  }
+  return last;
+}
+
+void BlockEmitter::extend_for_machine(unsigned g, uint32_t ran) {
+  if (const std::optional<bool> last = last_write_unextended(g, 0, ran)) {
+    if (*last) a_.movsxd(host(g), host(g).r32());
+  } else if (branch_loop_ && last_write_unextended(g, ran, n_) == true) {
+    // Left unextended in the time round before, if the block has been round.
+    const Label first_round = a_.newLabel();
+    a_.cmp(kBudget, context_.first_round());
+    a_.jge(first_round);
+    a_.movsxd(host(g), host(g).r32());
+    a_.bind(first_round);
   }
 }
 
@@ -130,7 +181,7 @@ void BlockEmitter::leave_loop_slot_behind() {
 // Leaves before word `k` runs, giving back the words not run.
 void BlockEmitter::side_exit(uint32_t k) {
   leave_loop_slot_behind();
-  store_cached();
+  store_cached(k);
   a_.add(kBudget, n_ - k);
   a_.mov(kPc, address(k));
   if (k > 0) a_.mov(kLastWord, block_.words[k - 1].word);
@@ -150,7 +201,7 @@ void BlockEmitter::leave_for(uint32_t target, uint32_t last, std::optional<uint3
     cold_.push_back([this, again, last] {
       a_.bind(again);
       a_.add(kBudget, n_);
-      store_cached();
+      store_cached(last + 1);
       record_last_word(last, branch_loop_ ? std::optional(address(n_ - 1)) : std::nullopt,
                        x86::rax);
       a_.mov(kPc, block_.pc);
@@ -164,7 +215,7 @@ void BlockEmitter::leave_for(uint32_t target, uint32_t last, std::optional<uint3
 
 void BlockEmitter::hand_over(uint32_t last, std::optional<uint32_t> slot_pc) {
   leave_loop_slot_behind();
-  store_cached();
+  store_cached(last + 1);
   record_last_word(last, slot_pc, x86::rax);
 }
 

@@ -85,7 +85,8 @@ void BlockEmitter::emit_arithmetic(const DecodedWord& w, const x86::Gp& to) {
 }
 
 // The complete model's 32-bit operations: on the low halves, in `to`'s, the result
-// sign-extended. The second operand goes into ecx first, as `to` may be its register.
+// sign-extended (or left so, see `unextended_`). The second operand goes into ecx first, as `to`
+// may be its register.
 void BlockEmitter::emit_word_arithmetic(const DecodedWord& w, const x86::Gp& to) {
   const bool shift = w.op >= op_sll32 && w.op <= op_srav32;
   if (w.op >= op_sllv32 && w.op <= op_srav32) low_half(w.b, x86::rcx);
@@ -123,7 +124,7 @@ void BlockEmitter::emit_word_arithmetic(const DecodedWord& w, const x86::Gp& to)
       a_.sub(half, x86::ecx);
       break;
   }
-  a_.movsxd(to, half);
+  if (!unextended_[w.a]) a_.movsxd(to, half);
 }
 
 // ADD, ADDI and SUB: as ADDU, ADDIU and SUBU, but an overflow leaves before `exit_before` for

@@ -143,7 +143,7 @@ void BlockEmitter::load_jump_target(uint32_t k) {
 void BlockEmitter::jump_through_eax(uint32_t last, bool may_stop, std::optional<uint32_t> slot_pc) {
   const Label miss = a_.newLabel();
   const Label stop = a_.newLabel();
-  store_cached();
+  store_cached(last + 1);
   record_last_word(last, slot_pc, x86::rcx);
   if (may_stop) {
     // may_stop_at, in host code.

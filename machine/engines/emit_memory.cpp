@@ -256,7 +256,7 @@ void BlockEmitter::emit_store_marks(uint32_t k, int32_t from_anchor, const Label
     a_.je(after);
     a_.mov(x86::ecx, x86::edx);
     a_.shr(x86::ecx, 12);
-    store_cached();
+    store_cached(k + 1);
     a_.mov(context_.saved_address(), x86::rdx);
     a_.mov(host_calls::argument(0).r32(), x86::ecx);
     a_.lea(host_calls::argument(1).r32(), x86::ptr(x86::rdx, from_anchor));
@@ -272,7 +272,7 @@ void BlockEmitter::emit_store_marks(uint32_t k, int32_t from_anchor, const Label
     leave_after_store(k);
     if (leave_on_copies) {
       a_.bind(after);
-      store_cached();
+      store_cached(k + 1);
       leave_after_store(k);
     }
   });

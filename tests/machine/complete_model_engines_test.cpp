@@ -189,6 +189,41 @@ TEST_P(CompleteModelMatchesExact, ExceptionsLeaveWhereTheInterpreterRaisesThem) 
               0, 0, 200);
 }
 
+// A register that only 32-bit arithmetic and narrow stores use goes into the machine
+// sign-extended however a block leaves: $t0 holds a value that is not a sign-extended word on the
+// way in, and an overflow leaves each loop's block before the ADDIU that changes it, in its
+// second time round (the sum sign-extended) and in its first (the value as it came); $t1 goes
+// so across a word's store.
+TEST_P(CompleteModelMatchesExact, RegistersLeftUnextendedGoIntoTheMachineExtended) {
+  expect_same(R"(
+      lui $t6, 0x7FFF
+      ori $t6, $t6, 0xFFFE
+      addiu $t0, $zero, 1
+      dsll32 $t0, $t0, 0
+      lui $t1, 0x7FFF
+      ori $t1, $t1, 0xFFFF
+      daddu $t0, $t0, $t1         # 0x17FFFFFFF
+      lui $s0, 0x8000
+      addiu $t7, $zero, 5
+  1:  add $t4, $t5, $t6           # overflows once $t5 is 2
+      addiu $t0, $t0, 1
+      addiu $t1, $t1, 1
+      sw $t1, 0x400($s0)
+      addiu $t5, $t5, 1
+      bne $t5, $t7, 1b
+      nop
+      addiu $t5, $zero, 2
+      beq $zero, $zero, 2f        # a block of its own from the loop's start
+      daddu $t0, $t0, $t0
+  2:  add $t4, $t5, $t6           # overflows at once
+      addiu $t0, $t0, 1
+      addiu $t5, $t5, 1
+      bne $t5, $t7, 2b
+      nop
+  )",
+              0, 0, 250);
+}
+
 // The FPU's instructions among words the fast engines run themselves: its branches and their
 // slots, a floating-point exception in a slot, FPU words in a JR's and a JAL's slots, a block run
 // again after Status's FR has changed under it, and with CU1 clear the Coprocessor Unusable
