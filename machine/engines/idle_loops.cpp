@@ -143,12 +143,6 @@ IdleLoops::Shape IdleLoops::analyse(uint32_t head) {
   return shape;
 }
 
-const IdleLoops::Shape& IdleLoops::shape_at(uint32_t address, bool checked) {
-  Shape& shape = shapes_[(address >> 2) % shapes_.size()];
-  if (shape.head != address || (checked && !unchanged(shape))) shape = analyse(address);
-  return shape;
-}
-
 uint64_t IdleLoops::reads_steady_until(const Shape& shape) const {
   if (!r4300i::kernel_mode()) return 0;
   uint64_t until = Device::kSteadyForGood;

@@ -43,7 +43,12 @@ class IdleLoops final : public ExecutionEngine {
   };
 
   // The shape at `address`, analysed afresh if unknown or, when `checked`, if its words changed.
-  const Shape& shape_at(uint32_t address, bool checked);
+  // Inline: the exact path asks at every short jump back.
+  const Shape& shape_at(uint32_t address, bool checked) {
+    Shape& shape = shapes_[(address >> 2) % shapes_.size()];
+    if (shape.head != address || (checked && !unchanged(shape))) shape = analyse(address);
+    return shape;
+  }
   static Shape analyse(uint32_t address);
   uint64_t reads_steady_until(const Shape& shape) const;
   static bool unchanged(const Shape& shape);
