@@ -85,15 +85,24 @@ void BlockEmitter::emit_arithmetic(const DecodedWord& w, const x86::Gp& to) {
 }
 
 // The complete model's 32-bit operations: on the low halves, in `to`'s, the result
-// sign-extended (or left so, see `unextended_`). The second operand goes into ecx first, as `to`
-// may be its register.
+// sign-extended (or left so, see `unextended_`). ADDU's and SUBU's second operand is taken from
+// its host register, unless that is `to` and the first operand goes there; it goes into ecx
+// first then, as a variable shift's amount does.
 void BlockEmitter::emit_word_arithmetic(const DecodedWord& w, const x86::Gp& to) {
   const bool shift = w.op >= op_sll32 && w.op <= op_srav32;
-  if (w.op >= op_sllv32 && w.op <= op_srav32) low_half(w.b, x86::rcx);
-  if (w.op == op_addu32 || w.op == op_subu32) low_half(w.c, x86::rcx);
   // Mostly `to` holds the first operand already (ADDIU on its own register, say).
   const unsigned first = shift ? w.c : w.b;
-  if (first == 0 || !cached(first) || host(first) != to) low_half(first, to);
+  const bool to_holds_first = first != 0 && cached(first) && host(first) == to;
+  x86::Gp second = x86::ecx;
+  if (w.op >= op_sllv32 && w.op <= op_srav32) low_half(w.b, x86::rcx);
+  if (w.op == op_addu32 || w.op == op_subu32) {
+    if (w.c != 0 && cached(w.c) && (host(w.c) != to || to_holds_first)) {
+      second = host(w.c).r32();
+    } else {
+      low_half(w.c, x86::rcx);
+    }
+  }
+  if (!to_holds_first) low_half(first, to);
   const x86::Gp half = to.r32();
   switch (w.op) {
     case op_addiu32:
@@ -118,10 +127,10 @@ void BlockEmitter::emit_word_arithmetic(const DecodedWord& w, const x86::Gp& to)
       a_.sar(half, x86::cl);
       break;
     case op_addu32:
-      a_.add(half, x86::ecx);
+      a_.add(half, second);
       break;
     default:  // SUBU
-      a_.sub(half, x86::ecx);
+      a_.sub(half, second);
       break;
   }
   if (!unextended_[w.a]) a_.movsxd(to, half);
