@@ -47,8 +47,9 @@ uint32_t CompleteModelTest::exception_code() const {
 
 testing::AssertionResult same_state(const CpuState& expected, const CpuState& actual) {
   auto differs = [](const char* field, int index) {
-    return testing::AssertionFailure()
-           << field << (index >= 0 ? "[" + std::to_string(index) + "]" : "") << " differs";
+    testing::AssertionResult failure = testing::AssertionFailure() << field;
+    if (index >= 0) failure << "[" << index << "]";
+    return failure << " differs";
   };
   for (int i = 0; i < 32; ++i) {
     if (expected.gpr[i] != actual.gpr[i]) return differs("gpr", i);
