@@ -13,10 +13,10 @@
 // One fetch from `address` (the delay slot's when `from_delay_slot`) and its execution on the exact
 // path, for a model and a watching known where the caller is made: the exact path runs nothing
 // else per instruction. The word's read errors name the fetch "Reading"; the complete model's
-// handlers never name themselves, so for it the name is left as it stands (its callers set it
-// once). The watchpoints see the execution's data accesses, never the fetch's, when `kWatching`
-// (any are set). The hand-over of a delay slot is consumed afterwards. Returns
-// `execute_instruction`'s result.
+// handlers never name themselves, so for it the name is left as it stands, and it wants register
+// 0 at 0 already (its callers set both once). The watchpoints see the execution's data accesses,
+// never the fetch's, when `kWatching` (any are set). The hand-over of a delay slot is consumed
+// afterwards. Returns `execute_instruction`'s result.
 template <CpuModel kModel, bool kWatching>
 [[gnu::always_inline]] inline int32_t execute_from(FetchWindow& fetch, RunObserver* observer,
                                                    uint32_t address, bool from_delay_slot) {
