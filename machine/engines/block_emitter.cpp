@@ -313,25 +313,25 @@ std::array<int, 32> host_registers(const BlockSource& block) {
   return kept;
 }
 
-bool emit_trampoline(x86::Assembler& a, const Label& leave, const JitContext& context) {
-  const std::optional<int32_t> from_cpu = Reach::from_cpu(&context);
+bool emit_trampoline(x86::Assembler& a, const Label& leave, const JitContext& translators) {
+  const std::optional<int32_t> from_cpu = Reach::from_cpu(&translators);
   if (!from_cpu) return false;
-  const ContextFields context_{*from_cpu};
+  const ContextFields context{*from_cpu};
   host_calls::emit_enter(a);
   a.mov(kCpu, host_calls::argument(0));
   a.mov(kBudget, host_calls::argument(1));
   for (std::size_t k = 0; k < kPinnedRegisters.size(); ++k)
     a.mov(kPool[kPooledPlaces + k], guest(kPinnedRegisters[k]));
-  a.mov(context_.entry_stack(), x86::rsp);
+  a.mov(context.entry_stack(), x86::rsp);
   a.push(kNoReturnAddress);
   a.push(kNoReturnAddress);
   a.lea(x86::rax, x86::ptr(x86::rsp, -16 * static_cast<int32_t>(kReturnFrames)));
-  a.mov(context_.deepest_stack(), x86::rax);
+  a.mov(context.deepest_stack(), x86::rax);
   a.jmp(host_calls::argument(2));
   a.bind(leave);
   for (std::size_t k = 0; k < kPinnedRegisters.size(); ++k)
     a.mov(guest(kPinnedRegisters[k]), kPool[kPooledPlaces + k]);
-  a.mov(x86::rsp, context_.entry_stack());
+  a.mov(x86::rsp, context.entry_stack());
   a.mov(x86::rax, kBudget);
   host_calls::emit_leave(a);
   return true;
